@@ -1,0 +1,111 @@
+// scene.h - the records a loaded 3D Studio scene lives in.
+//
+// Plain data with no behaviour: load_scene (chunk_reader.h) fills them, the demo spins the mesh
+// matrices every frame, draw_mesh reads vertices, faces and face planes.
+//
+// Axes: every position (vertex, light, spotlight target, position keys, rotation-key axes) is
+// stored in scene axes: the file's (X, Y, Z) becomes (X, Z, Y). Swapping two axes mirrors the
+// geometry, so each triangle's file indices a, b, c are stored in the order a, c, b to keep its
+// orientation. Three things keep the file's order: a camera chunk's position and target, a
+// mesh's local-axes matrix, and colours.
+//
+// Units: reals are 32-bit floats, counts and indices 32-bit signed integers. Every record starts
+// value-initialised (all zeros, every matrix all zeros; the one exception is
+// Face::material, -1 until a material group names the face), so nothing is ever read uninitialised.
+//
+// Invariants the loader guarantees and the renderer relies on (draw_mesh does not re-check them):
+//   * each count equals the size of its array (vertex_count == vertices.size(), and so on);
+//   * every Face::v[k] is in [0, vertex_count) of its own mesh;
+//   * a track's arrays all hold exactly the owning record's key count of entries.
+// Ownership: the Scene owns everything hanging from it; copying a Scene copies it whole (faces
+// refer to vertices by index, so a copy never points into the original).
+#pragma once
+
+#include "render/math3d.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct Vertex {
+    float x = 0, y = 0, z = 0;    // position, scene axes
+    float u = 0, v = 0;          // mapping coordinates (0 when the mesh has none)
+    float nx = 0, ny = 0, nz = 0; // unit vertex normal, derived after loading
+};
+
+struct Face {
+    int32_t material = -1;           // index into Scene::materials; -1 when no material group
+                                     // lists the face or its group names no known material
+    std::array<int32_t, 3> v{};      // first, second, third vertex (indices into the mesh)
+    Plane plane;                     // unit-normal plane of the face, derived after loading
+};
+
+// Keys of one position track as parallel arrays; the key count lives in the owning record.
+struct PositionTrack {
+    std::vector<float> frame, x, y, z; // x, y, z in scene axes
+};
+
+// Keys of one rotation track as parallel arrays; the key count lives in the owning mesh.
+struct RotationTrack {
+    std::vector<float> frame, angle, axis_x, axis_y, axis_z; // axis in scene axes
+};
+
+struct MeshObject {
+    int32_t node_id = 0;        // id of the key-frame object node naming this mesh, else 0
+    std::string name;           // at most 63 bytes
+    int32_t vertex_count = 0;   // 0..65535
+    int32_t face_count = 0;     // 0..65535
+    std::vector<Face> faces;
+    std::vector<Vertex> vertices;
+    Matrix4 matrix;             // local axes from the file; the demo resets it to identity
+    int32_t parent = 0;         // parent index of the naming node header (0..65535), else 0
+    int32_t position_key_count = 0;
+    int32_t rotation_key_count = 0;
+    PositionTrack position_track;
+    RotationTrack rotation_track;
+};
+
+struct Camera {
+    std::string name;
+    Matrix4 matrix;                      // from the first track keys, identity without them
+    std::array<float, 3> position{};     // file axis order
+    std::array<float, 3> target{};       // file axis order
+    float bank = 0;
+    float lens = 0;
+    int32_t target_key_count = 0;
+    int32_t position_key_count = 0;
+    PositionTrack target_track;
+    PositionTrack position_track;
+};
+
+struct Light {
+    std::string name;
+    int32_t spot = 0;                    // 1 when the light has a spotlight chunk
+    int32_t off = 0;                     // 1 when the light has an off chunk
+    int32_t raytrace_shadow = 0;         // 1 when the light has a ray-traced shadow chunk
+    std::array<float, 3> position{};     // scene axes
+    std::array<float, 3> spot_target{};  // scene axes
+    float hotspot = 0, falloff = 0;
+    float inner_range = 0, outer_range = 0;
+    float multiplier = 0;
+    std::array<float, 3> colour{};       // red, green, blue as stored
+    std::array<int32_t, 3> colour_int{}; // each colour * 255, truncated (saturated, NaN -> 0)
+};
+
+struct Material {
+    std::string name; // at most 63 bytes
+};
+
+struct Scene {
+    int32_t keyframe_start = 0;
+    int32_t keyframe_end = 0;
+    int32_t mesh_count = 0;
+    int32_t camera_count = 0;
+    int32_t light_count = 0;
+    int32_t material_count = 0;
+    std::vector<MeshObject> meshes;  // file order
+    std::vector<Camera> cameras;     // file order
+    std::vector<Light> lights;       // file order
+    std::vector<Material> materials; // file order
+};
