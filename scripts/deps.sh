@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, running and testing Kalvorant need.
+# Packages that are already installed are left alone; nothing is fetched when all are present.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
+  libgtest-dev libbenchmark-dev libpng-dev libgif-dev libsdl2-dev
+  # end-to-end tests: a real X server, key presses, screenshots
+  xvfb xdotool x11-apps imagemagick
+  # the Windows program: cross compilers and Wine to run it
+  g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine wine64
+  # real .3ds files written by other programs, used as test data
+  glmark2-data assimp-testmodels
+  python3
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  echo "deps: all ${#packages[@]} packages present"
+  exit 0
+fi
+
+echo "deps: installing ${missing[*]}"
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+echo "deps: done"

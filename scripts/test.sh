@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The whole test suite: installs what is missing, then builds and tests every configuration.
+#   1. default preset (optimised): unit tests, end-to-end tests, tool tests
+#   2. fuzzing the scene loader for a bounded time (clang, libFuzzer)
+#   3. the Windows program: both cross builds, and the 64-bit one run under Wine
+#   4. asan preset: the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer
+# Exits non-zero when any stage fails. KALV_FUZZ_SECONDS sets the fuzzing time (default 60).
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/deps.sh || exit 1
+
+jobs=$(nproc 2>/dev/null || echo 2)
+passed=0
+failed=0
+failed_stages=()
+
+stage() {
+  local name=$1
+  shift
+  echo
+  echo "=== $name ==="
+  local start=$SECONDS
+  if "$@"; then
+    passed=$((passed + 1))
+    echo "=== $name: passed in $((SECONDS - start)) s ==="
+  else
+    failed=$((failed + 1))
+    failed_stages+=("$name")
+    echo "=== $name: FAILED after $((SECONDS - start)) s ==="
+  fi
+}
+
+build_and_test() {
+  local preset=$1
+  cmake --preset "$preset" >/dev/null &&
+    cmake --build --preset "$preset" -j "$jobs" &&
+    ctest --preset "$preset" -j "$jobs"
+}
+
+stage "default build and tests" build_and_test default
+stage "loader fuzzing" bash fuzz/run-fuzz.sh "${KALV_FUZZ_SECONDS:-60}"
+stage "Windows builds and Wine run" bash scripts/windows.sh
+stage "sanitizer build and tests" build_and_test asan
+
+echo
+if [ "$failed" -ne 0 ]; then
+  echo "failed stages: ${failed_stages[*]}"
+fi
+echo "stages: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
