@@ -13,6 +13,7 @@
 // Not reentrant: the loader keeps process-wide state (LoaderState), reset at every call.
 #pragma once
 
+#include "loader/byte_reader.h"
 #include "loader/scene.h"
 
 #include <cstdint>
@@ -28,3 +29,8 @@ int find_chunk(uint16_t id);
 
 // Human-readable name of a known chunk id ("vertex list"), or nullptr for an unknown id.
 const char* chunk_name(uint16_t id);
+
+// Walks the chunks from file.pos up to end (an absolute offset), calling each known chunk's
+// handler and descending into containers; depth counts the containers above. file spans the whole
+// file. Returns 0, or -1 with the reason in loader_state().error (chunk_handlers.h).
+int read_chunks(ByteReader& file, size_t end, int depth);
