@@ -1,0 +1,257 @@
+// Hostile and broken files: each must fail the load with one line naming the chunk and offset
+// (or be tolerated where dropping data is harmless), and never read or write out of bounds.
+#include "loader/chunk_handlers.h"
+#include "loader/chunk_reader.h"
+#include "test_loader_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace loader_test;
+
+namespace {
+
+// Loads bytes that must fail; returns the reason, which must be a single line.
+std::string expect_failure(const std::vector<uint8_t>& bytes) {
+    std::string error;
+    auto scene = load_bytes(bytes, error);
+    EXPECT_EQ(scene, nullptr);
+    EXPECT_FALSE(error.empty());
+    EXPECT_EQ(error.find('\n'), std::string::npos);
+    return error;
+}
+
+std::vector<uint8_t> chunk_with_length(uint16_t id, uint32_t length, size_t payload_bytes) {
+    ChunkWriter w;
+    begin_chunk_with_length(w, id, length);
+    write_raw(w, std::vector<uint8_t>(payload_bytes, 0));
+    end_chunk(w);
+    return chunk_bytes(w);
+}
+
+// A valid root and editor chunk around `body`, so a fault sits at a known depth and offset.
+std::vector<uint8_t> in_editor(const std::vector<uint8_t>& body) {
+    ChunkWriter w;
+    begin_scene(w);
+    write_raw(w, body);
+    end_all_chunks(w);
+    return chunk_bytes(w);
+}
+
+} // namespace
+
+TEST(LoaderBadLength, LengthsBelowTheHeaderOrNegativeFailAtAnyDepth) {
+    for (uint32_t length : {0u, 1u, 5u, 0x80000000u, 0xFFFFFFFFu}) {
+        SCOPED_TRACE(length);
+        std::string top = expect_failure(chunk_with_length(0x4D4D, length, 8));
+        EXPECT_NE(top.find("chunk 0x4D4D (file root) at offset 0"), std::string::npos) << top;
+        // Nested, and for an id the table does not know: still fatal, at offset 12.
+        std::string nested = expect_failure(in_editor(chunk_with_length(0x1234, length, 8)));
+        EXPECT_NE(nested.find("chunk 0x1234 at offset 12: invalid chunk length"), std::string::npos)
+            << nested;
+    }
+}
+
+TEST(LoaderBadLength, FileCutShortInAHeaderOrBeforeADeclaredEnd) {
+    EXPECT_NE(expect_failure({0x4D, 0x4D, 6}).find("ends inside a chunk header"),
+              std::string::npos);
+    std::vector<uint8_t> trailing = chunk_with_length(0x0002, 10, 4);
+    trailing.insert(trailing.end(), {0x02, 0x00, 0x0A});
+    EXPECT_NE(expect_failure(trailing).find("offset 10"), std::string::npos);
+
+    // An unknown chunk that the walk would only skip still may not claim bytes that do not exist.
+    std::string skipped = expect_failure(in_editor(chunk_with_length(0x7777, 500, 4)));
+    EXPECT_NE(skipped.find("chunk 0x7777 at offset 12: runs past the end of the file"),
+              std::string::npos)
+        << skipped;
+
+    ChunkWriter w;
+    begin_scene(w);
+    mesh_object(w, "m", {{0, 0, 0}, {1, 1, 1}}, {});
+    end_all_chunks(w);
+    truncate(w, chunk_bytes(w).size() - 3); // cuts the vertex list's last float
+    EXPECT_NE(expect_failure(chunk_bytes(w)).find("runs past the end of the file"),
+              std::string::npos);
+}
+
+TEST(LoaderBadLength, PayloadShorterThanItsCountsFailsInsteadOfReadingTheNextChunk) {
+    ChunkWriter w;
+    begin_scene(w);
+    named_object(w, "m");
+    begin_chunk(w, 0x4100);
+    begin_chunk(w, 0x4110);
+    write_u16(w, 100); // but only one vertex follows
+    for (int i = 0; i < 3; ++i)
+        write_float(w, 0.0f);
+    end_all_chunks(w);
+    std::string error = expect_failure(chunk_bytes(w));
+    EXPECT_NE(error.find("chunk 0x4110 (vertex list) at offset 26: vertex list of 100 vertices"),
+              std::string::npos)
+        << error;
+
+    ChunkWriter keys;
+    begin_scene(keys);
+    end_chunk(keys);
+    begin_chunk(keys, 0xB000);
+    begin_chunk(keys, 0xB020);
+    track_header(keys, 1);
+    key_header(keys, 0, 0x0010); // the ease-from float is missing, so the key is short
+    for (int i = 0; i < 3; ++i)
+        write_float(keys, 0.0f);
+    truncate(keys, chunk_bytes(keys).size() - 4);
+    end_all_chunks(keys);
+    EXPECT_NE(expect_failure(chunk_bytes(keys)).find("position track key 0 of 1"),
+              std::string::npos);
+}
+
+TEST(LoaderBadMesh, FaceIndexesMustNameExistingVerticesOfAnEarlierVertexList) {
+    ChunkWriter w;
+    begin_scene(w);
+    mesh_object(w, "tri", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}, {0, 3, 1}});
+    end_all_chunks(w);
+    std::string error = expect_failure(chunk_bytes(w));
+    EXPECT_NE(error.find("face 1 names vertex 3 but mesh \"tri\" has 3"), std::string::npos)
+        << error;
+
+    ChunkWriter early;
+    begin_scene(early);
+    named_object(early, "tri");
+    begin_chunk(early, 0x4100);
+    begin_face_list(early, {{0, 0, 0}});
+    end_chunk(early);
+    vertex_list(early, {{0, 0, 0}});
+    end_all_chunks(early);
+    EXPECT_NE(expect_failure(chunk_bytes(early)).find("comes before its vertex list"),
+              std::string::npos);
+
+    ChunkWriter second;
+    begin_scene(second);
+    named_object(second, "tri");
+    begin_chunk(second, 0x4100);
+    vertex_list(second, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    begin_face_list(second, {{0, 1, 2}});
+    end_chunk(second);
+    vertex_list(second, {{0, 0, 0}}); // would leave face corners 1 and 2 dangling
+    end_all_chunks(second);
+    EXPECT_NE(expect_failure(chunk_bytes(second)).find("already has faces"), std::string::npos);
+}
+
+TEST(LoaderBadMesh, OutOfRangeMaterialFacesAndSurplusMappingCoordinatesAreDropped) {
+    ChunkWriter w;
+    begin_scene(w);
+    begin_chunk(w, 0xAFFF);
+    begin_chunk(w, 0xA000);
+    write_name(w, "red");
+    end_chunk(w);
+    end_chunk(w);
+    named_object(w, "tri");
+    begin_chunk(w, 0x4100);
+    vertex_list(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    begin_chunk(w, 0x4140);
+    write_u16(w, 5);
+    for (int i = 0; i < 10; ++i)
+        write_float(w, static_cast<float>(i));
+    end_chunk(w);
+    begin_face_list(w, {{0, 1, 2}});
+    begin_chunk(w, 0x4130);
+    write_name(w, "red");
+    write_u16(w, 3);
+    for (uint16_t face : {1, 65535, 0})
+        write_u16(w, face);
+    end_all_chunks(w);
+    std::string error;
+    auto scene = load_writer(w, error);
+    ASSERT_TRUE(scene) << error;
+    const MeshObject& mesh = scene->meshes[0];
+    EXPECT_EQ(mesh.faces[0].material, 0);
+    EXPECT_EQ(mesh.vertices[2].u, 4.0f);
+    EXPECT_EQ(mesh.vertices.size(), 3u);
+}
+
+TEST(LoaderBadKeyframes, TracksWithoutAFittingNodeIndexStoreNothing) {
+    // Mesh "m" and three cameras; an object node's second header finds camera 2, an index the
+    // single-mesh array cannot hold.
+    ChunkWriter w;
+    begin_scene(w);
+    mesh_object(w, "m", {{0, 0, 0}}, {});
+    for (const char* name : {"c0", "c1", "c2"}) {
+        named_object(w, name);
+        begin_chunk(w, 0x4700);
+        for (int i = 0; i < 8; ++i)
+            write_float(w, 0.0f);
+        end_chunk(w);
+        end_chunk(w);
+    }
+    end_chunk(w);
+    begin_chunk(w, 0xB000);
+    begin_chunk(w, 0xB002);
+    node_header(w, "m", 0);
+    node_header(w, "c2", 0);
+    position_track(w, {{0, {1, 2, 3}}});
+    begin_chunk(w, 0xB021);
+    track_header(w, 1);
+    key_header(w, 0, 0);
+    for (int i = 0; i < 4; ++i)
+        write_float(w, 1.0f);
+    end_all_chunks(w);
+    std::string error;
+    auto scene = load_writer(w, error);
+    ASSERT_TRUE(scene) << error;
+    EXPECT_EQ(scene->meshes[0].position_key_count, 0);
+    EXPECT_EQ(scene->meshes[0].rotation_key_count, 0);
+    EXPECT_EQ(scene->cameras[2].position_key_count, 0);
+}
+
+TEST(LoaderBadNames, UnterminatedNamesFailWhereTheFormatNeedsThemButNotForObjects) {
+    std::vector<uint8_t> unterminated = {'a', 'b', 'c'};
+    ChunkWriter material;
+    begin_scene(material);
+    begin_chunk(material, 0xAFFF);
+    write_leaf_chunk(material, 0xA000, unterminated);
+    end_all_chunks(material);
+    EXPECT_NE(expect_failure(chunk_bytes(material)).find("material name has no end"),
+              std::string::npos);
+
+    ChunkWriter object;
+    begin_scene(object);
+    write_leaf_chunk(object, 0x4000, unterminated);
+    begin_chunk(object, 0x4600);
+    for (int i = 0; i < 3; ++i)
+        write_float(object, 0.0f);
+    end_all_chunks(object);
+    std::string error;
+    auto scene = load_writer(object, error);
+    ASSERT_TRUE(scene) << error;
+    EXPECT_EQ(scene->lights[0].name, "abc");
+}
+
+TEST(LoaderBadStructure, DeepNestingMissingFilesAndDirectoriesFailCleanly) {
+    ChunkWriter w;
+    for (int i = 0; i < 100000; ++i)
+        begin_chunk(w, 0x4D4D);
+    end_all_chunks(w);
+    EXPECT_NE(expect_failure(chunk_bytes(w)).find("nest deeper than"), std::string::npos);
+
+    std::string error;
+    EXPECT_EQ(load_scene("/nonexistent/object.3ds", error), nullptr);
+    EXPECT_EQ(error, "cannot open /nonexistent/object.3ds: No such file or directory");
+    std::string dir = std::filesystem::temp_directory_path().string();
+    EXPECT_EQ(load_scene(dir, error), nullptr);
+    EXPECT_NE(error.find("cannot"), std::string::npos);
+}
+
+TEST(LoaderBadStructure, FillingPassRefusesMoreRecordsThanCounted) {
+    Scene scene; // counted nothing
+    reset_loader_state();
+    LoaderState& state = loader_state();
+    state.scene = &scene;
+    state.pass = LoadPass::filling;
+    ByteReader none = make_reader({}, 0, 0);
+    EXPECT_EQ(handle_triangle_mesh(none, 0), -1);
+    EXPECT_NE(state.error.find("more meshes than the counting pass found"), std::string::npos);
+    std::vector<uint8_t> light_payload(12, 0);
+    ByteReader light = make_reader(light_payload, 0, light_payload.size());
+    EXPECT_EQ(handle_light(light, 12), -1);
+    reset_loader_state();
+}
