@@ -20,6 +20,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 
 struct Matrix4 {
     std::array<float, 16> m{};

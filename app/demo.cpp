@@ -1,0 +1,97 @@
+#include "app/demo.h"
+
+#include "render/mesh_renderer.h"
+#include "render/view.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+
+// The constants are given by their bit patterns so that every build starts from the very same
+// floats, whatever the compiler makes of a decimal literal.
+const float kCameraTurnZ = std::bit_cast<float>(0xC0490FDAu); // -3.1415925
+const float kCameraTiltX = std::bit_cast<float>(0xBF060A92u); // -0.5235988
+const float kAngleStep = std::bit_cast<float>(0x3DCCCCCDu);   // 0.1
+const float kSpinStep = std::bit_cast<float>(0x3D00ADFCu);    // 0.031415924
+constexpr float kCameraDistance = -150.0f;
+constexpr double kAngleWrap = 6.28;
+
+constexpr size_t kPixelCount = size_t(kWidth) * size_t(kHeight);
+
+int32_t largest_vertex_count(const Scene& scene) {
+    int32_t largest = 0;
+    for (const MeshObject& mesh : scene.meshes)
+        largest = std::max(largest, int32_t(std::min<size_t>(mesh.vertices.size(), INT32_MAX)));
+    return largest;
+}
+
+void advance_angle(float& angle) {
+    angle = static_cast<float>(double(angle) + double(kAngleStep));
+    if (double(angle) > kAngleWrap) angle = 0.0f;
+}
+
+void spin_mesh(Matrix4& matrix, float angle) {
+    matrix_rotate_x(matrix, kSpinStep);
+    matrix_rotate_y(matrix, static_cast<float>(std::sin(double(angle)) * double(kSpinStep)));
+}
+
+} // namespace
+
+void demo_build_camera(DemoState& demo) {
+    matrix_identity(demo.camera);
+    matrix_rotate_z(demo.camera, kCameraTurnZ);
+    matrix_rotate_x(demo.camera, kCameraTiltX);
+    matrix_translate(demo.camera, 0.0f, 0.0f, kCameraDistance);
+}
+
+void demo_reset_mesh_matrices(Scene& scene) {
+    for (MeshObject& mesh : scene.meshes)
+        matrix_identity(mesh.matrix);
+}
+
+bool demo_allocate_frame_buffer(DemoState& demo) {
+    try {
+        demo.frame_buffer.assign(kPixelCount, 0u);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool demo_start(DemoState& demo, Scene& scene) {
+    demo_build_camera(demo);
+    demo.scene = &scene;
+    demo_reset_mesh_matrices(scene);
+    setup_view(kWidth, kHeight);
+    // The renderer's vertex cache is sized here so that no frame allocates.
+    if (!draw_mesh_reserve(largest_vertex_count(scene))) return false;
+    return demo_allocate_frame_buffer(demo);
+}
+
+void demo_frame(DemoState& demo) {
+    if (demo.frame_buffer.size() != kPixelCount) return;
+    std::fill(demo.frame_buffer.begin(), demo.frame_buffer.end(), 0u);
+    advance_angle(demo.angle);
+    if (demo.scene == nullptr) return;
+    for (MeshObject& mesh : demo.scene->meshes) {
+        spin_mesh(mesh.matrix, demo.angle);
+        draw_mesh(mesh.matrix, demo.camera, mesh, demo.frame_buffer, kMeshColour);
+    }
+}
+
+void demo_copy_frame(const DemoState& demo, void* surface, std::ptrdiff_t pitch) {
+    const std::ptrdiff_t row_bytes = std::ptrdiff_t(kWidth) * 4;
+    if (surface == nullptr || pitch < row_bytes || demo.frame_buffer.size() != kPixelCount) return;
+    auto* target = static_cast<unsigned char*>(surface);
+    if (pitch == row_bytes) {
+        std::memcpy(target, demo.frame_buffer.data(), kPixelCount * 4);
+        return;
+    }
+    for (int32_t row = 0; row < kHeight; ++row)
+        std::memcpy(target + row * pitch, demo.frame_buffer.data() + size_t(row) * kWidth,
+                    size_t(row_bytes));
+}

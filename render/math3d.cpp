@@ -1,0 +1,130 @@
+#include "render/math3d.h"
+
+#include <cmath>
+
+namespace {
+
+// Element (r, c) widened, so that every sum of products below is formed in double and rounded
+// to float only when it is stored.
+double el(const Matrix4& m, int r, int c) {
+    return static_cast<double>(m.at(r, c));
+}
+
+Matrix4 identity() {
+    Matrix4 m;
+    matrix_identity(m);
+    return m;
+}
+
+} // namespace
+
+void matrix_identity(Matrix4& m) {
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            m.at(r, c) = (r == c) ? 1.0f : 0.0f;
+}
+
+void matrix_multiply(const Matrix4& a, const Matrix4& b, Matrix4& out) {
+    // Built in a temporary first: the rotations pass the matrix they change as both a and out.
+    Matrix4 product;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            const double sum = el(b, r, 0) * el(a, 0, c) + el(b, r, 1) * el(a, 1, c) +
+                               el(b, r, 2) * el(a, 2, c) + el(b, r, 3) * el(a, 3, c);
+            product.at(r, c) = static_cast<float>(sum);
+        }
+    }
+    out = product;
+}
+
+void matrix_rotate_x(Matrix4& m, float angle) {
+    const float s = static_cast<float>(std::sin(static_cast<double>(angle)));
+    const float c = static_cast<float>(std::cos(static_cast<double>(angle)));
+    Matrix4 r = identity();
+    r.at(1, 1) = c;
+    r.at(1, 2) = s;
+    r.at(2, 1) = -s;
+    r.at(2, 2) = c;
+    matrix_multiply(m, r, m);
+}
+
+void matrix_rotate_y(Matrix4& m, float angle) {
+    const float s = static_cast<float>(std::sin(static_cast<double>(angle)));
+    const float c = static_cast<float>(std::cos(static_cast<double>(angle)));
+    Matrix4 r = identity();
+    r.at(0, 0) = c;
+    r.at(0, 2) = -s;
+    r.at(2, 0) = s;
+    r.at(2, 2) = c;
+    matrix_multiply(m, r, m);
+}
+
+void matrix_rotate_z(Matrix4& m, float angle) {
+    const float s = static_cast<float>(std::sin(static_cast<double>(angle)));
+    const float c = static_cast<float>(std::cos(static_cast<double>(angle)));
+    Matrix4 r = identity();
+    r.at(0, 0) = c;
+    r.at(0, 1) = s;
+    r.at(1, 0) = -s;
+    r.at(1, 1) = c;
+    matrix_multiply(m, r, m);
+}
+
+void matrix_translate(Matrix4& m, float x, float y, float z) {
+    Matrix4 t = identity();
+    t.at(3, 0) = x;
+    t.at(3, 1) = y;
+    t.at(3, 2) = z;
+    matrix_multiply(m, t, m);
+}
+
+void matrix_inverse(const Matrix4& m, Matrix4& out) {
+    const double m00 = el(m, 0, 0), m01 = el(m, 0, 1), m02 = el(m, 0, 2);
+    const double m10 = el(m, 1, 0), m11 = el(m, 1, 1), m12 = el(m, 1, 2);
+    const double m20 = el(m, 2, 0), m21 = el(m, 2, 1), m22 = el(m, 2, 2);
+    const double m30 = el(m, 3, 0), m31 = el(m, 3, 1), m32 = el(m, 3, 2);
+
+    const double det = m00 * m11 * m22 - m00 * m12 * m21 - m01 * m10 * m22 + m01 * m12 * m20 +
+                       m02 * m10 * m21 - m02 * m11 * m20;
+
+    // The adjugate and the translation row stay in double until the division, so each stored
+    // element is rounded to float exactly once.
+    double adj[4][3];
+    adj[0][0] = m11 * m22 - m12 * m21;
+    adj[0][1] = m02 * m21 - m01 * m22;
+    adj[0][2] = m01 * m12 - m02 * m11;
+    adj[1][0] = m12 * m20 - m10 * m22;
+    adj[1][1] = m00 * m22 - m02 * m20;
+    adj[1][2] = m02 * m10 - m00 * m12;
+    adj[2][0] = m10 * m21 - m11 * m20;
+    adj[2][1] = m01 * m20 - m00 * m21;
+    adj[2][2] = m00 * m11 - m01 * m10;
+    for (int c = 0; c < 3; ++c)
+        adj[3][c] = -(m30 * adj[0][c] + m31 * adj[1][c] + m32 * adj[2][c]);
+
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 3; ++c)
+            out.at(r, c) = static_cast<float>(adj[r][c] / det);
+        out.at(r, 3) = (r == 3) ? 1.0f : 0.0f;
+    }
+}
+
+Plane& plane_from_points(Plane& out, float x1, float y1, float z1, float x2, float y2, float z2,
+                         float x3, float y3, float z3) {
+    const double ux = double(x2) - double(x1), uy = double(y2) - double(y1),
+                 uz = double(z2) - double(z1);
+    const double wx = double(x3) - double(x1), wy = double(y3) - double(y1),
+                 wz = double(z3) - double(z1);
+    const double nx = uy * wz - uz * wy;
+    const double ny = uz * wx - ux * wz;
+    const double nz = ux * wy - uy * wx;
+    const double length = std::sqrt(nx * nx + ny * ny + nz * nz);
+    // The offset is formed from the stored (float) normal, so that the first point lies on the
+    // plane as the record actually holds it.
+    out.a = static_cast<float>(nx / length);
+    out.b = static_cast<float>(ny / length);
+    out.c = static_cast<float>(nz / length);
+    out.d = static_cast<float>(
+        -(double(out.a) * double(x1) + double(out.b) * double(y1) + double(out.c) * double(z1)));
+    return out;
+}

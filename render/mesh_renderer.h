@@ -1,0 +1,37 @@
+// mesh_renderer.h - draws one triangle mesh flat-shaded into the frame buffer.
+//
+// Spaces: the mesh matrix maps object space to world space, the camera matrix maps camera space
+// to world space (draw_mesh inverts it). Camera space looks along +z; screen coordinates as in
+// view.h. Faces are culled in object space against the camera position, clipped by the view's
+// frustum, shaded by the angle between the camera-space face normal and the z axis (intensity
+// 0..255 scales each channel of the base colour, divided by 256), projected, and filled in face
+// order with no depth buffer: a later face covers an earlier one.
+//
+// Ownership: the mesh and matrices are only read; pixels of frame are written. setup_view must
+// have run. Transformed vertices are cached per call in a process-wide scratch buffer, so the
+// renderer is single-threaded; reserve it once with draw_mesh_reserve (the demo does, at
+// start-up) and draw_mesh allocates nothing. A mesh larger than the reservation grows the buffer
+// on that call.
+// Failure: nothing is reported. Faces with a non-finite plane are never culled and are filled
+// black; polygons reaching closer than z = 0.1 are dropped whole. Faces whose vertex indices lie
+// outside the mesh's vertex array (the loader rejects such meshes) are skipped, not read.
+#pragma once
+
+#include "loader/scene.h"
+#include "render/math3d.h"
+
+#include <cstdint>
+#include <span>
+
+// Shade of base_colour (0x00RRGGBB, top byte ignored) at intensity 0..255.
+uint32_t shade_colour(uint32_t base_colour, int32_t intensity);
+
+// Intensity 0..255 for a camera-space face normal: |nz / length| * 255, truncated; 0 when the
+// normal has no length or is not finite.
+int32_t face_intensity(double nx, double ny, double nz);
+
+// Grows the vertex cache to hold vertex_count vertices. Returns false when that allocation fails.
+bool draw_mesh_reserve(int32_t vertex_count);
+
+void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const MeshObject& mesh,
+               std::span<uint32_t> frame, uint32_t colour);

@@ -1,0 +1,21 @@
+// numeric.h - defined conversions from floating point to 32-bit integers.
+//
+// A plain cast of a double that is NaN or outside the int32 range is undefined behaviour, and
+// the rasteriser meets such values on purpose-built or rounding-damaged input (a clipped edge
+// lying almost along a scanline gives a 16.16 slope far beyond the range). Every place in the
+// renderer where a float or double becomes an integer goes through saturate_to_int32, so such
+// input degrades into a clamped value instead of undefined behaviour.
+//
+// Units: none; the value is converted as given.
+// Failure: none. NaN gives 0, values at or beyond the int32 limits give the nearest limit, and
+// every value inside the range truncates toward zero exactly as a plain cast would.
+#pragma once
+
+#include <cstdint>
+
+constexpr int32_t saturate_to_int32(double value) {
+    if (!(value == value)) return 0; // NaN
+    if (value >= 2147483648.0) return INT32_MAX;
+    if (value <= -2147483649.0) return INT32_MIN;
+    return static_cast<int32_t>(value);
+}

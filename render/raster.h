@@ -1,0 +1,55 @@
+// raster.h - scan conversion of one convex screen-space polygon into the frame buffer.
+//
+// Coordinates: the x and y of each ClipVertex are screen pixels (x right, y down = row index).
+// A row k samples the polygon's edges at y = k exactly; edges are stepped in 16.16 fixed point
+// (65536 = one pixel). A span covers columns floor(left x) up to but not including
+// floor(right x); rows ceil(min y) to ceil(max y) - 1 are visited. Polygons whose vertices run
+// clockwise on the screen produce empty spans and draw nothing.
+//
+// Frame buffer: view_setup().Width pixels per row, view_setup().Height rows (clamped to what the
+// span holds), 0x00RRGGBB written unchanged.
+// Ownership: the edge tables are locals of each fill; nothing survives between polygons, so
+// fills keep no process-wide mutable state beyond the read-only ViewSetup.
+// Failure: no error is reported. Whatever polygon arrives (non-convex from rounding, non-finite
+// or huge coordinates, counts outside 0..7), the fill never writes outside the frame buffer,
+// never reads past a chain and always ends; rows and spans are clamped to the buffer, and edges
+// that would cover a negative number of rows count as covering none.
+#pragma once
+
+#include "render/view.h"
+
+#include <array>
+#include <cstdint>
+#include <span>
+
+// One polygon edge prepared for stepping down the screen.
+struct EdgeStep {
+    int32_t x = 0;     // 16.16 x at the current row (at the first row when built)
+    int32_t y = 0;     // first row of the edge
+    int32_t lines = 0; // rows still to step (rows covered when built)
+    int32_t dx = 0;    // 16.16 change of x per row
+};
+
+// The two chains of one polygon. The left chain is stored from the top edge down, the right
+// chain from the bottom edge up; the cursors are indices into them.
+struct EdgeTables {
+    std::array<EdgeStep, kMaxClipVertices> left_edges{};
+    int32_t left_edge_count = 0;
+    std::array<EdgeStep, kMaxClipVertices> right_edges{};
+    int32_t right_edge_count = 0;
+    int32_t left_cursor = 0;
+    int32_t right_cursor = 0;
+};
+
+// Prepares the edge from upper to lower. Returns 1 and fills out when the edge covers at least
+// one row, 0 (out untouched) otherwise.
+int32_t setup_edge(const ClipVertex& upper, const ClipVertex& lower, EdgeStep& out);
+
+// True when the polygon's vertices span at least one row boundary, i.e. a fill would step rows.
+bool polygon_covers_scanline(const ClipPolygon& polygon);
+
+// Builds both chains and cursors. Returns 1 when there is at least one row to step, else 0.
+int32_t setup_polygon_edges(const ClipPolygon& polygon, EdgeTables& tables);
+
+// Fills polygon with colour. Returns 1 when the polygon was stepped, 0 when it covers no row.
+int32_t fill_polygon(const ClipPolygon& polygon, std::span<uint32_t> frame, uint32_t colour);

@@ -1,0 +1,190 @@
+#include "render/raster.h"
+#include "render/view.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <initializer_list>
+#include <limits>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr uint32_t kInk = 0x00123456;
+
+ClipPolygon polygon(std::initializer_list<std::pair<float, float>> points) {
+    ClipPolygon p;
+    for (const auto& [x, y] : points) {
+        p.vertices[size_t(p.count)].x = x;
+        p.vertices[size_t(p.count)].y = y;
+        ++p.count;
+    }
+    return p;
+}
+
+class Raster : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        setup_view(512, 384);
+        frame.assign(512 * 384, 0u);
+    }
+    uint32_t pixel(int x, int y) const { return frame[size_t(y) * 512 + size_t(x)]; }
+    int inked() const {
+        int n = 0;
+        for (uint32_t p : frame)
+            n += (p == kInk);
+        return n;
+    }
+    // Columns [from, to) of row y inked and the neighbours on both sides not.
+    void expect_span(int y, int from, int to) const {
+        for (int x = from; x < to; ++x)
+            EXPECT_EQ(pixel(x, y), kInk) << "row " << y << " col " << x;
+        if (from > 0) {
+            EXPECT_EQ(pixel(from - 1, y), 0u) << "row " << y << " col " << from - 1;
+        }
+        if (to < 512) {
+            EXPECT_EQ(pixel(to, y), 0u) << "row " << y << " col " << to;
+        }
+    }
+    std::vector<uint32_t> frame;
+};
+
+TEST_F(Raster, WorkedTriangleEdgesAndSpans) {
+    const ClipPolygon tri = polygon({{10, 2}, {2, 6}, {18, 6}});
+    EdgeTables t;
+    ASSERT_EQ(setup_polygon_edges(tri, t), 1);
+    ASSERT_EQ(t.left_edge_count, 1);
+    EXPECT_EQ(t.left_edges[0].x, 655360);
+    EXPECT_EQ(t.left_edges[0].y, 2);
+    EXPECT_EQ(t.left_edges[0].lines, 4);
+    EXPECT_EQ(t.left_edges[0].dx, -131072);
+    ASSERT_EQ(t.right_edge_count, 1); // the horizontal bottom edge is not stored
+    EXPECT_EQ(t.right_edges[0].x, 655360);
+    EXPECT_EQ(t.right_edges[0].lines, 4);
+    EXPECT_EQ(t.right_edges[0].dx, 131072);
+
+    EXPECT_EQ(fill_polygon(tri, frame, kInk), 1);
+    expect_span(3, 8, 12);
+    expect_span(4, 6, 14);
+    expect_span(5, 4, 16);
+    EXPECT_EQ(inked(), 4 + 8 + 12); // rows 2 and 6 get nothing
+}
+
+TEST_F(Raster, ClockwiseWindingDrawsNothingButIsStepped) {
+    EXPECT_EQ(fill_polygon(polygon({{10, 2}, {18, 6}, {2, 6}}), frame, kInk), 1);
+    EXPECT_EQ(inked(), 0);
+}
+
+TEST_F(Raster, PolygonsBetweenTwoRowsAreSkipped) {
+    EXPECT_EQ(fill_polygon(polygon({{10, 10.2f}, {5, 10.9f}, {30, 10.5f}}), frame, kInk), 0);
+    EXPECT_EQ(fill_polygon(polygon({{10, 10}}), frame, kInk), 0);
+    EXPECT_EQ(fill_polygon(ClipPolygon{}, frame, kInk), 0);
+    EXPECT_EQ(inked(), 0);
+}
+
+TEST_F(Raster, RowsAreSampledAtIntegralY) {
+    // Top exactly on row 10 draws it; bottom exactly on row 20 leaves it.
+    EXPECT_EQ(fill_polygon(polygon({{100, 10}, {100, 20}, {120, 20}, {120, 10}}), frame, kInk), 1);
+    expect_span(10, 100, 120);
+    expect_span(19, 100, 120);
+    EXPECT_EQ(pixel(110, 9), 0u);
+    EXPECT_EQ(pixel(110, 20), 0u);
+    EXPECT_EQ(inked(), 200);
+}
+
+TEST_F(Raster, SpansRunFromFloorOfLeftToBeforeFloorOfRight) {
+    fill_polygon(polygon({{10.9f, 30}, {10.9f, 31}, {20.0f, 31}, {20.0f, 30}}), frame, kInk);
+    expect_span(30, 10, 20);
+    EXPECT_EQ(inked(), 10);
+}
+
+TEST_F(Raster, TwoVertexPolygonStepsRowsWithoutDrawing) {
+    EXPECT_EQ(fill_polygon(polygon({{50, 40}, {60, 80}}), frame, kInk), 1);
+    EXPECT_EQ(inked(), 0);
+}
+
+TEST_F(Raster, SquareTiesGoToTheLowestIndex) {
+    const ClipPolygon square = polygon({{0, 0}, {0, 10}, {10, 10}, {10, 0}});
+    EdgeTables t;
+    ASSERT_EQ(setup_polygon_edges(square, t), 1);
+    EXPECT_EQ(t.left_edge_count, 1);
+    EXPECT_EQ(t.right_edge_count, 1);
+    EXPECT_EQ(t.right_edges[0].x, 10 << 16);
+    EXPECT_EQ(fill_polygon(square, frame, kInk), 1);
+    for (int y = 0; y < 10; ++y)
+        expect_span(y, 0, 10);
+    EXPECT_EQ(inked(), 100);
+}
+
+TEST_F(Raster, SlopesUseTheTruncatedStepForThePrestep) {
+    // dx = trunc(1/3 * 65536) = 21845; x at row 1 = trunc(0.5 * 21845 + 0) = 10922.
+    EdgeStep e;
+    ASSERT_EQ(setup_edge(polygon({{0, 0.5f}}).vertices[0], polygon({{1, 3.5f}}).vertices[0], e), 1);
+    EXPECT_EQ(e.dx, 21845);
+    EXPECT_EQ(e.x, 10922);
+    EXPECT_EQ(e.y, 1);
+    EXPECT_EQ(e.lines, 3);
+    EdgeStep untouched{1, 2, 3, 4};
+    EXPECT_EQ(
+        setup_edge(polygon({{0, 4.2f}}).vertices[0], polygon({{9, 4.8f}}).vertices[0], untouched),
+        0);
+    EXPECT_EQ(untouched.lines, 3);
+}
+
+// Input the clipper never produces, but which must neither write outside the frame, read past
+// an edge table, loop for ever nor hit undefined behaviour (the asan preset checks the latter).
+class HostileRaster : public Raster {
+  protected:
+    void fill_and_check(const ClipPolygon& p) {
+        frame.assign(512 * 384 + kGuard, 0u);
+        std::span<uint32_t> visible(frame.data(), 512 * 384);
+        fill_polygon(p, visible, kInk);
+        for (size_t i = 512 * 384; i < frame.size(); ++i)
+            ASSERT_EQ(frame[i], 0u) << "guard " << i;
+    }
+    static constexpr size_t kGuard = 1024;
+};
+
+TEST_F(HostileRaster, HugeAndNonFiniteCoordinates) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    fill_and_check(polygon({{-1e30f, -1e30f}, {1e30f, 1e30f}, {1e30f, -1e30f}}));
+    fill_and_check(polygon({{-inf, 0}, {inf, 300}, {0, -inf}}));
+    fill_and_check(polygon({{nan, 10}, {100, nan}, {50, 200}, {nan, nan}}));
+    fill_and_check(polygon({{-5000, -60000}, {-5000, 60000}, {9000, 60000}, {9000, -60000}}));
+    fill_and_check(polygon({{1e9f, 70000}, {2e9f, 65537}, {3, 1e7f}}));
+}
+
+TEST_F(HostileRaster, CoveringPolygonsAreClippedToTheFrame) {
+    fill_and_check(polygon({{-100, -100}, {-100, 1000}, {1000, 1000}, {1000, -100}}));
+    EXPECT_EQ(inked(), 512 * 384);
+}
+
+TEST_F(HostileRaster, NearlyHorizontalEdgeOverflowsTheSlope) {
+    // The slope of a clipped edge lying along row 2 is far beyond 16.16 range.
+    fill_and_check(polygon({{2, 2.0f}, {2, 2.0000002f}, {510, 382}, {510, 2}}));
+    fill_and_check(polygon({{2, 381.99997f}, {2, 382}, {510, 382.00003f}}));
+    fill_and_check(polygon({{-3e9f, 1.5f}, {3e9f, 2.5f}, {3e9f, 383.5f}}));
+}
+
+TEST_F(HostileRaster, NonConvexAndCorruptPolygons) {
+    // Bow-tie: an edge runs upwards on the left chain, chains of different lengths.
+    fill_and_check(polygon({{10, 10}, {100, 100}, {100, 10}, {10, 100}}));
+    fill_and_check(
+        polygon({{50, 10}, {10, 200}, {60, 50}, {20, 300}, {90, 20}, {5, 380}, {400, 1}}));
+    ClipPolygon corrupt = polygon({{10, 10}, {100, 100}, {5, 50}});
+    corrupt.count = 500;
+    fill_and_check(corrupt);
+    corrupt.count = -2;
+    fill_and_check(corrupt);
+}
+
+TEST_F(HostileRaster, FrameSmallerThanTheViewIsNotOverrun) {
+    std::vector<uint32_t> small(512 * 10, 0u);
+    EXPECT_EQ(fill_polygon(polygon({{0, 0}, {0, 300}, {300, 300}}), small, kInk), 1);
+    for (int x = 0; x < 9; ++x)
+        EXPECT_EQ(small[size_t(9 * 512 + x)], kInk);
+}
+
+} // namespace
