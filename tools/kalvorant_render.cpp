@@ -1,0 +1,152 @@
+// kalvorant-render: the demo's frames without a window, saved as PNG files or an animated GIF.
+// Exit status 0 done, 1 the scene or an output failed, 2 bad arguments.
+#include "app/demo.h"
+#include "loader/chunk_reader.h"
+#include "tools/gif_writer.h"
+#include "tools/png_writer.h"
+#include "tools/render_options.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr int kGifDelayCs = 2; // one 20 ms timer tick
+
+struct Progress {
+    bool shown = false;
+    const char* stage = "";
+};
+
+void show_progress(const Progress& p, int32_t frame, int32_t frames) {
+    if (!p.shown) return;
+    std::fprintf(stderr, "\r%s frame %d/%d", p.stage, frame, frames);
+    if (frame == frames) std::fputc('\n', stderr);
+    std::fflush(stderr);
+}
+
+bool wants_frame(const RenderOptions& o, int32_t frame) {
+    return o.only == 0 || o.only == frame;
+}
+
+std::string png_path(const std::string& dir, int32_t frame) {
+    char name[32];
+    std::snprintf(name, sizeof name, "frame_%04d.png", frame);
+    return (std::filesystem::path(dir) / name).string();
+}
+
+bool make_out_dir(const std::string& dir, std::string& error) {
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec || !std::filesystem::is_directory(dir, ec)) {
+        error = dir + ": cannot use as output directory" + (ec ? ": " + ec.message() : "");
+        return false;
+    }
+    return true;
+}
+
+// Every pass starts from the scene as loaded: the demo spins the mesh matrices in place, and a
+// second run must see exactly the frames of the first.
+bool start_demo(DemoState& demo, Scene& working, const Scene& loaded, std::string& error) {
+    working = loaded;
+    demo = DemoState{};
+    if (!demo_start(demo, working)) {
+        error = "cannot allocate the frame buffer";
+        return false;
+    }
+    return true;
+}
+
+std::span<const uint32_t> frame_pixels(const DemoState& demo) {
+    return std::span<const uint32_t>(demo.frame_buffer);
+}
+
+// First pass: the PNG files, and the colours a GIF will need.
+bool render_pngs_and_palette(const RenderOptions& o, const Scene& loaded, GifPalette& palette,
+                             std::string& error) {
+    Scene working;
+    DemoState demo;
+    if (!start_demo(demo, working, loaded, error)) return false;
+    const bool pngs = !o.out_dir.empty();
+    const bool gif = !o.gif_path.empty();
+    const Progress progress{isatty(STDERR_FILENO) == 1, pngs ? "rendering" : "gathering colours,"};
+    for (int32_t frame = 1; frame <= o.frames; ++frame) {
+        demo_frame(demo);
+        if (wants_frame(o, frame)) {
+            if (pngs &&
+                !write_png(png_path(o.out_dir, frame), frame_pixels(demo), kWidth, kHeight, error))
+                return false;
+            if (gif && !collect_colours(palette, frame_pixels(demo), error)) {
+                error = o.gif_path + ": frame " + std::to_string(frame) + ": " + error;
+                return false;
+            }
+        }
+        show_progress(progress, frame, o.frames);
+    }
+    return true;
+}
+
+// Second pass: the same frames again, straight into the GIF, so memory stays one frame deep.
+bool render_gif(const RenderOptions& o, const Scene& loaded, const GifPalette& palette,
+                std::string& error) {
+    Scene working;
+    DemoState demo;
+    if (!start_demo(demo, working, loaded, error)) return false;
+    GifWriter gif;
+    if (!gif_begin(gif, o.gif_path, kWidth, kHeight, palette, error)) {
+        gif_abort(gif);
+        return false;
+    }
+    const Progress progress{isatty(STDERR_FILENO) == 1, "writing GIF,"};
+    for (int32_t frame = 1; frame <= o.frames; ++frame) {
+        demo_frame(demo);
+        if (wants_frame(o, frame) && !gif_add_frame(gif, frame_pixels(demo), kGifDelayCs, error)) {
+            gif_abort(gif);
+            return false;
+        }
+        show_progress(progress, frame, o.frames);
+    }
+    if (!gif_finish(gif, error)) {
+        gif_abort(gif);
+        return false;
+    }
+    return true;
+}
+
+int fail(const std::string& message) {
+    std::fprintf(stderr, "kalvorant-render: %s\n", message.c_str());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+    RenderOptions options;
+    std::string error;
+    switch (parse_render_options(args, options, error)) {
+    case RenderParse::help:
+        std::fputs(render_usage().c_str(), stdout);
+        return 0;
+    case RenderParse::usage_error:
+        std::fprintf(stderr, "kalvorant-render: %s\n%s", error.c_str(), render_usage().c_str());
+        return 2;
+    case RenderParse::ok:
+        break;
+    }
+    std::unique_ptr<Scene> scene = load_scene(options.scene, error);
+    if (!scene) return fail(options.scene + ": " + error);
+    if (!options.out_dir.empty() && !make_out_dir(options.out_dir, error)) return fail(error);
+
+    GifPalette palette;
+    if (!render_pngs_and_palette(options, *scene, palette, error)) return fail(error);
+    if (!options.gif_path.empty() && !render_gif(options, *scene, palette, error))
+        return fail(error);
+    return 0;
+}

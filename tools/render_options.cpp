@@ -1,0 +1,127 @@
+#include "tools/render_options.h"
+
+#include <charconv>
+
+namespace {
+
+struct Seen {
+    bool frames = false, only = false, out = false, gif = false;
+};
+
+// Fetches the value that follows option args[i]; false when it is missing.
+bool take_value(std::span<const std::string> args, size_t& i, std::string& value,
+                std::string& error) {
+    if (i + 1 >= args.size()) {
+        error = args[i] + " needs a value";
+        return false;
+    }
+    value = args[++i];
+    return true;
+}
+
+bool mark_once(bool& seen, const std::string& option, std::string& error) {
+    if (seen) {
+        error = option + " given more than once";
+        return false;
+    }
+    seen = true;
+    return true;
+}
+
+bool take_number(std::span<const std::string> args, size_t& i, int32_t& number,
+                 std::string& error) {
+    const std::string option = args[i];
+    std::string value;
+    if (!take_value(args, i, value, error)) return false;
+    if (!parse_frame_number(value, number)) {
+        error = option + " wants a whole number from 1 to " + std::to_string(kMaxFrames) +
+                ", not '" + value + "'";
+        return false;
+    }
+    return true;
+}
+
+bool take_path(std::span<const std::string> args, size_t& i, std::string& path,
+               std::string& error) {
+    const std::string option = args[i];
+    if (!take_value(args, i, path, error)) return false;
+    if (path.empty()) {
+        error = option + " needs a non-empty path";
+        return false;
+    }
+    return true;
+}
+
+bool check_combination(const Seen& seen, RenderOptions& options, std::string& error) {
+    if (options.scene.empty()) {
+        error = "no scene file given";
+        return false;
+    }
+    if (seen.only && !seen.frames) options.frames = options.only;
+    if (options.only > options.frames) {
+        error = "--only " + std::to_string(options.only) + " lies beyond --frames " +
+                std::to_string(options.frames);
+        return false;
+    }
+    if (!seen.out && !seen.gif) options.out_dir = ".";
+    return true;
+}
+
+} // namespace
+
+bool parse_frame_number(std::string_view text, int32_t& value) {
+    if (text.empty() || text.size() > 9) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+    }
+    int32_t parsed = 0;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), parsed);
+    if (result.ec != std::errc{} || result.ptr != text.data() + text.size()) return false;
+    if (parsed < 1 || parsed > kMaxFrames) return false;
+    value = parsed;
+    return true;
+}
+
+RenderParse parse_render_options(std::span<const std::string> args, RenderOptions& options,
+                                 std::string& error) {
+    options = RenderOptions{};
+    Seen seen;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        bool ok = true;
+        if (arg == "-h" || arg == "--help") {
+            return RenderParse::help;
+        } else if (arg == "--frames") {
+            ok = mark_once(seen.frames, arg, error) && take_number(args, i, options.frames, error);
+        } else if (arg == "--only") {
+            ok = mark_once(seen.only, arg, error) && take_number(args, i, options.only, error);
+        } else if (arg == "--out") {
+            ok = mark_once(seen.out, arg, error) && take_path(args, i, options.out_dir, error);
+        } else if (arg == "--gif") {
+            ok = mark_once(seen.gif, arg, error) && take_path(args, i, options.gif_path, error);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            error = "unknown option " + arg;
+            ok = false;
+        } else if (!options.scene.empty()) {
+            error = "more than one scene file given ('" + options.scene + "' and '" + arg + "')";
+            ok = false;
+        } else {
+            options.scene = arg;
+        }
+        if (!ok) return RenderParse::usage_error;
+    }
+    return check_combination(seen, options, error) ? RenderParse::ok : RenderParse::usage_error;
+}
+
+std::string render_usage() {
+    return "usage: kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE]\n"
+           "Runs the demo headless on SCENE and saves its frames exactly as the demo shows them.\n"
+           "  --frames N  render N frames, one per 20 ms timer tick (default 1, or K with --only)\n"
+           "  --only K    save only frame K, 1 <= K <= N (frame K is the picture after tick K)\n"
+           "  --out DIR   write DIR/frame_0001.png, ... as 8-bit RGB PNG (DIR is created if\n"
+           "              missing; default: the current directory when --gif is not given)\n"
+           "  --gif FILE  write the frames as one lossless animated GIF, 20 ms a frame, looping\n"
+           "  -h, --help  show this help\n"
+           "Progress goes to standard error when it is a terminal. Exit status: 0 done, 1 the\n"
+           "scene or an output failed (one line on standard error), 2 bad arguments.\n";
+}

@@ -1,0 +1,258 @@
+#include "tools/scene_json.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <span>
+
+namespace {
+
+void append_int(std::string& out, int64_t value) {
+    out += std::to_string(value);
+}
+
+void append_reals(std::string& out, std::span<const float> values) {
+    out += '[';
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) out += ", ";
+        append_json_real(out, values[i]);
+    }
+    out += ']';
+}
+
+void append_ints(std::string& out, std::span<const int32_t> values) {
+    out += '[';
+    for (size_t i = 0; i < values.size(); ++i) {
+        if (i > 0) out += ", ";
+        append_int(out, values[i]);
+    }
+    out += ']';
+}
+
+void append_key(std::string& out, std::string_view key) {
+    out += '"';
+    out += key;
+    out += "\": ";
+}
+
+// The arrays of a track are parallel; a damaged scene could leave them of unequal length, so
+// only the keys present in every array are written.
+void append_position_track(std::string& out, const PositionTrack& t) {
+    const size_t keys = std::min({t.frame.size(), t.x.size(), t.y.size(), t.z.size()});
+    out += '[';
+    for (size_t k = 0; k < keys; ++k) {
+        if (k > 0) out += ", ";
+        const float key[4] = {t.frame[k], t.x[k], t.y[k], t.z[k]};
+        append_reals(out, key);
+    }
+    out += ']';
+}
+
+void append_rotation_track(std::string& out, const RotationTrack& t) {
+    const size_t keys = std::min(
+        {t.frame.size(), t.angle.size(), t.axis_x.size(), t.axis_y.size(), t.axis_z.size()});
+    out += '[';
+    for (size_t k = 0; k < keys; ++k) {
+        if (k > 0) out += ", ";
+        const float key[5] = {t.frame[k], t.angle[k], t.axis_x[k], t.axis_y[k], t.axis_z[k]};
+        append_reals(out, key);
+    }
+    out += ']';
+}
+
+void append_vertex(std::string& out, const Vertex& v) {
+    const float fields[8] = {v.x, v.y, v.z, v.u, v.v, v.nx, v.ny, v.nz};
+    append_reals(out, fields);
+}
+
+void append_face(std::string& out, const Face& f) {
+    out += "{\"v\": ";
+    append_ints(out, f.v);
+    out += ", \"material\": ";
+    append_int(out, f.material);
+    out += ", \"plane\": ";
+    const float plane[4] = {f.plane.a, f.plane.b, f.plane.c, f.plane.d};
+    append_reals(out, plane);
+    out += '}';
+}
+
+// Vertices and faces go one per line so that large meshes stay readable and diffable.
+template <typename T, typename Fn>
+void append_record_lines(std::string& out, const std::vector<T>& records, Fn append_one) {
+    out += '[';
+    for (size_t i = 0; i < records.size(); ++i) {
+        out += i == 0 ? "\n      " : ",\n      ";
+        append_one(out, records[i]);
+    }
+    out += records.empty() ? "]" : "\n    ]";
+}
+
+void append_mesh(std::string& out, const MeshObject& m) {
+    out += "{";
+    append_key(out, "name");
+    append_json_name(out, m.name);
+    out += ", ";
+    append_key(out, "node_id");
+    append_int(out, m.node_id);
+    out += ", ";
+    append_key(out, "parent");
+    append_int(out, m.parent);
+    out += ",\n    ";
+    append_key(out, "matrix");
+    append_reals(out, m.matrix.m);
+    out += ",\n    ";
+    append_key(out, "vertices");
+    append_record_lines(out, m.vertices, append_vertex);
+    out += ",\n    ";
+    append_key(out, "faces");
+    append_record_lines(out, m.faces, append_face);
+    out += ",\n    ";
+    append_key(out, "position_track");
+    append_position_track(out, m.position_track);
+    out += ",\n    ";
+    append_key(out, "rotation_track");
+    append_rotation_track(out, m.rotation_track);
+    out += '}';
+}
+
+void append_camera(std::string& out, const Camera& c) {
+    out += "{";
+    append_key(out, "name");
+    append_json_name(out, c.name);
+    out += ", ";
+    append_key(out, "position");
+    append_reals(out, c.position);
+    out += ", ";
+    append_key(out, "target");
+    append_reals(out, c.target);
+    out += ", ";
+    append_key(out, "bank");
+    append_json_real(out, c.bank);
+    out += ", ";
+    append_key(out, "lens");
+    append_json_real(out, c.lens);
+    out += ",\n    ";
+    append_key(out, "matrix");
+    append_reals(out, c.matrix.m);
+    out += ",\n    ";
+    append_key(out, "position_track");
+    append_position_track(out, c.position_track);
+    out += ",\n    ";
+    append_key(out, "target_track");
+    append_position_track(out, c.target_track);
+    out += '}';
+}
+
+void append_light(std::string& out, const Light& l) {
+    out += "{";
+    append_key(out, "name");
+    append_json_name(out, l.name);
+    out += ", ";
+    append_key(out, "spot");
+    append_int(out, l.spot);
+    out += ", ";
+    append_key(out, "off");
+    append_int(out, l.off);
+    out += ", ";
+    append_key(out, "raytrace_shadow");
+    append_int(out, l.raytrace_shadow);
+    out += ",\n    ";
+    append_key(out, "position");
+    append_reals(out, l.position);
+    out += ", ";
+    append_key(out, "spot_target");
+    append_reals(out, l.spot_target);
+    out += ",\n    ";
+    const std::pair<std::string_view, float> reals[] = {{"hotspot", l.hotspot},
+                                                        {"falloff", l.falloff},
+                                                        {"inner_range", l.inner_range},
+                                                        {"outer_range", l.outer_range},
+                                                        {"multiplier", l.multiplier}};
+    for (const auto& [key, value] : reals) {
+        append_key(out, key);
+        append_json_real(out, value);
+        out += ", ";
+    }
+    out += "\n    ";
+    append_key(out, "colour");
+    append_reals(out, l.colour);
+    out += ", ";
+    append_key(out, "colour_int");
+    append_ints(out, l.colour_int);
+    out += '}';
+}
+
+void append_material(std::string& out, const Material& m) {
+    out += "{";
+    append_key(out, "name");
+    append_json_name(out, m.name);
+    out += '}';
+}
+
+template <typename T, typename Fn>
+void append_section(std::string& out, std::string_view key, const std::vector<T>& records,
+                    Fn append_one, bool last) {
+    out += " ";
+    append_key(out, key);
+    out += '[';
+    for (size_t i = 0; i < records.size(); ++i) {
+        out += i == 0 ? "\n   " : ",\n   ";
+        append_one(out, records[i]);
+    }
+    out += records.empty() ? "]" : "\n ]";
+    out += last ? "\n" : ",\n";
+}
+
+} // namespace
+
+void append_json_real(std::string& out, float value) {
+    if (std::isnan(value)) {
+        out += "\"nan\"";
+        return;
+    }
+    if (std::isinf(value)) {
+        out += value > 0 ? "\"inf\"" : "\"-inf\"";
+        return;
+    }
+    char text[32];
+    const auto result = std::to_chars(text, text + sizeof text, value);
+    out.append(text, result.ptr);
+}
+
+void append_json_name(std::string& out, std::string_view bytes) {
+    out += '"';
+    for (char ch : bytes) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (byte == '"' || byte == '\\') {
+            out += '\\';
+            out += static_cast<char>(byte);
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));
+            out += escaped;
+        } else if (byte < 0x80) {
+            out += static_cast<char>(byte);
+        } else {
+            out += static_cast<char>(0xC0 | (byte >> 6));
+            out += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    out += '"';
+}
+
+std::string scene_to_json(const Scene& scene) {
+    std::string out = "{";
+    append_key(out, "keyframe_start");
+    append_int(out, scene.keyframe_start);
+    out += ", ";
+    append_key(out, "keyframe_end");
+    append_int(out, scene.keyframe_end);
+    out += ",\n";
+    append_section(out, "meshes", scene.meshes, append_mesh, false);
+    append_section(out, "cameras", scene.cameras, append_camera, false);
+    append_section(out, "lights", scene.lights, append_light, false);
+    append_section(out, "materials", scene.materials, append_material, true);
+    out += "}\n";
+    return out;
+}

@@ -1,0 +1,29 @@
+// scene_json.h - the whole loaded scene as JSON, for kalvorant-info --json and for scripts.
+//
+// Schema (one object): keyframe_start, keyframe_end, meshes, cameras, lights, materials; each
+// record with the fields of loader/scene.h as loaded (scene axes, after geometry preparation).
+// Face "v" holds indices into the mesh's own vertex array; a face's "material" is -1 when no
+// material group lists it.
+//
+// Reals are written in the shortest form that reads back as the same 32-bit float; a non-finite
+// real, which JSON cannot express as a number, becomes the string "nan", "inf" or "-inf".
+// Names are arbitrary bytes from the file: each byte is taken as the Latin-1 character of the
+// same value and written as UTF-8, with quotes, backslashes and control characters escaped, so
+// any name yields valid JSON and can be mapped back to its bytes.
+//
+// Ownership: reads the scene only. Failure: none; every scene has a JSON form.
+#pragma once
+
+#include "loader/scene.h"
+
+#include <string>
+#include <string_view>
+
+// Appends one real in the form described above.
+void append_json_real(std::string& out, float value);
+
+// Appends bytes as a quoted JSON string (Latin-1 to UTF-8, escaped).
+void append_json_name(std::string& out, std::string_view bytes);
+
+// The whole scene, ending in a newline.
+std::string scene_to_json(const Scene& scene);

@@ -1,0 +1,130 @@
+#include "tools/scene_summary.h"
+
+#include "tools/scene_json.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+std::string real_text(float value) {
+    std::string out;
+    append_json_real(out, value);
+    if (!out.empty() && out.front() == '"') out = out.substr(1, out.size() - 2);
+    return out;
+}
+
+std::string triple_text(const std::array<float, 3>& v) {
+    return "(" + real_text(v[0]) + ", " + real_text(v[1]) + ", " + real_text(v[2]) + ")";
+}
+
+std::string name_text(const std::string& name) {
+    std::string out;
+    append_json_name(out, name);
+    return out;
+}
+
+std::string plural(size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+void add_vertex(SceneBounds& box, const Vertex& v) {
+    const std::array<float, 3> p = {v.x, v.y, v.z};
+    if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) return;
+    if (box.empty) {
+        box.empty = false;
+        box.min = p;
+        box.max = p;
+        return;
+    }
+    for (size_t i = 0; i < 3; ++i) {
+        box.min[i] = std::min(box.min[i], p[i]);
+        box.max[i] = std::max(box.max[i], p[i]);
+    }
+}
+
+void append_meshes(std::string& out, const Scene& scene) {
+    size_t vertices = 0, faces = 0;
+    for (const MeshObject& m : scene.meshes) {
+        vertices += m.vertices.size();
+        faces += m.faces.size();
+    }
+    out += "meshes: " + std::to_string(scene.meshes.size()) + " (" +
+           plural(vertices, "vertex", "vertices") + ", " + plural(faces, "face", "faces") + ")\n";
+    for (const MeshObject& m : scene.meshes) {
+        out += "  " + name_text(m.name) + ": " + plural(m.vertices.size(), "vertex", "vertices") +
+               ", " + plural(m.faces.size(), "face", "faces");
+        if (m.node_id != 0 || m.position_key_count != 0 || m.rotation_key_count != 0) {
+            out += ", node " + std::to_string(m.node_id) + ", " +
+                   std::to_string(m.position_key_count) + " position / " +
+                   std::to_string(m.rotation_key_count) + " rotation keys";
+        }
+        out += '\n';
+    }
+}
+
+void append_cameras(std::string& out, const Scene& scene) {
+    out += "cameras: " + std::to_string(scene.cameras.size()) + "\n";
+    for (const Camera& c : scene.cameras) {
+        out += "  " + name_text(c.name) + ": at " + triple_text(c.position) + " looking at " +
+               triple_text(c.target) + ", lens " + real_text(c.lens) + ", bank " +
+               real_text(c.bank) + ", " + std::to_string(c.position_key_count) + " position / " +
+               std::to_string(c.target_key_count) + " target keys\n";
+    }
+}
+
+void append_lights(std::string& out, const Scene& scene) {
+    out += "lights: " + std::to_string(scene.lights.size()) + "\n";
+    for (const Light& l : scene.lights) {
+        out += "  " + name_text(l.name) + ": " + (l.spot ? "spotlight" : "omni light") + " at " +
+               triple_text(l.position);
+        if (l.spot) {
+            out += " aimed at " + triple_text(l.spot_target) + ", hotspot " + real_text(l.hotspot) +
+                   ", falloff " + real_text(l.falloff);
+        }
+        out += ", colour " + triple_text(l.colour);
+        if (l.multiplier != 0) out += ", multiplier " + real_text(l.multiplier);
+        if (l.inner_range != 0 || l.outer_range != 0) {
+            out += ", range " + real_text(l.inner_range) + " to " + real_text(l.outer_range);
+        }
+        if (l.off) out += ", off";
+        if (l.raytrace_shadow) out += ", ray-traced shadows";
+        out += '\n';
+    }
+}
+
+void append_materials(std::string& out, const Scene& scene) {
+    out += "materials: " + std::to_string(scene.materials.size()) + "\n";
+    for (const Material& m : scene.materials)
+        out += "  " + name_text(m.name) + "\n";
+}
+
+} // namespace
+
+SceneBounds scene_bounds(const Scene& scene) {
+    SceneBounds box;
+    for (const MeshObject& m : scene.meshes) {
+        for (const Vertex& v : m.vertices)
+            add_vertex(box, v);
+    }
+    return box;
+}
+
+std::string scene_summary(const Scene& scene) {
+    std::string out = "key frames: " + std::to_string(scene.keyframe_start) + " to " +
+                      std::to_string(scene.keyframe_end) + "\n";
+    const SceneBounds box = scene_bounds(scene);
+    if (box.empty) {
+        out += "bounding box: none (no vertices)\n";
+    } else {
+        out += "bounding box: " + triple_text(box.min) + " to " + triple_text(box.max) + ", size " +
+               triple_text(
+                   {box.max[0] - box.min[0], box.max[1] - box.min[1], box.max[2] - box.min[2]}) +
+               "\n";
+    }
+    append_meshes(out, scene);
+    append_cameras(out, scene);
+    append_lights(out, scene);
+    append_materials(out, scene);
+    return out;
+}
