@@ -1,0 +1,120 @@
+// The demo program: window, start-up, one frame per 20 ms timer message, Escape to end.
+//
+// Written against the Win32 API; on Windows it is the real thing, elsewhere the SDL2 stand-ins
+// of platform/ supply the same functions. Everything runs on the thread of the message loop.
+//
+// Start-up failures (no window, scene not loadable, no frame buffer) print one line on standard
+// error and end the program with status 1, so a script can tell a failed start from a normal
+// run, which ends with the quit message's code (0).
+#include "app/demo.h"
+#include "display/display.h"
+#include "loader/chunk_reader.h"
+#include "platform/win32_api.h"
+#include "render/view.h"
+
+#include <cstddef>
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr char kClassName[] = "Kalvorant_04";
+constexpr char kTitle[] = "Kalvorant_04 - raster test";
+constexpr char kSceneFile[] = "object.3ds";
+constexpr UINT kFramePeriodMs = 20;
+constexpr UINT_PTR kFrameTimer = 0;
+
+DemoState g_demo;
+std::unique_ptr<Scene> g_scene; // kept for the whole run, never freed before the process ends
+
+int start_up_failure(const std::string& reason) {
+    std::fprintf(stderr, "kalvorant: %s\n", reason.c_str());
+    return 1;
+}
+
+// One timer tick: draw the frame, then show it if the display will take it. A lock that fails
+// (or a display that never came up) just leaves this frame unshown.
+void run_frame() {
+    demo_frame(g_demo);
+    void* pixels = nullptr;
+    std::ptrdiff_t pitch = 0;
+    if (display_lock(&pixels, &pitch) == 0) return;
+    demo_copy_frame(g_demo, pixels, pitch);
+    display_present();
+}
+
+LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    switch (message) {
+    case WM_DESTROY:
+        PostQuitMessage(0);
+        return 0;
+    case WM_KEYDOWN:
+        if (wparam == VK_ESCAPE) SendMessageA(window, WM_CLOSE, 0, 0);
+        return 0;
+    case WM_TIMER:
+        run_frame();
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wparam, lparam);
+    }
+}
+
+void register_window_class(HINSTANCE instance) {
+    WNDCLASSEXA window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.style = CS_HREDRAW | CS_VREDRAW;
+    window_class.lpfnWndProc = window_procedure;
+    window_class.cbClsExtra = 0;
+    window_class.cbWndExtra = 0;
+    window_class.hInstance = instance;
+    window_class.hIcon = LoadIconA(instance, IDI_APPLICATION);
+    window_class.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    window_class.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    window_class.lpszMenuName = nullptr;
+    window_class.lpszClassName = kClassName;
+    window_class.hIconSm = LoadIconA(nullptr, IDI_APPLICATION);
+    RegisterClassExA(&window_class);
+}
+
+} // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
+    register_window_class(instance);
+    HWND window = CreateWindowExA(0, kClassName, kTitle, WS_DLGFRAME, CW_USEDEFAULT, CW_USEDEFAULT,
+                                  kWidth, kHeight, nullptr, nullptr, instance, nullptr);
+    // Without a window there is no display to show anything on, nor any keyboard to end the
+    // program with.
+    if (window == nullptr)
+        return start_up_failure("cannot create the program window: no display available");
+    ShowWindow(window, show_command);
+    UpdateWindow(window);
+    ShowCursor(FALSE);
+
+    demo_build_camera(g_demo);
+
+    std::string error;
+    g_scene = load_scene(kSceneFile, error);
+    if (!g_scene) return start_up_failure(std::string("cannot load ") + kSceneFile + ": " + error);
+    g_demo.scene = g_scene.get();
+
+    demo_reset_mesh_matrices(*g_scene);
+    setup_view(kWidth, kHeight);
+    if (!demo_allocate_frame_buffer(g_demo))
+        return start_up_failure("cannot allocate the 512x384 frame buffer: out of memory");
+
+    SetTimer(window, kFrameTimer, kFramePeriodMs, nullptr);
+    display_init(window, kWidth, kHeight); // a failed set-up leaves frames unshown, see run_frame
+
+    MSG msg{};
+    while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+
+    display_release();
+    std::vector<std::uint32_t>().swap(g_demo.frame_buffer);
+    ShowCursor(TRUE);
+    return static_cast<int>(msg.wParam);
+}
