@@ -217,6 +217,16 @@ bool sdl_video_ready() {
     // A full-screen window that minimises whenever it loses the focus would hide the picture
     // on a desktop with a second monitor or without a window manager.
     SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+    // Only drivers that show something count as a display: left to itself SDL would fall back
+    // to an invisible off-screen driver, and probing Wayland without a compositor prints to
+    // standard error. An explicit SDL_VIDEODRIVER (e.g. "dummy" for tests) is obeyed as given.
+    if (SDL_getenv("SDL_VIDEODRIVER") == nullptr) {
+        std::string drivers;
+        if (SDL_getenv("DISPLAY") != nullptr) drivers += "x11,";
+        if (SDL_getenv("WAYLAND_DISPLAY") != nullptr) drivers += "wayland,";
+        drivers += "KMSDRM";
+        SDL_SetHint(SDL_HINT_VIDEODRIVER, drivers.c_str());
+    }
     return SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
 }
 
