@@ -216,13 +216,17 @@ int handle_vertex_list(ByteReader& r, size_t) {
     if (mesh->face_count > 0)
         return loader_fail("a second vertex list for mesh \"" + mesh->name +
                            "\", which already has faces");
-    mesh->vertices.assign(n, Vertex{});
-    mesh->vertex_count = n;
-    for (Vertex& v : mesh->vertices) {
+    // Built in one pass over fresh memory: the largest meshes are dominated by first touches.
+    std::vector<Vertex> vertices;
+    vertices.reserve(n);
+    for (size_t i = 0; i < n; ++i) {
         float file_xyz[3];
         read_floats(r, file_xyz, 3);
+        Vertex& v = vertices.emplace_back();
         store_scene_axes(file_xyz, v.x, v.y, v.z);
     }
+    mesh->vertices = std::move(vertices);
+    mesh->vertex_count = n;
     g_state.current_mesh_has_vertex_list = true;
     return 0;
 }
@@ -237,7 +241,8 @@ int handle_face_list(ByteReader& r, size_t) {
     if (!mesh) return skip_bytes(r, static_cast<size_t>(n) * 8), 0;
     if (n > 0 && !g_state.current_mesh_has_vertex_list)
         return loader_fail("face list of mesh \"" + mesh->name + "\" comes before its vertex list");
-    std::vector<Face> faces(n);
+    std::vector<Face> faces;
+    faces.reserve(n);
     for (size_t i = 0; i < n; ++i) {
         uint16_t corner[4];
         for (uint16_t& value : corner)
@@ -248,7 +253,7 @@ int handle_face_list(ByteReader& r, size_t) {
                                    std::to_string(corner[k]) + " but mesh \"" + mesh->name +
                                    "\" has " + std::to_string(mesh->vertex_count));
         // File corners a, b, c become a, c, b: the axis exchange mirrors, this restores winding.
-        faces[i].v = {corner[0], corner[2], corner[1]};
+        faces.emplace_back().v = {corner[0], corner[2], corner[1]};
     }
     mesh->faces = std::move(faces);
     mesh->face_count = n;

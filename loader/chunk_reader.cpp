@@ -4,10 +4,8 @@
 #include "loader/chunk_handlers.h"
 #include "loader/geometry.h"
 
+#include <algorithm>
 #include <array>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <vector>
@@ -140,47 +138,14 @@ int call_handler(ChunkHandler handler, ByteReader& payload, size_t chunk_end) {
     }
 }
 
-bool read_whole_file(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    bytes.clear();
-    std::array<uint8_t, 65536> block;
-    bool too_large = false;
-    while (true) {
-        size_t got = std::fread(block.data(), 1, block.size(), file);
-        bytes.insert(bytes.end(), block.begin(), block.begin() + static_cast<ptrdiff_t>(got));
-        if (bytes.size() > kMaxFileSize) {
-            too_large = true;
-            break;
-        }
-        if (got < block.size()) break;
-    }
-    bool read_error = std::ferror(file) != 0;
-    int saved_errno = errno;
-    std::fclose(file);
-    if (too_large) {
-        error = path + " is 2 GiB or larger, beyond what the 3DS format can address";
-        return false;
-    }
-    if (read_error) {
-        error = "cannot read " + path + ": " + std::strerror(saved_errno);
-        return false;
-    }
-    return true;
-}
-
 template <typename Record> void allocate_records(std::vector<Record>& records, int32_t count) {
     records.assign(static_cast<size_t>(count), Record{});
 }
 
-int run_pass(std::span<const uint8_t> bytes, LoadPass pass) {
-    LoaderState& state = loader_state();
-    state.pass = pass;
-    ByteReader file = make_reader(bytes, 0, bytes.size());
-    return read_chunks(file, bytes.size(), 0);
+int run_pass(ByteSource& source, LoadPass pass) {
+    loader_state().pass = pass;
+    ByteReader file = make_reader(source, 0, source.size);
+    return read_chunks(file, source.size, 0);
 }
 
 bool passes_agree(const Scene& scene, std::string& error) {
@@ -192,31 +157,31 @@ bool passes_agree(const Scene& scene, std::string& error) {
     return false;
 }
 
-std::unique_ptr<Scene> load_scene_unguarded(const std::string& path, std::string& error) {
-    reset_loader_state();
-    LoaderState& state = loader_state();
-    std::vector<uint8_t> bytes;
-    if (!read_whole_file(path, bytes, error)) return nullptr;
+// A pass that failed because the input stopped delivering bytes is an input error, not a
+// malformed file; say so instead of blaming the chunk that happened to be read.
+int pass_result(ByteSource& source, int result, const std::string& label, std::string& error) {
+    if (source.read_failed) {
+        error = "cannot read " + label + ": it changed or could not be read while loading";
+        return -1;
+    }
+    if (result != 0) error = loader_state().error;
+    return result;
+}
 
+std::unique_ptr<Scene> load_from_source(ByteSource& source, const std::string& label,
+                                        std::string& error) {
+    LoaderState& state = loader_state();
     auto scene = std::make_unique<Scene>();
     state.scene = scene.get();
-    if (run_pass(bytes, LoadPass::counting) != 0) {
-        error = state.error;
-        state.scene = nullptr;
+    if (pass_result(source, run_pass(source, LoadPass::counting), label, error) != 0)
         return nullptr;
-    }
     allocate_records(scene->materials, scene->material_count);
     allocate_records(scene->meshes, scene->mesh_count);
     allocate_records(scene->cameras, scene->camera_count);
     allocate_records(scene->lights, scene->light_count);
 
     state.next_mesh = state.next_camera = state.next_light = state.next_material = 0;
-    int result = run_pass(bytes, LoadPass::filling);
-    state.scene = nullptr;
-    if (result != 0) {
-        error = state.error;
-        return nullptr;
-    }
+    if (pass_result(source, run_pass(source, LoadPass::filling), label, error) != 0) return nullptr;
     if (!passes_agree(*scene, error)) return nullptr;
 
     for (MeshObject& mesh : scene->meshes) {
@@ -226,6 +191,22 @@ std::unique_ptr<Scene> load_scene_unguarded(const std::string& path, std::string
     for (Camera& camera : scene->cameras)
         build_camera_matrix(camera);
     error.clear();
+    return scene;
+}
+
+// No exception leaves the loader: an allocation failure anywhere is a failed load.
+template <typename Load>
+std::unique_ptr<Scene> guarded(const std::string& label, std::string& error, Load load) {
+    std::unique_ptr<Scene> scene;
+    try {
+        reset_loader_state();
+        scene = load();
+    } catch (const std::bad_alloc&) {
+        error = "out of memory while loading " + label;
+    } catch (const std::exception& e) {
+        error = "cannot load " + label + ": " + e.what();
+    }
+    loader_state().scene = nullptr;
     return scene;
 }
 
@@ -267,7 +248,7 @@ int read_chunks(ByteReader& file, size_t end, int depth) {
         int row = find_chunk(id);
         if (row >= 0) {
             const ChunkEntry& entry = chunk_table[static_cast<size_t>(row)];
-            ByteReader payload = make_reader(file.bytes, file.pos, chunk_end);
+            ByteReader payload = make_reader(*file.source, file.pos, chunk_end);
             if (entry.handler) {
                 LoaderState& state = loader_state();
                 state.chunk_id = id;
@@ -291,13 +272,16 @@ int read_chunks(ByteReader& file, size_t end, int depth) {
 }
 
 std::unique_ptr<Scene> load_scene(const std::string& path, std::string& error) {
-    try {
-        return load_scene_unguarded(path, error);
-    } catch (const std::bad_alloc&) {
-        error = "out of memory while loading " + path;
-    } catch (const std::exception& e) {
-        error = "cannot load " + path + ": " + e.what();
-    }
-    loader_state().scene = nullptr;
-    return nullptr;
+    return guarded(path, error, [&]() -> std::unique_ptr<Scene> {
+        ByteSource source;
+        if (!open_file_source(source, path, error)) return nullptr;
+        return load_from_source(source, path, error);
+    });
+}
+
+std::unique_ptr<Scene> load_scene_from_memory(std::span<const uint8_t> bytes, std::string& error) {
+    return guarded("the scene in memory", error, [&] {
+        ByteSource source = memory_source(bytes);
+        return load_from_source(source, "the scene in memory", error);
+    });
 }

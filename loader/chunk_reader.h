@@ -18,11 +18,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 // Loads the scene at path. On failure returns null and sets error to one line (no newline)
 // naming the cause; on success error is cleared.
 std::unique_ptr<Scene> load_scene(const std::string& path, std::string& error);
+
+// The same for a file image held in memory (the caller keeps bytes alive during the call).
+std::unique_ptr<Scene> load_scene_from_memory(std::span<const uint8_t> bytes, std::string& error);
 
 // Row index (0..87) in the chunk table of the first row with this id, or -1.
 int find_chunk(uint16_t id);

@@ -1,7 +1,7 @@
 #include "loader/geometry.h"
 
-#include <algorithm>
-#include <bit>
+#include "loader/position_groups.h"
+
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -15,50 +15,6 @@ struct Vec3d {
 Vec3d position_of(const MeshObject& mesh, int32_t index) {
     const Vertex& v = mesh.vertices[static_cast<size_t>(index)];
     return {v.x, v.y, v.z};
-}
-
-// Positions that compare equal as floats get equal keys: -0 is folded onto +0, the only two
-// distinct bit patterns that compare equal. Callers keep NaN positions out.
-uint32_t position_key_bits(float value) {
-    return std::bit_cast<uint32_t>(value + 0.0f);
-}
-
-struct PositionKey {
-    uint32_t x, y, z;
-    int32_t vertex;
-};
-
-bool has_nan(const Vertex& v) {
-    return std::isnan(v.x) || std::isnan(v.y) || std::isnan(v.z);
-}
-
-// Gives every vertex the id of its group of equal positions, or -1 for a position with a NaN,
-// which equals nothing. Sorting keeps the cost at n log n instead of comparing every pair.
-std::vector<int32_t> group_equal_positions(const MeshObject& mesh, int32_t& group_count) {
-    std::vector<PositionKey> keys;
-    keys.reserve(mesh.vertices.size());
-    for (size_t i = 0; i < mesh.vertices.size(); ++i) {
-        const Vertex& v = mesh.vertices[i];
-        if (has_nan(v)) continue;
-        keys.push_back({position_key_bits(v.x), position_key_bits(v.y), position_key_bits(v.z),
-                        static_cast<int32_t>(i)});
-    }
-    auto same_position = [](const PositionKey& a, const PositionKey& b) {
-        return a.x == b.x && a.y == b.y && a.z == b.z;
-    };
-    std::sort(keys.begin(), keys.end(), [](const PositionKey& a, const PositionKey& b) {
-        if (a.x != b.x) return a.x < b.x;
-        if (a.y != b.y) return a.y < b.y;
-        return a.z < b.z;
-    });
-    std::vector<int32_t> group(mesh.vertices.size(), -1);
-    group_count = 0;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        if (i > 0 && !same_position(keys[i - 1], keys[i])) ++group_count;
-        group[static_cast<size_t>(keys[i].vertex)] = group_count;
-    }
-    if (!keys.empty()) ++group_count;
-    return group;
 }
 
 } // namespace
@@ -88,7 +44,7 @@ void compute_face_planes(MeshObject& mesh) {
 
 void compute_vertex_normals(MeshObject& mesh) {
     int32_t group_count = 0;
-    std::vector<int32_t> group = group_equal_positions(mesh, group_count);
+    std::vector<int32_t> group = group_equal_positions(mesh.vertices, group_count);
     // Corners are visited in face order, then first, second, third, so each group's sum is
     // accumulated in exactly the order a vertex-by-corner scan would add the same terms.
     std::vector<Vec3d> sums(static_cast<size_t>(group_count), Vec3d{0, 0, 0});

@@ -1,11 +1,13 @@
 // Geometry preparation: face planes, vertex normals (the sort-based grouping must equal the
 // vertex-by-corner definition bit for bit) and camera matrices.
 #include "loader/geometry.h"
+#include "loader/position_groups.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <random>
 
@@ -189,4 +191,59 @@ TEST(CameraMatrix, FirstKeysPlaceTheCameraAndNoTrackGivesIdentity) {
     build_camera_matrix(camera);
     EXPECT_TRUE(std::isnan(camera.matrix.at(2, 0)));
     EXPECT_EQ(camera.matrix.at(3, 3), 1.0f);
+}
+
+namespace {
+// The partition as "first vertex with an equal position" per vertex, -1 for a NaN position:
+// independent of how a method numbers its groups.
+std::vector<int32_t> first_equal(const std::vector<int32_t>& group) {
+    std::vector<int32_t> first(group.size(), -1);
+    for (size_t i = 0; i < group.size(); ++i)
+        for (size_t j = 0; j <= i && group[i] >= 0; ++j)
+            if (group[j] == group[i]) {
+                first[i] = static_cast<int32_t>(j);
+                break;
+            }
+    return first;
+}
+} // namespace
+
+TEST(PositionGroups, HashingSortingAndFloatEqualityAgree) {
+    std::mt19937 rng(99);
+    const std::vector<float> coords = {
+        0.0f, -0.0f, 1.0f, 2.5f, -3.0f, 1e30f, std::numeric_limits<float>::quiet_NaN()};
+    for (int round = 0; round < 10; ++round) {
+        std::vector<std::array<float, 3>> points;
+        for (int i = 0; i < 300; ++i)
+            points.push_back({coords[rng() % 7], coords[rng() % 7], coords[rng() % 7]});
+        MeshObject mesh = mesh_of(points, {});
+        std::vector<int32_t> by_float(points.size(), -1);
+        for (size_t i = 0; i < points.size(); ++i)
+            for (size_t j = 0; j <= i; ++j)
+                if (points[j] == points[i]) { // std::array == compares as floats do
+                    by_float[i] = static_cast<int32_t>(j);
+                    break;
+                }
+        std::vector<int32_t> sorted(points.size()), hashed(points.size());
+        int32_t sorted_count = group_positions_by_sorting(mesh.vertices, sorted);
+        int32_t hashed_count = group_positions_by_hashing(mesh.vertices, hashed, SIZE_MAX);
+        EXPECT_EQ(sorted_count, hashed_count);
+        EXPECT_EQ(first_equal(sorted), by_float);
+        EXPECT_EQ(first_equal(hashed), by_float);
+    }
+}
+
+TEST(PositionGroups, HashingGivesUpPastItsProbeBudgetAndTheFallbackStillGroups) {
+    // 64 positions in a 128-slot table: some probe past a taken slot, which a zero budget refuses.
+    std::vector<std::array<float, 3>> points;
+    for (int i = 0; i < 64; ++i)
+        points.push_back({static_cast<float>(i), 0.0f, 0.0f});
+    points.push_back({-0.0f, 0.0f, 0.0f});
+    MeshObject mesh = mesh_of(points, {});
+    std::vector<int32_t> group(points.size());
+    EXPECT_EQ(group_positions_by_hashing(mesh.vertices, group, 0), -1);
+    int32_t count = 0;
+    std::vector<int32_t> combined = group_equal_positions(mesh.vertices, count);
+    EXPECT_EQ(count, 64);
+    EXPECT_EQ(combined[64], combined[0]);
 }

@@ -247,11 +247,13 @@ TEST(LoaderBadStructure, FillingPassRefusesMoreRecordsThanCounted) {
     LoaderState& state = loader_state();
     state.scene = &scene;
     state.pass = LoadPass::filling;
-    ByteReader none = make_reader({}, 0, 0);
+    ByteSource empty = memory_source({});
+    ByteReader none = make_reader(empty, 0, 0);
     EXPECT_EQ(handle_triangle_mesh(none, 0), -1);
     EXPECT_NE(state.error.find("more meshes than the counting pass found"), std::string::npos);
     std::vector<uint8_t> light_payload(12, 0);
-    ByteReader light = make_reader(light_payload, 0, light_payload.size());
+    ByteSource light_source = memory_source(light_payload);
+    ByteReader light = make_reader(light_source, 0, light_payload.size());
     EXPECT_EQ(handle_light(light, 12), -1);
     reset_loader_state();
 }
