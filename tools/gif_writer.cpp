@@ -1,5 +1,7 @@
 #include "tools/gif_writer.h"
 
+#include "tools/output_file.h"
+
 #include <gif_lib.h>
 
 #include <algorithm>
@@ -242,7 +244,7 @@ bool gif_finish(GifWriter& gif, std::string& error) {
     if (encoded && flushed && closed) return true;
     error = gif.path + ": cannot finish GIF: " +
             (encoded ? std::string(std::strerror(errno)) : gif_error_text(code));
-    std::remove(gif.path.c_str());
+    remove_partial_file(gif.path);
     return false;
 }
 
@@ -250,5 +252,5 @@ void gif_abort(GifWriter& gif) {
     if (!gif.encoder && !gif.file) return;
     gif.encoder.reset();
     gif.file.reset();
-    std::remove(gif.path.c_str());
+    remove_partial_file(gif.path);
 }

@@ -36,12 +36,12 @@ bool collect_colours(GifPalette& palette, std::span<const uint32_t> pixels, std:
 struct GifEncoderCloser {
     void operator()(GifFileType* gif) const;
 };
-struct FileCloser {
+struct GifOutputCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
 };
 
 struct GifWriter {
-    std::unique_ptr<std::FILE, FileCloser> file;            // declared first: closed last
+    std::unique_ptr<std::FILE, GifOutputCloser> file;       // declared first: closed last
     std::unique_ptr<GifFileType, GifEncoderCloser> encoder; // writes into file
     std::string path;
     int32_t width = 0, height = 0;

@@ -1,5 +1,7 @@
 #include "tools/png_writer.h"
 
+#include "tools/output_file.h"
+
 #include <png.h>
 
 #include <cerrno>
@@ -93,7 +95,7 @@ bool write_png(const std::string& path, std::span<const uint32_t> pixels, int32_
         sink.message = std::strerror(errno);
     }
     if (!ok) {
-        std::remove(path.c_str());
+        remove_partial_file(path);
         error = path + ": cannot write PNG: " + sink.message;
     }
     return ok;

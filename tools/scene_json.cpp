@@ -227,6 +227,12 @@ void append_json_name(std::string& out, std::string_view bytes) {
         if (byte == '"' || byte == '\\') {
             out += '\\';
             out += static_cast<char>(byte);
+        } else if (byte == '\n') {
+            out += "\\n";
+        } else if (byte == '\t') {
+            out += "\\t";
+        } else if (byte == '\r') {
+            out += "\\r";
         } else if (byte < 0x20 || byte == 0x7F) {
             char escaped[8];
             std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(byte));

@@ -1,0 +1,92 @@
+// kalvorant-render's command line: numbers must be exactly what the user typed or refused, and
+// the defaults must produce output somewhere.
+#include "tools/render_options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+RenderParse parse(std::vector<std::string> args, RenderOptions& o, std::string& error) {
+    return parse_render_options(args, o, error);
+}
+
+} // namespace
+
+TEST(RenderOptions, FrameNumbersAcceptOnlyPlainDecimalInRange) {
+    int32_t n = -1;
+    EXPECT_TRUE(parse_frame_number("1", n));
+    EXPECT_EQ(n, 1);
+    EXPECT_TRUE(parse_frame_number("0063", n));
+    EXPECT_EQ(n, 63);
+    EXPECT_TRUE(parse_frame_number(std::to_string(kMaxFrames), n));
+    EXPECT_EQ(n, kMaxFrames);
+
+    for (const char* bad : {"", "0", "-1", "+5", " 5", "5 ", "5x", "0x10", "1e3", "3.0",
+                            "4294967297", "99999999999999999999", "180001"}) {
+        n = 42;
+        EXPECT_FALSE(parse_frame_number(bad, n)) << "'" << bad << "'";
+        EXPECT_EQ(n, 42) << "a refused number must not change the value: '" << bad << "'";
+    }
+}
+
+TEST(RenderOptions, DefaultsWriteOneFrameToTheCurrentDirectory) {
+    RenderOptions o;
+    std::string error;
+    ASSERT_EQ(parse({"scene.3ds"}, o, error), RenderParse::ok) << error;
+    EXPECT_EQ(o.scene, "scene.3ds");
+    EXPECT_EQ(o.frames, 1);
+    EXPECT_EQ(o.only, 0);
+    EXPECT_EQ(o.out_dir, ".");
+    EXPECT_TRUE(o.gif_path.empty());
+
+    // A GIF alone writes no PNGs; --only alone renders up to that frame.
+    ASSERT_EQ(parse({"--gif", "a.gif", "s.3ds", "--frames", "63"}, o, error), RenderParse::ok);
+    EXPECT_TRUE(o.out_dir.empty());
+    EXPECT_EQ(o.gif_path, "a.gif");
+    EXPECT_EQ(o.frames, 63);
+    ASSERT_EQ(parse({"s.3ds", "--only", "12"}, o, error), RenderParse::ok);
+    EXPECT_EQ(o.frames, 12);
+    EXPECT_EQ(o.only, 12);
+    EXPECT_EQ(o.out_dir, ".");
+}
+
+TEST(RenderOptions, MisuseIsAUsageErrorNamingTheProblem) {
+    struct Case {
+        std::vector<std::string> args;
+        const char* mentions;
+    };
+    const Case cases[] = {
+        {{}, "no scene"},
+        {{"--frames", "3"}, "no scene"},
+        {{"s.3ds", "--frames"}, "needs a value"},
+        {{"s.3ds", "--frames", "0"}, "--frames"},
+        {{"s.3ds", "--frames", "12abc"}, "12abc"},
+        {{"s.3ds", "--frames", "5", "--only", "6"}, "beyond"},
+        {{"s.3ds", "--only", "-2"}, "--only"},
+        {{"s.3ds", "--out", ""}, "non-empty"},
+        {{"s.3ds", "--gif"}, "needs a value"},
+        {{"s.3ds", "--frames", "2", "--frames", "3"}, "more than once"},
+        {{"s.3ds", "t.3ds"}, "more than one scene"},
+        {{"s.3ds", "--fps", "50"}, "unknown option --fps"},
+    };
+    for (const Case& c : cases) {
+        RenderOptions o;
+        std::string error;
+        EXPECT_EQ(parse(c.args, o, error), RenderParse::usage_error) << c.mentions;
+        EXPECT_NE(error.find(c.mentions), std::string::npos)
+            << "error '" << error << "' should mention '" << c.mentions << "'";
+        EXPECT_EQ(error.find('\n'), std::string::npos) << "one line: " << error;
+    }
+}
+
+TEST(RenderOptions, HelpIsRecognisedAndDocumentsTheDefaults) {
+    RenderOptions o;
+    std::string error;
+    EXPECT_EQ(parse({"s.3ds", "--frames", "junk", "--help"}, o, error), RenderParse::usage_error);
+    EXPECT_EQ(parse({"--help"}, o, error), RenderParse::help);
+    EXPECT_EQ(parse({"-h", "s.3ds"}, o, error), RenderParse::help);
+    const std::string usage = render_usage();
+    EXPECT_EQ(usage.rfind("usage: kalvorant-render SCENE", 0), 0u);
+    EXPECT_NE(usage.find("default 1"), std::string::npos);
+    EXPECT_NE(usage.find("current directory"), std::string::npos);
+}

@@ -1,0 +1,321 @@
+// kalvorant-info's output: the JSON is parsed back by Python's json module (an independent
+// parser) and every real read back with from_chars must give the very same float bits; the
+// readable summary is checked for the figures a user reads off it.
+#include "tools/scene_json.h"
+#include "tools/scene_summary.h"
+#include "tools_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <map>
+#include <sstream>
+
+namespace {
+
+// Flattens the parsed document to "path<TAB>kind<TAB>value" lines: numbers keep their exact
+// source text (a str subclass marks them), strings become their code points, objects list
+// their keys in order. NaN/Infinity literals are not JSON and make the script fail.
+const char* kFlattenScript = R"PY(
+import json, sys
+class Num(str): pass
+def reject(token):
+    raise ValueError('non-JSON literal ' + token)
+def walk(path, v, out):
+    p = '.'.join(path)
+    if isinstance(v, Num):
+        out.append(p + '\tn\t' + v)
+    elif isinstance(v, dict):
+        out.append(p + '\tk\t' + ','.join(v.keys()))
+        for k, x in v.items(): walk(path + [k], x, out)
+    elif isinstance(v, list):
+        out.append(p + '\tl\t' + str(len(v)))
+        for i, x in enumerate(v): walk(path + [str(i)], x, out)
+    elif isinstance(v, str):
+        out.append(p + '\ts\t' + ','.join(str(ord(c)) for c in v))
+    else:
+        raise ValueError('unexpected value at ' + p)
+with open(sys.argv[1], encoding='utf-8') as f:
+    doc = json.load(f, parse_float=Num, parse_int=Num, parse_constant=reject)
+out = []
+walk(['root'], doc, out)
+print('\n'.join(out))
+)PY";
+
+std::string find_python() {
+    for (const char* dir : {"/usr/bin", "/usr/local/bin", "/bin"}) {
+        const std::string path = std::string(dir) + "/python3";
+        if (std::filesystem::exists(path)) return path;
+    }
+    return "";
+}
+
+struct Leaf {
+    char kind = 0;
+    std::string value;
+};
+
+// Parses json with Python and returns path -> leaf; fails the test on any parse error.
+std::map<std::string, Leaf> parse_with_python(const std::string& json) {
+    std::map<std::string, Leaf> leaves;
+    const std::string dir = tools_test::scratch_dir("json");
+    const std::string path = dir + "/scene.json";
+    std::ofstream(path, std::ios::binary) << json;
+    const auto run = tools_test::run_program({find_python(), "-c", kFlattenScript, path});
+    std::filesystem::remove_all(dir);
+    EXPECT_EQ(run.exit_code, 0) << run.err;
+    std::istringstream lines(run.out);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t a = line.find('\t'), b = line.find('\t', a + 1);
+        if (a == std::string::npos || b == std::string::npos) continue;
+        leaves[line.substr(0, a)] = Leaf{line[a + 1], line.substr(b + 1)};
+    }
+    return leaves;
+}
+
+uint32_t bits_of(float f) {
+    return std::bit_cast<uint32_t>(f);
+}
+
+// The float that the number's text names, or NaN when the leaf is not a number.
+float read_back(const std::map<std::string, Leaf>& leaves, const std::string& path) {
+    auto it = leaves.find(path);
+    if (it == leaves.end() || it->second.kind != 'n') return std::nanf("");
+    float value = 0;
+    const std::string& text = it->second.value;
+    const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (result.ec != std::errc{} || result.ptr != text.data() + text.size()) return std::nanf("");
+    return value;
+}
+
+std::string code_points(std::string_view bytes) {
+    std::string out;
+    for (char c : bytes) {
+        if (!out.empty()) out += ',';
+        out += std::to_string(static_cast<unsigned char>(c));
+    }
+    return out;
+}
+
+const float kTricky[] = {0.1f,
+                         -0.0f,
+                         1.0f / 3.0f,
+                         std::numeric_limits<float>::denorm_min(),
+                         std::numeric_limits<float>::min(),
+                         std::numeric_limits<float>::max(),
+                         -std::numeric_limits<float>::max(),
+                         16777216.0f,
+                         1e-10f,
+                         123456.789f,
+                         2.5f,
+                         -7.0f,
+                         0.3f,
+                         1e30f,
+                         std::nextafter(1.0f, 2.0f),
+                         std::nextafter(0.1f, 0.0f)};
+
+Scene tricky_scene() {
+    Scene s;
+    s.keyframe_start = 3;
+    s.keyframe_end = 99;
+    MeshObject m;
+    m.name = std::string("Q\"\\\n\x01\x7f\xe9\xff", 8);
+    m.node_id = 7;
+    m.parent = 65535;
+    for (size_t i = 0; i < std::size(kTricky); i += 2) {
+        Vertex v;
+        v.x = kTricky[i];
+        v.y = kTricky[i + 1];
+        v.z = static_cast<float>(i);
+        v.u = kTricky[(i + 5) % std::size(kTricky)];
+        v.nx = kTricky[(i + 3) % std::size(kTricky)];
+        m.vertices.push_back(v);
+    }
+    Face f;
+    f.v = {0, 2, 1};
+    f.plane = Plane{std::nanf(""), std::numeric_limits<float>::infinity(),
+                    -std::numeric_limits<float>::infinity(), 0.25f};
+    m.faces.push_back(f);
+    f.material = 1;
+    f.v = {3, 4, 5};
+    f.plane = Plane{0, 0, 1, -2};
+    m.faces.push_back(f);
+    for (size_t i = 0; i < 16; ++i)
+        m.matrix.m[i] = kTricky[i];
+    m.position_track = PositionTrack{{0, 10}, {1, 2}, {3, 4}, {5, 6}};
+    m.rotation_track = RotationTrack{{0}, {0.5f}, {0}, {1}, {0}};
+    m.position_key_count = 2;
+    m.rotation_key_count = 1;
+    m.vertex_count = static_cast<int32_t>(m.vertices.size());
+    m.face_count = 2;
+    s.meshes.push_back(m);
+    Camera c;
+    c.name = "Cam";
+    c.position = {1, 2, 3};
+    c.lens = 35;
+    c.bank = -0.0f;
+    c.target_track = PositionTrack{{4}, {5}, {6}, {7}};
+    s.cameras.push_back(c);
+    Light l;
+    l.name = "Spot";
+    l.spot = 1;
+    l.off = 1;
+    l.colour = {1.0f, 0.5f, 0.0f};
+    l.colour_int = {255, 127, 0};
+    l.multiplier = std::numeric_limits<float>::quiet_NaN();
+    s.lights.push_back(l);
+    s.materials.push_back(Material{"A"});
+    s.materials.push_back(Material{"B"});
+    s.mesh_count = 1;
+    s.camera_count = 1;
+    s.light_count = 1;
+    s.material_count = 2;
+    return s;
+}
+
+} // namespace
+
+TEST(SceneJson, RealsReadBackToTheSameFloatBits) {
+    if (find_python().empty()) GTEST_SKIP() << "python3 is not installed; cannot parse back";
+    const Scene scene = tricky_scene();
+    const auto leaves = parse_with_python(scene_to_json(scene));
+    ASSERT_FALSE(leaves.empty());
+    const MeshObject& m = scene.meshes[0];
+    for (size_t i = 0; i < m.vertices.size(); ++i) {
+        const std::string v = "root.meshes.0.vertices." + std::to_string(i) + ".";
+        const Vertex& src = m.vertices[i];
+        const float fields[8] = {src.x, src.y, src.z, src.u, src.v, src.nx, src.ny, src.nz};
+        for (int k = 0; k < 8; ++k) {
+            EXPECT_EQ(bits_of(read_back(leaves, v + std::to_string(k))), bits_of(fields[k]))
+                << v << k;
+        }
+    }
+    for (size_t i = 0; i < 16; ++i) {
+        EXPECT_EQ(bits_of(read_back(leaves, "root.meshes.0.matrix." + std::to_string(i))),
+                  bits_of(kTricky[i]))
+            << "matrix element " << i;
+    }
+    EXPECT_EQ(bits_of(read_back(leaves, "root.cameras.0.bank")), bits_of(-0.0f));
+    EXPECT_EQ(read_back(leaves, "root.meshes.0.faces.1.plane.3"), -2.0f);
+}
+
+TEST(SceneJson, NonFiniteRealsAreStringsAndIntegersStayExact) {
+    if (find_python().empty()) GTEST_SKIP() << "python3 is not installed; cannot parse back";
+    const auto leaves = parse_with_python(scene_to_json(tricky_scene()));
+    const auto str = [&](const std::string& path) {
+        auto it = leaves.find(path);
+        return it != leaves.end() && it->second.kind == 's' ? it->second.value : "<missing>";
+    };
+    EXPECT_EQ(str("root.meshes.0.faces.0.plane.0"), code_points("nan"));
+    EXPECT_EQ(str("root.meshes.0.faces.0.plane.1"), code_points("inf"));
+    EXPECT_EQ(str("root.meshes.0.faces.0.plane.2"), code_points("-inf"));
+    EXPECT_EQ(str("root.lights.0.multiplier"), code_points("nan"));
+
+    const auto num = [&](const std::string& path) {
+        auto it = leaves.find(path);
+        return it != leaves.end() && it->second.kind == 'n' ? it->second.value : "<missing>";
+    };
+    EXPECT_EQ(num("root.keyframe_start"), "3");
+    EXPECT_EQ(num("root.keyframe_end"), "99");
+    EXPECT_EQ(num("root.meshes.0.node_id"), "7");
+    EXPECT_EQ(num("root.meshes.0.parent"), "65535");
+    EXPECT_EQ(num("root.meshes.0.faces.0.material"), "-1");
+    EXPECT_EQ(num("root.meshes.0.faces.1.material"), "1");
+    EXPECT_EQ(num("root.meshes.0.faces.0.v.1"), "2");
+    EXPECT_EQ(num("root.meshes.0.faces.0.v.2"), "1");
+    EXPECT_EQ(num("root.lights.0.colour_int.1"), "127");
+    EXPECT_EQ(num("root.lights.0.spot"), "1");
+    EXPECT_EQ(num("root.lights.0.raytrace_shadow"), "0");
+    EXPECT_EQ(num("root.meshes.0.position_track.1.0"), "10");
+    EXPECT_EQ(num("root.meshes.0.rotation_track.0.1"), "0.5");
+    EXPECT_EQ(num("root.cameras.0.target_track.0.3"), "7");
+}
+
+TEST(SceneJson, NamesAreTheFileBytesAsLatin1Characters) {
+    if (find_python().empty()) GTEST_SKIP() << "python3 is not installed; cannot parse back";
+    const Scene scene = tricky_scene();
+    const auto leaves = parse_with_python(scene_to_json(scene));
+    // Quote, backslash, newline, control bytes and high bytes all come back as the code point
+    // equal to the byte's value.
+    EXPECT_EQ(leaves.at("root.meshes.0.name").value, code_points(scene.meshes[0].name));
+    EXPECT_EQ(leaves.at("root.materials.1.name").value, code_points("B"));
+
+    std::string out;
+    append_json_name(out, "\xe9");
+    EXPECT_EQ(out, "\"\xc3\xa9\""); // UTF-8 for U+00E9
+}
+
+TEST(SceneJson, EveryRecordCarriesExactlyTheDocumentedFields) {
+    if (find_python().empty()) GTEST_SKIP() << "python3 is not installed; cannot parse back";
+    const auto leaves = parse_with_python(scene_to_json(tricky_scene()));
+    EXPECT_EQ(leaves.at("root").value,
+              "keyframe_start,keyframe_end,meshes,cameras,lights,materials");
+    EXPECT_EQ(leaves.at("root.meshes.0").value,
+              "name,node_id,parent,matrix,vertices,faces,position_track,rotation_track");
+    EXPECT_EQ(leaves.at("root.meshes.0.faces.0").value, "v,material,plane");
+    EXPECT_EQ(leaves.at("root.cameras.0").value,
+              "name,position,target,bank,lens,matrix,position_track,target_track");
+    EXPECT_EQ(leaves.at("root.lights.0").value,
+              "name,spot,off,raytrace_shadow,position,spot_target,hotspot,falloff,inner_range,"
+              "outer_range,multiplier,colour,colour_int");
+    EXPECT_EQ(leaves.at("root.materials.0").value, "name");
+    EXPECT_EQ(leaves.at("root.meshes.0.vertices").value, "8");
+    EXPECT_EQ(leaves.at("root.meshes.0.vertices.0").value, "8");
+    EXPECT_EQ(leaves.at("root.meshes.0.matrix").value, "16");
+    EXPECT_EQ(leaves.at("root.meshes.0.position_track").value, "2");
+    EXPECT_EQ(leaves.at("root.meshes.0.position_track.0").value, "4");
+    EXPECT_EQ(leaves.at("root.meshes.0.rotation_track.0").value, "5");
+    EXPECT_EQ(leaves.at("root.cameras.0.position_track").value, "0");
+}
+
+TEST(SceneJson, AnEmptySceneAndUnevenTracksStayValid) {
+    if (find_python().empty()) GTEST_SKIP() << "python3 is not installed; cannot parse back";
+    Scene empty;
+    auto leaves = parse_with_python(scene_to_json(empty));
+    EXPECT_EQ(leaves.at("root.meshes").value, "0");
+    EXPECT_EQ(leaves.at("root.materials").value, "0");
+
+    // A track whose parallel arrays disagree in length: only complete keys are written.
+    Scene uneven;
+    MeshObject m;
+    m.position_track = PositionTrack{{0, 1, 2}, {0, 1}, {0, 1, 2}, {0, 1, 2}};
+    uneven.meshes.push_back(m);
+    leaves = parse_with_python(scene_to_json(uneven));
+    EXPECT_EQ(leaves.at("root.meshes.0.position_track").value, "2");
+}
+
+TEST(SceneSummary, BoundingBoxSpansAllMeshesAndSkipsNonFiniteVertices) {
+    Scene s;
+    MeshObject a, b;
+    a.vertices = {Vertex{-5, 1, 2}, Vertex{3, -4, 0}};
+    b.vertices = {Vertex{std::nanf(""), 100, 100}, Vertex{1, 9, -8},
+                  Vertex{std::numeric_limits<float>::infinity(), 0, 0}};
+    s.meshes = {a, b};
+    const SceneBounds box = scene_bounds(s);
+    ASSERT_FALSE(box.empty);
+    EXPECT_EQ(box.min, (std::array<float, 3>{-5, -4, -8}));
+    EXPECT_EQ(box.max, (std::array<float, 3>{3, 9, 2}));
+
+    Scene none;
+    none.meshes.push_back(MeshObject{});
+    EXPECT_TRUE(scene_bounds(none).empty);
+    EXPECT_NE(scene_summary(none).find("bounding box: none"), std::string::npos);
+}
+
+TEST(SceneSummary, ListsCountsNamesAndKeyFrameRange) {
+    const std::string text = scene_summary(tricky_scene());
+    EXPECT_NE(text.find("key frames: 3 to 99\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("meshes: 1 (8 vertices, 2 faces)"), std::string::npos) << text;
+    EXPECT_NE(text.find("cameras: 1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("lights: 1\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("materials: 2\n  \"A\"\n  \"B\"\n"), std::string::npos) << text;
+    // A name with a newline must not break the one-record-per-line layout.
+    EXPECT_NE(text.find("\"Q\\\"\\\\\\n\\u0001"), std::string::npos) << text;
+    EXPECT_NE(text.find("spotlight"), std::string::npos) << text;
+}
