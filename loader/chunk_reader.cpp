@@ -228,10 +228,12 @@ int read_chunks(ByteReader& file, size_t end, int depth) {
         size_t start = file.pos;
         uint16_t id = 0;
         uint32_t length = 0;
-        if (remaining(file) < kChunkHeaderSize)
-            return fail_at(0, start,
-                           "the file ends inside a chunk header (" +
-                               std::to_string(remaining(file)) + " of 6 bytes left)");
+        if (remaining(file) < kChunkHeaderSize) {
+            loader_state().error = "the file ends inside the chunk header at offset " +
+                                   std::to_string(start) + " (" + std::to_string(remaining(file)) +
+                                   " of 6 bytes left)";
+            return -1;
+        }
         read_u16(file, id);
         read_u32(file, length);
         // A length that does not even cover the header would make the walk stand still or go

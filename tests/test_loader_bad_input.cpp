@@ -54,7 +54,7 @@ TEST(LoaderBadLength, LengthsBelowTheHeaderOrNegativeFailAtAnyDepth) {
 }
 
 TEST(LoaderBadLength, FileCutShortInAHeaderOrBeforeADeclaredEnd) {
-    EXPECT_NE(expect_failure({0x4D, 0x4D, 6}).find("ends inside a chunk header"),
+    EXPECT_NE(expect_failure({0x4D, 0x4D, 6}).find("ends inside the chunk header at offset 0"),
               std::string::npos);
     std::vector<uint8_t> trailing = chunk_with_length(0x0002, 10, 4);
     trailing.insert(trailing.end(), {0x02, 0x00, 0x0A});
