@@ -151,10 +151,18 @@ for _ in $(seq 300); do
 done
 [ -n "$window" ] || fail "no window titled \"$title\" appeared within 30 s"
 
-# The set-up is over once the last of its seventeen lines is in the log.
+# The set-up is over once its seventeen lines are in the log, or when the log stops growing
+# (a failed step ends it early).
+last_size=-1 still=0
 for _ in $(seq 200); do
-  [ -f "$run/DirectX.log" ] && [ "$(grep -c '' "$run/DirectX.log")" -ge 17 ] && break
   [ -f "$run/status" ] && break
+  if [ -f "$run/DirectX.log" ]; then
+    [ "$(grep -c '' "$run/DirectX.log")" -ge 17 ] && break
+    size=$(stat -c %s "$run/DirectX.log")
+    if [ "$size" = "$last_size" ]; then still=$((still + 1)); else still=0; fi
+    last_size=$size
+    [ $still -ge 20 ] && break
+  fi
   sleep 0.1
 done
 say "window and display set-up after $(seconds_since "$t0") s"
@@ -177,7 +185,7 @@ else
   cp "$run/DirectX.log" "$work/DirectX.log.txt"
   if ! cmp -s "$expected" "$run/DirectX.log"; then
     fail "DirectX.log differs from the successful set-up (first difference: $(cmp "$expected" "$run/DirectX.log" 2>&1 | head -1)); it reads:"
-    sed 's/\r$/<CR>/' "$run/DirectX.log" | sed 's/^/    /'
+    iconv -f CP1250 -t UTF-8 "$run/DirectX.log" | sed 's/\r$/<CR>/; s/^/    /'
   fi
 fi
 
