@@ -161,6 +161,21 @@ TEST_F(HostileRaster, CoveringPolygonsAreClippedToTheFrame) {
     EXPECT_EQ(inked(), 512 * 384);
 }
 
+TEST_F(HostileRaster, PolygonsStartingAboveTheFrameKeepTheirShape) {
+    // Right edge x = y + 100 from row -100 on: rows above the frame are passed over, the rest
+    // are drawn exactly as if every row had been stepped.
+    fill_and_check(polygon({{0, -100}, {0, 200}, {300, 200}}));
+    expect_span(0, 0, 100);
+    expect_span(50, 0, 150);
+    expect_span(199, 0, 299);
+    EXPECT_EQ(pixel(0, 200), 0u);
+    // Rows 0..199 hold 100..299 pixels.
+    EXPECT_EQ(inked(), (100 + 299) * 200 / 2);
+    // A polygon that ends above the frame draws nothing.
+    fill_and_check(polygon({{0, -300}, {0, -10}, {300, -10}}));
+    EXPECT_EQ(inked(), 0);
+}
+
 TEST_F(HostileRaster, NearlyHorizontalEdgeOverflowsTheSlope) {
     // The slope of a clipped edge lying along row 2 is far beyond 16.16 range.
     fill_and_check(polygon({{2, 2.0f}, {2, 2.0000002f}, {510, 382}, {510, 2}}));
