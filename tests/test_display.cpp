@@ -150,11 +150,6 @@ TEST_F(DisplayTest, ReleaseGivesUpSurfacesThenTheObjectAndASecondReleaseDoesNoth
     EXPECT_EQ(recording().calls.size(), 4u);
 }
 
-TEST_F(DisplayTest, ReleaseWithoutSetUpCallsNothing) {
-    display_release();
-    EXPECT_TRUE(recording().calls.empty());
-}
-
 // One failing step of the set-up.
 struct FailingStep {
     const char* key;   // scripted call
