@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <iterator>
@@ -162,7 +163,10 @@ TEST(BundledScene, TheDemoCullsExactlyTheSphereFacesTurnedAwayFromIt) {
     demo_build_camera(demo);
     // Mesh matrices start as identity, so the camera's world position is its object position.
     const float ex = demo.camera.at(3, 0), ey = demo.camera.at(3, 1), ez = demo.camera.at(3, 2);
-    const MeshObject& core = scene->meshes[0];
+    const auto core_it = std::find_if(scene->meshes.begin(), scene->meshes.end(),
+                                      [](const MeshObject& m) { return m.name == "Core"; });
+    ASSERT_NE(core_it, scene->meshes.end());
+    const MeshObject& core = *core_it;
     int drawn = 0;
     for (const Face& f : core.faces) {
         const Vertex& a = core.vertices[static_cast<size_t>(f.v[0])];

@@ -318,13 +318,15 @@ const std::array<Vec3, 4> kIdentityAxes = {Vec3{1, 0, 0}, Vec3{0, 1, 0}, Vec3{0,
 std::vector<BundledMesh> bundled_meshes() {
     std::vector<BundledMesh> meshes;
 
-    BundledMesh core{"Core", make_icosphere(30.0, 3), kIdentityAxes, {}, 0xFFFF};
-    core.groups = banded_groups(core.shape, kBundledMaterials[0], kBundledMaterials[1], 80);
-    meshes.push_back(std::move(core));
-
-    BundledMesh knot{"Knot", make_knot(40.0, 8.0, 2, 3, 96, 6), kIdentityAxes, {}, 0};
+    // Drawn first, so the sphere after it hides the strands that pass behind it and, with no
+    // depth buffer, also those in front: the draw order is part of the look.
+    BundledMesh knot{"Knot", make_knot(40.0, 8.0, 2, 3, 96, 6), kIdentityAxes, {}, 0xFFFF};
     knot.groups = banded_groups(knot.shape, kBundledMaterials[1], kBundledMaterials[2], 40);
     meshes.push_back(std::move(knot));
+
+    BundledMesh core{"Core", make_icosphere(30.0, 3), kIdentityAxes, {}, 0};
+    core.groups = banded_groups(core.shape, kBundledMaterials[0], kBundledMaterials[1], 80);
+    meshes.push_back(std::move(core));
 
     // The bar lies along the file's X axis, through the sphere and the knot's hole.
     BundledMesh bar{"Spindle", make_twisted_bar(130.0, 7.0, kPi, 24), {}, {}, 0};
