@@ -63,7 +63,7 @@ build() {
   mkdir -p "$root/build"
   # Warnings fail the build: the Windows program must compile as cleanly as the Linux one.
   if ! cmake --preset "$preset" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >"$log" 2>&1 ||
-    ! cmake --build --preset "$preset" --parallel 2 >>"$log" 2>&1; then
+    ! cmake --build --preset "$preset" --parallel "$(nproc 2>/dev/null || echo 2)" >>"$log" 2>&1; then
     tail -40 "$log"
     say "FAIL: $preset build failed (full output in $log)"
     return 1
