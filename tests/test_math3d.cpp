@@ -99,17 +99,6 @@ TEST(Rotations, TurnInTheStatedDirections) {
     EXPECT_NEAR(z_axis.x, 1.0, 1e-7);
 }
 
-TEST(Rotations, ByZeroChangeNothing) {
-    std::mt19937 rng(11);
-    const Matrix4 m = random_rigid(rng);
-    Matrix4 r = m;
-    matrix_rotate_x(r, 0.0f);
-    matrix_rotate_y(r, 0.0f);
-    matrix_rotate_z(r, 0.0f);
-    matrix_translate(r, 0.0f, 0.0f, 0.0f);
-    EXPECT_EQ(r.m, m.m);
-}
-
 TEST(Rotations, ActInTheMatrixOwnFrameAndKeepTheTranslation) {
     Matrix4 m = identity();
     matrix_translate(m, 1, 2, 3);

@@ -71,8 +71,9 @@ TEST_F(Raster, WorkedTriangleEdgesAndSpans) {
     EXPECT_EQ(inked(), 4 + 8 + 12); // rows 2 and 6 get nothing
 }
 
-TEST_F(Raster, ClockwiseWindingDrawsNothingButIsStepped) {
+TEST_F(Raster, ClockwiseWindingAndTwoVertexPolygonsDrawNothingButAreStepped) {
     EXPECT_EQ(fill_polygon(polygon({{10, 2}, {18, 6}, {2, 6}}), frame, kInk), 1);
+    EXPECT_EQ(fill_polygon(polygon({{50, 40}, {60, 80}}), frame, kInk), 1);
     EXPECT_EQ(inked(), 0);
 }
 
@@ -97,11 +98,6 @@ TEST_F(Raster, SpansRunFromFloorOfLeftToBeforeFloorOfRight) {
     fill_polygon(polygon({{10.9f, 30}, {10.9f, 31}, {20.0f, 31}, {20.0f, 30}}), frame, kInk);
     expect_span(30, 10, 20);
     EXPECT_EQ(inked(), 10);
-}
-
-TEST_F(Raster, TwoVertexPolygonStepsRowsWithoutDrawing) {
-    EXPECT_EQ(fill_polygon(polygon({{50, 40}, {60, 80}}), frame, kInk), 1);
-    EXPECT_EQ(inked(), 0);
 }
 
 TEST_F(Raster, SquareTiesGoToTheLowestIndex) {
