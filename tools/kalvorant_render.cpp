@@ -24,10 +24,14 @@ struct Progress {
     const char* stage = "";
 };
 
+// True while a progress line waits for its end, so that an error starts on a line of its own.
+bool g_progress_line_open = false;
+
 void show_progress(const Progress& p, int32_t frame, int32_t frames) {
     if (!p.shown) return;
     std::fprintf(stderr, "\r%s frame %d/%d", p.stage, frame, frames);
-    if (frame == frames) std::fputc('\n', stderr);
+    g_progress_line_open = frame != frames;
+    if (!g_progress_line_open) std::fputc('\n', stderr);
     std::fflush(stderr);
 }
 
@@ -120,6 +124,7 @@ bool render_gif(const RenderOptions& o, const Scene& loaded, const GifPalette& p
 }
 
 int fail(const std::string& message) {
+    if (g_progress_line_open) std::fputc('\n', stderr);
     std::fprintf(stderr, "kalvorant-render: %s\n", message.c_str());
     return 1;
 }
