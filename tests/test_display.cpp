@@ -382,6 +382,11 @@ TEST_F(DisplayTest, LostSurfaceDuringFlipRestoresWithoutAnotherFlip) {
 
 TEST_F(DisplayTest, RestoreStopsAtTheFirstFailingSurface) {
     init_display();
+    recording().scripted["primary.Restore"] = {DDERR_NOEXCLUSIVEMODE};
+    EXPECT_EQ(display_restore_all(), DDERR_NOEXCLUSIVEMODE);
+    EXPECT_EQ(recording().calls, Calls{"primary.Restore()"});
+
+    recording().calls.clear();
     recording().scripted["one.Restore"] = {DDERR_WRONGMODE};
     EXPECT_EQ(display_restore_all(), DDERR_WRONGMODE);
     EXPECT_EQ(recording().calls, (Calls{"primary.Restore()", "one.Restore()"}));
