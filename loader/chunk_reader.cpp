@@ -234,8 +234,8 @@ int read_chunks(ByteReader& file, size_t end, int depth) {
                                    " of 6 bytes left)";
             return -1;
         }
-        read_u16(file, id);
-        read_u32(file, length);
+        if (!read_u16(file, id) || !read_u32(file, length))
+            return -1; // only an input error gets here; the caller reports it
         // A length that does not even cover the header would make the walk stand still or go
         // backwards; one read as negative in 32 bits is no better.
         if (length < kChunkHeaderSize || length > kMaxFileSize)
