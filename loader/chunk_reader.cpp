@@ -199,12 +199,17 @@ template <typename Load>
 std::unique_ptr<Scene> guarded(const std::string& label, std::string& error, Load load) {
     std::unique_ptr<Scene> scene;
     try {
-        reset_loader_state();
-        scene = load();
-    } catch (const std::bad_alloc&) {
-        error = "out of memory while loading " + label;
-    } catch (const std::exception& e) {
-        error = "cannot load " + label + ": " + e.what();
+        try {
+            reset_loader_state();
+            scene = load();
+        } catch (const std::bad_alloc&) {
+            error = "out of memory while loading " + label;
+        } catch (const std::exception& e) {
+            error = "cannot load " + label + ": " + e.what();
+        }
+    } catch (...) {
+        // Composing the message ran out of memory too; this text fits the string's inline buffer.
+        error = "out of memory";
     }
     loader_state().scene = nullptr;
     return scene;
