@@ -170,11 +170,11 @@ void append_light(std::string& out, const Light& l) {
                                                         {"outer_range", l.outer_range},
                                                         {"multiplier", l.multiplier}};
     for (const auto& [key, value] : reals) {
+        if (key != reals[0].first) out += ", ";
         append_key(out, key);
         append_json_real(out, value);
-        out += ", ";
     }
-    out += "\n    ";
+    out += ",\n    ";
     append_key(out, "colour");
     append_reals(out, l.colour);
     out += ", ";
