@@ -87,24 +87,27 @@ void matrix_inverse(const Matrix4& m, Matrix4& out) {
     const double det = m00 * m11 * m22 - m00 * m12 * m21 - m01 * m10 * m22 + m01 * m12 * m20 +
                        m02 * m10 * m21 - m02 * m11 * m20;
 
-    // The adjugate and the translation row stay in double until the division, so each stored
-    // element is rounded to float exactly once.
-    double adj[4][3];
-    adj[0][0] = m11 * m22 - m12 * m21;
-    adj[0][1] = m02 * m21 - m01 * m22;
-    adj[0][2] = m01 * m12 - m02 * m11;
-    adj[1][0] = m12 * m20 - m10 * m22;
-    adj[1][1] = m00 * m22 - m02 * m20;
-    adj[1][2] = m02 * m10 - m00 * m12;
-    adj[2][0] = m10 * m21 - m11 * m20;
-    adj[2][1] = m01 * m20 - m00 * m21;
-    adj[2][2] = m00 * m11 - m01 * m10;
+    // The adjugate is written into the result first and the translation row is formed from
+    // those stored (float) elements; only then is every element divided by the determinant. Each
+    // of the three steps rounds to float where it stores, so the inverse is the same on every
+    // compiler.
+    float adj[4][3];
+    adj[0][0] = static_cast<float>(m11 * m22 - m12 * m21);
+    adj[0][1] = static_cast<float>(m02 * m21 - m01 * m22);
+    adj[0][2] = static_cast<float>(m01 * m12 - m02 * m11);
+    adj[1][0] = static_cast<float>(m12 * m20 - m10 * m22);
+    adj[1][1] = static_cast<float>(m00 * m22 - m02 * m20);
+    adj[1][2] = static_cast<float>(m02 * m10 - m00 * m12);
+    adj[2][0] = static_cast<float>(m10 * m21 - m11 * m20);
+    adj[2][1] = static_cast<float>(m01 * m20 - m00 * m21);
+    adj[2][2] = static_cast<float>(m00 * m11 - m01 * m10);
     for (int c = 0; c < 3; ++c)
-        adj[3][c] = -(m30 * adj[0][c] + m31 * adj[1][c] + m32 * adj[2][c]);
+        adj[3][c] = static_cast<float>(-(m30 * double(adj[0][c]) + m31 * double(adj[1][c]) +
+                                         m32 * double(adj[2][c])));
 
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 3; ++c)
-            out.at(r, c) = static_cast<float>(adj[r][c] / det);
+            out.at(r, c) = static_cast<float>(double(adj[r][c]) / det);
         out.at(r, 3) = (r == 3) ? 1.0f : 0.0f;
     }
 }
