@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 RenderParse parse(std::vector<std::string> args, RenderOptions& o, std::string& error) {
@@ -86,7 +88,9 @@ TEST(RenderOptions, HelpIsRecognisedAndDocumentsTheDefaults) {
     EXPECT_EQ(parse({"--help"}, o, error), RenderParse::help);
     EXPECT_EQ(parse({"-h", "s.3ds"}, o, error), RenderParse::help);
     const std::string usage = render_usage();
-    EXPECT_EQ(usage.rfind("usage: kalvorant-render SCENE", 0), 0u);
-    EXPECT_NE(usage.find("default 1"), std::string::npos);
-    EXPECT_NE(usage.find("current directory"), std::string::npos);
+    EXPECT_EQ(std::count(usage.begin(), usage.end(), '\n'), 1);
+    const std::string help = render_help();
+    EXPECT_EQ(help.rfind(usage, 0), 0u);
+    EXPECT_NE(help.find("default 1"), std::string::npos);
+    EXPECT_NE(help.find("current directory"), std::string::npos);
 }

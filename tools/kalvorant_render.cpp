@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     std::string error;
     switch (parse_render_options(args, options, error)) {
     case RenderParse::help:
-        std::fputs(render_usage().c_str(), stdout);
+        std::fputs(render_help().c_str(), stdout);
         return 0;
     case RenderParse::usage_error:
         std::fprintf(stderr, "kalvorant-render: %s\n%s", error.c_str(), render_usage().c_str());

@@ -114,7 +114,11 @@ RenderParse parse_render_options(std::span<const std::string> args, RenderOption
 }
 
 std::string render_usage() {
-    return "usage: kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE]\n"
+    return "usage: kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE]\n";
+}
+
+std::string render_help() {
+    return render_usage() +
            "Runs the demo headless on SCENE and saves its frames exactly as the demo shows them.\n"
            "  --frames N  render N frames, one per 20 ms timer tick (default 1, or K with --only)\n"
            "  --only K    save only frame K, 1 <= K <= N (frame K is the picture after tick K)\n"

@@ -9,7 +9,7 @@
 // else is refused rather than read as a partial or wrapped value.
 //
 // Failure: parse_render_options returns RenderParse::usage_error with a one-line reason; the
-// caller prints it with the usage text and exits 2.
+// caller prints it with the usage line and exits 2.
 #pragma once
 
 #include <cstdint>
@@ -38,5 +38,8 @@ bool parse_frame_number(std::string_view text, int32_t& value);
 RenderParse parse_render_options(std::span<const std::string> args, RenderOptions& options,
                                  std::string& error);
 
-// The usage line and the option help, ending in a newline.
+// The one-line synopsis shown after a usage error, ending in a newline.
 std::string render_usage();
+
+// The synopsis followed by what each option does and its default, for --help.
+std::string render_help();
