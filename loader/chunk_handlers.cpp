@@ -220,7 +220,7 @@ int handle_vertex_list(ByteReader& r, size_t) {
     std::vector<Vertex> vertices;
     vertices.reserve(n);
     for (size_t i = 0; i < n; ++i) {
-        float file_xyz[3];
+        float file_xyz[3] = {};
         read_floats(r, file_xyz, 3);
         Vertex& v = vertices.emplace_back();
         store_scene_axes(file_xyz, v.x, v.y, v.z);
@@ -244,7 +244,7 @@ int handle_face_list(ByteReader& r, size_t) {
     std::vector<Face> faces;
     faces.reserve(n);
     for (size_t i = 0; i < n; ++i) {
-        uint16_t corner[4];
+        uint16_t corner[4] = {};
         for (uint16_t& value : corner)
             read_u16(r, value);
         for (int k = 0; k < 3; ++k)
@@ -289,7 +289,7 @@ int handle_mapping_coords(ByteReader& r, size_t) {
                           static_cast<size_t>(n) * 8, r);
     MeshObject* mesh = current_mesh();
     for (size_t i = 0; i < n; ++i) {
-        float uv[2];
+        float uv[2] = {};
         read_floats(r, uv, 2);
         if (mesh && i < mesh->vertices.size()) {
             mesh->vertices[i].u = uv[0];
@@ -300,7 +300,7 @@ int handle_mapping_coords(ByteReader& r, size_t) {
 }
 
 int handle_local_axes(ByteReader& r, size_t) {
-    float values[12];
+    float values[12] = {};
     if (!read_floats(r, values, 12)) return fail_short("local axes", 48, r);
     MeshObject* mesh = current_mesh();
     if (!mesh) return 0;
@@ -313,7 +313,7 @@ int handle_local_axes(ByteReader& r, size_t) {
 }
 
 int handle_light(ByteReader& r, size_t) {
-    float file_xyz[3];
+    float file_xyz[3] = {};
     if (!read_floats(r, file_xyz, 3)) return fail_short("light position", 12, r);
     if (!filling()) {
         ++scene().light_count;
@@ -330,7 +330,7 @@ int handle_light(ByteReader& r, size_t) {
 }
 
 int handle_spotlight(ByteReader& r, size_t) {
-    float values[5];
+    float values[5] = {};
     if (!read_floats(r, values, 5)) return fail_short("spotlight", 20, r);
     Light* light = current_light();
     if (!light) return 0;
@@ -371,7 +371,7 @@ int handle_multiplier(ByteReader& r, size_t) {
 }
 
 int handle_float_colour(ByteReader& r, size_t) {
-    float rgb[3];
+    float rgb[3] = {};
     if (!read_floats(r, rgb, 3)) return fail_short("float colour", 12, r);
     if (!filling()) return 0;
     // The colour goes to whichever light bears the last name read, wherever the chunk stands.
@@ -386,7 +386,7 @@ int handle_float_colour(ByteReader& r, size_t) {
 }
 
 int handle_camera(ByteReader& r, size_t) {
-    float values[8];
+    float values[8] = {};
     if (!read_floats(r, values, 8)) return fail_short("camera", 32, r);
     if (!filling()) {
         ++scene().camera_count;
