@@ -251,6 +251,14 @@ int read_chunks(ByteReader& file, size_t end, int depth) {
             return fail_at(id, start,
                            "runs past the end of the file (declares " + std::to_string(length) +
                                " bytes, " + std::to_string(file.end - start) + " remain)");
+        // A sub-chunk that overran its container would make the container's walk jump back to
+        // the container's end and read the overrun bytes again at every level above: a few
+        // hundred bytes of such nesting cost exponential time.
+        if (length > end - start)
+            return fail_at(id, start,
+                           "runs past the end of the chunk that contains it (declares " +
+                               std::to_string(length) + " bytes, " + std::to_string(end - start) +
+                               " remain)");
         size_t chunk_end = start + length;
         int row = find_chunk(id);
         if (row >= 0) {

@@ -369,3 +369,44 @@ TEST(LoaderState, EveryLoadStartsFromAFreshState) {
     EXPECT_EQ(scene->lights[0].name, "box"); // the last object name of this file, not "lamp"
     EXPECT_EQ(scene->meshes[0].position_key_count, 0);
 }
+
+TEST(LoaderState, TheFillingPassStartsWithTheNamesAndNodeKindTheCountingPassLeft) {
+    ChunkWriter w;
+    begin_scene(w);
+    // A light before any named object is named after the last object name of the whole file,
+    // and its colour chunk finds it under that name.
+    begin_chunk(w, 0x4600);
+    for (int i = 0; i < 3; ++i)
+        write_float(w, 0.0f);
+    begin_chunk(w, 0x0010);
+    for (float f : {0.0f, 1.0f, 0.0f})
+        write_float(w, f);
+    end_chunk(w);
+    end_chunk(w);
+    named_object(w, "cam");
+    begin_chunk(w, 0x4700);
+    for (int i = 0; i < 8; ++i)
+        write_float(w, 0.0f);
+    end_chunk(w);
+    end_chunk(w);
+    end_chunk(w);
+    begin_chunk(w, 0xB000);
+    // An ambient node leaves the node kind alone: in the filling pass it still holds "camera"
+    // from the counting pass's last node, so this header is looked up among the cameras.
+    begin_chunk(w, 0xB001);
+    node_header(w, "cam", 0);
+    position_track(w, {{4, {1, 2, 3}}});
+    end_chunk(w);
+    begin_chunk(w, 0xB003);
+    node_header(w, "cam", 0);
+    end_all_chunks(w);
+    std::string error;
+    auto scene = load_writer(w, error);
+    ASSERT_TRUE(scene) << error;
+    ASSERT_EQ(scene->light_count, 1);
+    EXPECT_EQ(scene->lights[0].name, "cam");
+    EXPECT_EQ(scene->lights[0].colour_int, (std::array<int32_t, 3>{0, 255, 0}));
+    ASSERT_EQ(scene->cameras[0].position_key_count, 1);
+    EXPECT_EQ(scene->cameras[0].position_track.frame[0], 4.0f);
+    EXPECT_EQ(scene->cameras[0].position_track.y[0], 3.0f);
+}

@@ -75,6 +75,45 @@ TEST(LoaderBadLength, FileCutShortInAHeaderOrBeforeADeclaredEnd) {
               std::string::npos);
 }
 
+TEST(LoaderBadLength, SubChunkRunningPastItsContainerFails) {
+    // A named object that claims its name and only the header of the light inside it; the
+    // light's end lies beyond the object's, though inside the file.
+    ChunkWriter w;
+    begin_scene(w);
+    begin_chunk_with_length(w, 0x4000, 14);
+    write_name(w, "L");
+    begin_chunk(w, 0x4600);
+    for (int i = 0; i < 3; ++i)
+        write_float(w, 0.0f);
+    end_all_chunks(w);
+    std::string error = expect_failure(chunk_bytes(w));
+    EXPECT_NE(error.find("chunk 0x4600 (light) at offset 20: runs past the end of the chunk that "
+                         "contains it (declares 18 bytes, 6 remain)"),
+              std::string::npos)
+        << error;
+
+    // Containers whose last child runs to the end of the file, twenty deep in a row: each level
+    // would walk the rest of the file twice, 2^20 chunk visits. It must fail, and at once.
+    std::vector<uint8_t> chain;
+    const size_t links = 20, file_size = 12 * links + 6;
+    auto header = [&](uint16_t id, size_t length) {
+        ChunkWriter h;
+        begin_chunk_with_length(h, id, static_cast<uint32_t>(length));
+        end_chunk(h);
+        std::vector<uint8_t> b = chunk_bytes(h);
+        chain.insert(chain.end(), b.begin(), b.begin() + 6);
+    };
+    for (size_t k = 0; k < links; ++k) {
+        header(0x4D4D, 12);
+        header(0x4D4D, file_size - 12 * k - 6);
+    }
+    header(0x0002, 6);
+    ASSERT_EQ(chain.size(), file_size);
+    EXPECT_NE(expect_failure(chain).find("chunk 0x4D4D (file root) at offset 6: runs past the end "
+                                         "of the chunk that contains it"),
+              std::string::npos);
+}
+
 TEST(LoaderBadLength, PayloadShorterThanItsCountsFailsInsteadOfReadingTheNextChunk) {
     ChunkWriter w;
     begin_scene(w);
