@@ -196,3 +196,43 @@ TEST(SaturatingConversion, IsDefinedForEveryDouble) {
 }
 
 } // namespace
+
+namespace {
+
+// The inverse written out step by step, with the result record holding floats: the adjugate is
+// stored first, the translation row is formed from those stored elements, and only then is
+// every stored element divided by the determinant (kept in double, as it is never stored).
+Matrix4 stepwise_inverse(const Matrix4& m) {
+    auto e = [&](int r, int c) { return double(m.at(r, c)); };
+    const double det = e(0, 0) * e(1, 1) * e(2, 2) - e(0, 0) * e(1, 2) * e(2, 1) -
+                       e(0, 1) * e(1, 0) * e(2, 2) + e(0, 1) * e(1, 2) * e(2, 0) +
+                       e(0, 2) * e(1, 0) * e(2, 1) - e(0, 2) * e(1, 1) * e(2, 0);
+    Matrix4 out;
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 3; ++c) {
+            // Cofactor of element (c, r): the rows and columns left over, in cyclic order.
+            const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
+            out.at(r, c) = float(e(r1, c1) * e(r2, c2) - e(r1, c2) * e(r2, c1));
+        }
+    }
+    for (int c = 0; c < 3; ++c)
+        out.at(3, c) = float(-(e(3, 0) * double(out.at(0, c)) + e(3, 1) * double(out.at(1, c)) +
+                               e(3, 2) * double(out.at(2, c))));
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 3; ++c)
+            out.at(r, c) = float(double(out.at(r, c)) / det);
+    out.at(3, 3) = 1.0f;
+    return out;
+}
+
+TEST(AffineInverse, RoundsWhereTheResultIsStored) {
+    std::mt19937 rng(11);
+    for (int i = 0; i < 200; ++i) {
+        const Matrix4 m = random_rigid(rng);
+        Matrix4 inv;
+        matrix_inverse(m, inv);
+        ASSERT_EQ(inv.m, stepwise_inverse(m).m) << "matrix " << i;
+    }
+}
+
+} // namespace

@@ -111,6 +111,21 @@ TEST_F(Raster, SquareTiesGoToTheLowestIndex) {
     for (int y = 0; y < 10; ++y)
         expect_span(y, 0, 10);
     EXPECT_EQ(inked(), 100);
+
+    // The square cannot tell which of two tied vertices was taken, because the horizontal edge
+    // between them is dropped either way. Ties that are not neighbours show it in the tables.
+    // Top tie between vertices 0 and 2: from vertex 0 the left chain is 0->1, (1->2 runs
+    // upwards and covers no row), 2->3; from vertex 2 it would be 2->3 alone.
+    ASSERT_EQ(setup_polygon_edges(polygon({{0, 0}, {5, 10}, {10, 0}, {5, 20}}), t), 1);
+    EXPECT_EQ(t.left_edge_count, 2);
+    EXPECT_EQ(t.left_edges[1].x, 10 << 16);
+    EXPECT_EQ(t.right_edge_count, 1);
+    // Bottom tie between vertices 0 and 2: the left chain from the top (vertex 1) ends at
+    // vertex 2 only when vertex 2 is not the bottom.
+    ASSERT_EQ(setup_polygon_edges(polygon({{0, 20}, {5, 0}, {10, 20}, {5, 10}}), t), 1);
+    EXPECT_EQ(t.left_edge_count, 2);
+    EXPECT_EQ(t.left_edges[0].x, 5 << 16);
+    EXPECT_EQ(t.right_edge_count, 1);
 }
 
 TEST_F(Raster, SlopesUseTheTruncatedStepForThePrestep) {
