@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <unordered_map>
 
 namespace {
 
@@ -46,13 +47,17 @@ Record* take_next(std::vector<Record>& records, int32_t& next, const char* kind)
     return &records[static_cast<size_t>(next++)];
 }
 
-template <typename Record>
-int32_t find_by_name(const std::vector<Record>& records, int32_t created, const std::string& name) {
-    // Records beyond `created` are not yet filled in this pass and carry no name.
-    size_t limit = std::min(records.size(), static_cast<size_t>(std::max(created, 0)));
-    for (size_t i = 0; i < limit; ++i)
-        if (records[i].name == name) return static_cast<int32_t>(i);
-    return -1;
+// Only records created so far in this pass are in the index; a later record of the same name
+// leaves the first one in place, so a lookup finds the lowest index bearing the name.
+int32_t find_by_name(const std::unordered_map<std::string, int32_t>& names,
+                     const std::string& name) {
+    auto it = names.find(name);
+    return it == names.end() ? -1 : it->second;
+}
+
+void index_name(std::unordered_map<std::string, int32_t>& names, const std::string& name,
+                int32_t index) {
+    names.try_emplace(name, index);
 }
 
 // Scene axes exchange the file's second and third components.
@@ -165,16 +170,16 @@ NameRead read_name(ByteReader& r, std::string& out) {
 }
 
 int32_t find_light(const std::string& name) {
-    return find_by_name(scene().lights, g_state.next_light, name);
+    return find_by_name(g_state.light_names, name);
 }
 int32_t find_material(const std::string& name) {
-    return find_by_name(scene().materials, g_state.next_material, name);
+    return find_by_name(g_state.material_names, name);
 }
 int32_t find_mesh(const std::string& name) {
-    return find_by_name(scene().meshes, g_state.next_mesh, name);
+    return find_by_name(g_state.mesh_names, name);
 }
 int32_t find_camera(const std::string& name) {
-    return find_by_name(scene().cameras, g_state.next_camera, name);
+    return find_by_name(g_state.camera_names, name);
 }
 
 int32_t colour_to_int(float value) {
@@ -200,6 +205,7 @@ int handle_triangle_mesh(ByteReader&, size_t) {
     MeshObject* mesh = take_next(scene().meshes, g_state.next_mesh, "meshes");
     if (!mesh) return -1;
     mesh->name = g_state.current_name;
+    index_name(g_state.mesh_names, mesh->name, index);
     g_state.current_mesh = index;
     g_state.current_mesh_has_vertex_list = false;
     return 0;
@@ -323,6 +329,7 @@ int handle_light(ByteReader& r, size_t) {
     Light* light = take_next(scene().lights, g_state.next_light, "lights");
     if (!light) return -1;
     light->name = g_state.current_name;
+    index_name(g_state.light_names, light->name, index);
     store_scene_axes(file_xyz, light->position[0], light->position[1], light->position[2]);
     light->spot = 0;
     g_state.current_light = index;
@@ -392,9 +399,11 @@ int handle_camera(ByteReader& r, size_t) {
         ++scene().camera_count;
         return 0;
     }
+    int32_t index = g_state.next_camera;
     Camera* camera = take_next(scene().cameras, g_state.next_camera, "cameras");
     if (!camera) return -1;
     camera->name = g_state.current_name;
+    index_name(g_state.camera_names, camera->name, index);
     // A camera chunk keeps the file's axis order.
     camera->position = {values[0], values[1], values[2]};
     camera->target = {values[3], values[4], values[5]};
@@ -410,9 +419,11 @@ int handle_material_name(ByteReader& r, size_t) {
         ++scene().material_count;
         return 0;
     }
+    int32_t index = g_state.next_material;
     Material* material = take_next(scene().materials, g_state.next_material, "materials");
     if (!material) return -1;
     material->name = g_state.current_name;
+    index_name(g_state.material_names, material->name, index);
     return 0;
 }
 

@@ -21,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 
 enum class LoadPass { counting, filling };
 
@@ -39,6 +40,9 @@ struct LoaderState {
     int32_t current_light = -1; // index of the light most recently created in the filling pass
     bool current_mesh_has_vertex_list = false;
     int32_t next_mesh = 0, next_camera = 0, next_light = 0, next_material = 0;
+    // Name -> first record of that kind created with it in the filling pass. A file of many
+    // records and many lookups would cost their product with a scan; cleared with the indexes.
+    std::unordered_map<std::string, int32_t> mesh_names, camera_names, light_names, material_names;
     int32_t current_node_id = 0;
     NodeKind node_kind = NodeKind::object_header_pending;
     int32_t node_index = -1; // record named by the last node header, or -1

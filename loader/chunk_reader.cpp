@@ -181,6 +181,10 @@ std::unique_ptr<Scene> load_from_source(ByteSource& source, const std::string& l
     allocate_records(scene->lights, scene->light_count);
 
     state.next_mesh = state.next_camera = state.next_light = state.next_material = 0;
+    state.mesh_names.clear();
+    state.camera_names.clear();
+    state.light_names.clear();
+    state.material_names.clear();
     if (pass_result(source, run_pass(source, LoadPass::filling), label, error) != 0) return nullptr;
     if (!passes_agree(*scene, error)) return nullptr;
 

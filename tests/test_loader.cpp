@@ -410,3 +410,60 @@ TEST(LoaderState, TheFillingPassStartsWithTheNamesAndNodeKindTheCountingPassLeft
     EXPECT_EQ(scene->cameras[0].position_track.frame[0], 4.0f);
     EXPECT_EQ(scene->cameras[0].position_track.y[0], 3.0f);
 }
+
+TEST(LoaderNames, LookupsFindTheFirstRecordOfANameAndOnlyRecordsAlreadyRead) {
+    ChunkWriter w;
+    begin_scene(w);
+    for (int i = 0; i < 2; ++i) {
+        begin_chunk(w, 0xA000);
+        write_name(w, "dup");
+        end_chunk(w);
+    }
+    for (int i = 0; i < 2; ++i) {
+        named_object(w, "twin");
+        begin_chunk(w, 0x4100);
+        vertex_list(w, {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+        begin_face_list(w, {{0, 1, 2}});
+        begin_chunk(w, 0x4130);
+        write_name(w, i == 0 ? "dup" : "later"); // "later" is named only further down the file
+        write_u16(w, 1);
+        write_u16(w, 0);
+        end_all_chunks(w);
+        begin_scene(w);
+    }
+    begin_chunk(w, 0xA000);
+    write_name(w, "later");
+    end_chunk(w);
+    // The second light's own colour chunk colours the first light of its name.
+    for (float green : {0.0f, 1.0f}) {
+        named_object(w, "L");
+        begin_chunk(w, 0x4600);
+        for (int i = 0; i < 3; ++i)
+            write_float(w, 0.0f);
+        begin_chunk(w, 0x0010);
+        for (float f : {0.0f, green, 0.0f})
+            write_float(w, f);
+        end_chunk(w);
+        end_chunk(w);
+        end_chunk(w);
+    }
+    end_chunk(w);
+    begin_chunk(w, 0xB000);
+    begin_chunk(w, 0xB002);
+    node_id(w, 3);
+    node_header(w, "twin", 9);
+    end_all_chunks(w);
+    std::string error;
+    auto scene = load_writer(w, error);
+    ASSERT_TRUE(scene) << error;
+    ASSERT_EQ(scene->material_count, 3);
+    ASSERT_EQ(scene->mesh_count, 2);
+    EXPECT_EQ(scene->meshes[0].faces[0].material, 0);
+    EXPECT_EQ(scene->meshes[1].faces[0].material, -1);
+    EXPECT_EQ(scene->meshes[0].node_id, 3);
+    EXPECT_EQ(scene->meshes[0].parent, 9);
+    EXPECT_EQ(scene->meshes[1].node_id, 0);
+    ASSERT_EQ(scene->light_count, 2);
+    EXPECT_EQ(scene->lights[0].colour_int, (std::array<int32_t, 3>{0, 255, 0}));
+    EXPECT_EQ(scene->lights[1].colour_int, (std::array<int32_t, 3>{0, 0, 0}));
+}
