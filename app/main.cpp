@@ -10,9 +10,12 @@
 #include "display/display.h"
 #include "loader/chunk_reader.h"
 #include "platform/win32_api.h"
+#include "render/mesh_renderer.h"
 #include "render/view.h"
 
+#include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -28,6 +31,15 @@ constexpr UINT_PTR kFrameTimer = 0;
 
 DemoState g_demo;
 std::unique_ptr<Scene> g_scene; // kept for the whole run, never freed before the process ends
+
+// The renderer's vertex cache is sized for the largest mesh before the first frame, so that no
+// frame allocates and a shortage of memory shows at start-up instead of as an empty picture.
+bool reserve_renderer(const Scene& scene) {
+    std::size_t largest = 0;
+    for (const MeshObject& mesh : scene.meshes)
+        largest = std::max(largest, mesh.vertices.size());
+    return draw_mesh_reserve(static_cast<std::int32_t>(std::min<std::size_t>(largest, INT32_MAX)));
+}
 
 int start_up_failure(const std::string& reason) {
     std::fprintf(stderr, "kalvorant: %s\n", reason.c_str());
@@ -103,6 +115,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     setup_view(kWidth, kHeight);
     if (!demo_allocate_frame_buffer(g_demo))
         return start_up_failure("cannot allocate the 512x384 frame buffer: out of memory");
+    if (!reserve_renderer(*g_scene))
+        return start_up_failure("cannot allocate the renderer's vertex cache: out of memory");
 
     SetTimer(window, kFrameTimer, kFramePeriodMs, nullptr);
     display_init(window, kWidth, kHeight); // a failed set-up leaves frames unshown, see run_frame

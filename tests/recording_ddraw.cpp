@@ -46,6 +46,18 @@ std::string describe(const DDSURFACEDESC2& desc) {
            (others_zero ? " rest=0" : " rest=set");
 }
 
+// Declared first in every call, so that it runs after everything else the call does.
+struct CallEnd {
+    std::size_t index = g_recording.calls.size(); // where this call's line will be
+    CallEnd() = default;
+    CallEnd(const CallEnd&) = delete;
+    CallEnd& operator=(const CallEnd&) = delete;
+    ~CallEnd() {
+        if (g_recording.after_call && index < g_recording.calls.size())
+            g_recording.after_call(g_recording.calls[index]);
+    }
+};
+
 } // namespace
 
 IDirectDrawSurface7* poison_surface();
@@ -80,6 +92,7 @@ struct RecordingSurface final : IDirectDrawSurface7 {
     }
 
     ULONG Release() override {
+        CallEnd end;
         g_recording.calls.push_back(name + ".Release()");
         if (--references > 0) return references;
         --g_recording.live_surfaces;
@@ -89,6 +102,7 @@ struct RecordingSurface final : IDirectDrawSurface7 {
 
     HRESULT BltFast(DWORD x, DWORD y, LPDIRECTDRAWSURFACE7 source, LPRECT rect,
                     DWORD flags) override {
+        CallEnd end;
         std::string source_name =
             source != nullptr ? static_cast<RecordingSurface*>(source)->name : "null";
         std::string rect_text =
@@ -101,11 +115,13 @@ struct RecordingSurface final : IDirectDrawSurface7 {
     }
 
     HRESULT Flip(LPDIRECTDRAWSURFACE7 target, DWORD flags) override {
+        CallEnd end;
         return record("Flip",
                       std::string(target != nullptr ? "target" : "null") + ", " + hex(flags));
     }
 
     HRESULT GetAttachedSurface(LPDDSCAPS2 caps, LPDIRECTDRAWSURFACE7* out) override {
+        CallEnd end;
         HRESULT result =
             record("GetAttachedSurface", "caps=" + hex(caps->dwCaps) + " " + hex(caps->dwCaps2) +
                                              " " + hex(caps->dwCaps3) + " " + hex(caps->dwCaps4));
@@ -119,6 +135,7 @@ struct RecordingSurface final : IDirectDrawSurface7 {
     }
 
     HRESULT Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD flags, HANDLE event) override {
+        CallEnd end;
         HRESULT result =
             record("Lock", std::string(rect != nullptr ? "rect" : "null") +
                                ", size=" + std::to_string(desc->dwSize) + ", " + hex(flags) + ", " +
@@ -140,9 +157,13 @@ struct RecordingSurface final : IDirectDrawSurface7 {
         return DD_OK;
     }
 
-    HRESULT Restore() override { return record("Restore", ""); }
+    HRESULT Restore() override {
+        CallEnd end;
+        return record("Restore", "");
+    }
 
     HRESULT Unlock(LPRECT rect) override {
+        CallEnd end;
         HRESULT result = record("Unlock", rect != nullptr ? "rect" : "null");
         if (result != DD_OK) return result;
         if (!locked) return DDERR_NOTLOCKED;
@@ -180,6 +201,7 @@ struct RecordingDDraw final : IDirectDraw7 {
     }
 
     ULONG Release() override {
+        CallEnd end;
         g_recording.calls.push_back("dd.Release()");
         if (--references > 0) return references;
         --g_recording.live_devices;
@@ -189,6 +211,7 @@ struct RecordingDDraw final : IDirectDraw7 {
 
     HRESULT CreateSurface(LPDDSURFACEDESC2 desc, LPDIRECTDRAWSURFACE7* out,
                           IUnknown* outer) override {
+        CallEnd end;
         HRESULT result =
             record("CreateSurface", describe(*desc) + ", " + (outer != nullptr ? "outer" : "null"));
         if (result != DD_OK) {
@@ -210,12 +233,14 @@ struct RecordingDDraw final : IDirectDraw7 {
     }
 
     HRESULT SetCooperativeLevel(HWND window, DWORD flags) override {
+        CallEnd end;
         return record("SetCooperativeLevel",
                       hex(reinterpret_cast<std::uintptr_t>(window)) + ", " + hex(flags));
     }
 
     HRESULT SetDisplayMode(DWORD width, DWORD height, DWORD bits, DWORD refresh,
                            DWORD flags) override {
+        CallEnd end;
         HRESULT result =
             record("SetDisplayMode", std::to_string(width) + ", " + std::to_string(height) + ", " +
                                          std::to_string(bits) + ", " + std::to_string(refresh) +
@@ -261,6 +286,7 @@ RecordingSurfaceView recording_view(const std::string& name) {
 }
 
 HRESULT WINAPI DirectDrawCreateEx(GUID* guid, LPVOID* object, REFIID iid, IUnknown* outer) {
+    CallEnd end;
     g_recording.calls.push_back(std::string("DirectDrawCreateEx(") +
                                 (guid != nullptr ? "guid" : "null") + ", " +
                                 (iid == IID_IDirectDraw7 ? "IID_IDirectDraw7" : "other iid") +

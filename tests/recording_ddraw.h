@@ -7,13 +7,15 @@
 // "one", "two", "three"... Results are scripted per "<object>.<Method>" key (or
 // "DirectDrawCreateEx"): each call takes the next scripted result, DD_OK once the script is
 // used up. A failing creation writes a pointer to the surface "poison" into the out parameter,
-// so a device that trusts it shows up as calls on "poison".
+// so a device that trusts it shows up as calls on "poison". after_call, when set, runs at the
+// very end of every call (after whatever the call allocated), with that call's line.
 #pragma once
 
 #include "platform/ddraw_api.h"
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -28,6 +30,7 @@ struct DDrawRecording {
     int live_surfaces = 0;     // created and not yet released (the back buffer counts with
                                // its primary)
     int live_devices = 0;
+    std::function<void(const std::string& call)> after_call;
 };
 
 // The process-wide recording; recording_reset clears it (objects still alive stay alive).
