@@ -136,6 +136,14 @@ TEST_F(Raster, SlopesUseTheTruncatedStepForThePrestep) {
     EXPECT_EQ(e.x, 10922);
     EXPECT_EQ(e.y, 1);
     EXPECT_EQ(e.lines, 3);
+    // Here the exact slope would pre-step to x = 65536 (pixel 1); the truncated step gives
+    // trunc(0.75 * 87381) = 65535, still in pixel 0.
+    ASSERT_EQ(setup_edge(polygon({{0, 0.25f}}).vertices[0], polygon({{2, 1.75f}}).vertices[0], e),
+              1);
+    EXPECT_EQ(e.dx, 87381);
+    EXPECT_EQ(e.x, 65535);
+    EXPECT_EQ(e.y, 1);
+    EXPECT_EQ(e.lines, 1);
     EdgeStep untouched{1, 2, 3, 4};
     EXPECT_EQ(
         setup_edge(polygon({{0, 4.2f}}).vertices[0], polygon({{9, 4.8f}}).vertices[0], untouched),

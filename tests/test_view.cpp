@@ -38,9 +38,9 @@ TEST_F(View, FocalAndFrustumPlanesFor512By384) {
                                   {0, 0.80300117f, 0.59597743f, 0},
                                   {0, -0.80300117f, 0.59597743f, 0}};
     for (size_t k = 0; k < 4; ++k) {
-        EXPECT_FLOAT_EQ(view.planes[k].a, expected[k][0]) << "plane " << k;
-        EXPECT_FLOAT_EQ(view.planes[k].b, expected[k][1]) << "plane " << k;
-        EXPECT_FLOAT_EQ(view.planes[k].c, expected[k][2]) << "plane " << k;
+        EXPECT_EQ(view.planes[k].a, expected[k][0]) << "plane " << k;
+        EXPECT_EQ(view.planes[k].b, expected[k][1]) << "plane " << k;
+        EXPECT_EQ(view.planes[k].c, expected[k][2]) << "plane " << k;
         EXPECT_EQ(view.planes[k].d, 0.0f) << "plane " << k;
     }
     EXPECT_EQ(setup_view(640, 480), 1);
