@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
@@ -173,6 +174,7 @@ class DirectDrawTest : public PlatformTest {
   protected:
     void SetUp() override {
         PlatformTest::SetUp();
+        ShowWindow(window_, SW_SHOW); // as the program does before the display set-up
         void* created = nullptr;
         ASSERT_EQ(DirectDrawCreateEx(nullptr, &created, IID_IDirectDraw7, nullptr), DD_OK);
         dd_ = static_cast<IDirectDraw7*>(created);
@@ -250,6 +252,50 @@ TEST_F(DirectDrawTest, FrameTravelsFromOffscreenThroughBackBufferToTheFront) {
     ASSERT_EQ(primary_->Lock(nullptr, &desc, 0, nullptr), DD_OK);
     EXPECT_EQ(static_cast<std::uint32_t*>(desc.lpSurface)[0], 0u);
     primary_->Unlock(nullptr);
+}
+
+TEST_F(DirectDrawTest, FullScreenShowsThePictureScaledWithSquareSharpPixels) {
+    int out_width = 0;
+    int out_height = 0;
+    ASSERT_EQ(SDL_GetRendererOutputSize(window_->renderer, &out_width, &out_height), 0);
+    // The dummy driver's screen is 1024x768: the picture is shown at twice its size.
+    const int scale = out_width / 512;
+    ASSERT_GT(scale, 1) << "the full-screen window is " << out_width << " pixels wide";
+    if (out_width != 512 * scale)
+        GTEST_SKIP() << "screen width " << out_width << " is no whole multiple of 512";
+    ASSERT_GE(out_height, 384 * scale) << "the picture must keep its shape";
+    const int top = (out_height - 384 * scale) / 2; // bars above and below, if any
+
+    DDSURFACEDESC2 desc = lock_desc();
+    ASSERT_EQ(offscreen_->Lock(nullptr, &desc, 0, nullptr), DD_OK);
+    auto* pixels = static_cast<std::uint32_t*>(desc.lpSurface);
+    std::fill(pixels, pixels + 512 * 384, 0u);
+    pixels[0] = 0x00FF0000;
+    pixels[1] = 0x0000FF00;
+    pixels[512] = 0x000000FF;
+    pixels[512 * 384 - 1] = 0x00FFFFFF;
+    ASSERT_EQ(offscreen_->Unlock(nullptr), DD_OK);
+    ASSERT_EQ(back_->BltFast(0, 0, offscreen_, nullptr, 0), DD_OK);
+    ASSERT_EQ(primary_->Flip(nullptr, 0), DD_OK);
+
+    std::vector<std::uint32_t> screen(std::size_t(out_width) * std::size_t(out_height));
+    ASSERT_EQ(SDL_RenderReadPixels(window_->renderer, nullptr, SDL_PIXELFORMAT_ARGB8888,
+                                   screen.data(), out_width * 4),
+              0)
+        << SDL_GetError();
+    auto shown = [&](int x, int y) {
+        return screen[std::size_t(top + y) * std::size_t(out_width) + std::size_t(x)] & 0xFFFFFFu;
+    };
+    // Every picture pixel becomes a scale x scale block of its own colour: no blending at the
+    // block edges, where a smoothing filter would mix neighbours.
+    for (int dy = 0; dy < scale; ++dy)
+        for (int dx = 0; dx < scale; ++dx) {
+            EXPECT_EQ(shown(dx, dy), 0xFF0000u) << dx << "," << dy;
+            EXPECT_EQ(shown(scale + dx, dy), 0x00FF00u) << dx << "," << dy;
+            EXPECT_EQ(shown(dx, scale + dy), 0x0000FFu) << dx << "," << dy;
+            EXPECT_EQ(shown(scale + dx, scale + dy), 0u) << dx << "," << dy;
+            EXPECT_EQ(shown(511 * scale + dx, 383 * scale + dy), 0xFFFFFFu) << dx << "," << dy;
+        }
 }
 
 TEST_F(DirectDrawTest, BusyAndUnlockedSurfacesAnswerWithTheirCodes) {
