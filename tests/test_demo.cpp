@@ -140,6 +140,31 @@ TEST(DemoFrame, MeshFacingTheCameraCoversTheScreenCentre) {
     EXPECT_EQ(px(0, 0), 0u);
 }
 
+TEST(DemoFrame, LaterMeshesCoverEarlierOnes) {
+    // The square leaning back (its far edge pushed away from the camera): smaller on screen,
+    // darker, and still over the screen centre.
+    MeshObject tilted = square_at_origin();
+    for (Vertex& v : tilted.vertices) {
+        v.z += v.y * 0.8660254f;
+        v.y *= 0.5f;
+    }
+    tilted = fixtures::mesh(tilted.vertices, {{0, 1, 2}, {0, 2, 3}, {0, 3, 2}, {0, 2, 1}});
+    const auto centre_after_one_frame = [](std::vector<MeshObject> meshes) {
+        Scene scene;
+        scene.meshes = std::move(meshes);
+        DemoState demo;
+        EXPECT_TRUE(demo_start(demo, scene));
+        demo_frame(demo);
+        return demo.frame_buffer[size_t(192) * kWidth + 256];
+    };
+    const uint32_t square_alone = centre_after_one_frame({square_at_origin()});
+    const uint32_t tilted_alone = centre_after_one_frame({tilted});
+    ASSERT_NE(tilted_alone, 0u);
+    ASSERT_NE(tilted_alone, square_alone);
+    EXPECT_EQ(centre_after_one_frame({square_at_origin(), tilted}), tilted_alone);
+    EXPECT_EQ(centre_after_one_frame({tilted, square_at_origin()}), square_alone);
+}
+
 TEST(DemoFrame, AllocatesNothing) {
     Scene scene;
     scene.meshes.push_back(fixtures::torus(40, 20, 40, 12));
