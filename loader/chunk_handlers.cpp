@@ -60,6 +60,23 @@ void index_name(std::unordered_map<std::string, int32_t>& names, const std::stri
     names.try_emplace(name, index);
 }
 
+// A name from the file in double quotes, fit for a one-line message: control bytes, quotes and
+// backslashes become \xNN, since a name is any bytes up to its NUL, line ends included.
+std::string quoted(const std::string& name) {
+    std::string out = "\"";
+    for (char ch : name) {
+        auto byte = static_cast<unsigned char>(ch);
+        if (byte < 0x20 || byte == 0x7F || ch == '"' || ch == '\\') {
+            char escaped[5];
+            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
 // Scene axes exchange the file's second and third components.
 void store_scene_axes(const float file_xyz[3], float& x, float& y, float& z) {
     x = file_xyz[0];
@@ -220,8 +237,8 @@ int handle_vertex_list(ByteReader& r, size_t) {
     MeshObject* mesh = current_mesh();
     if (!mesh) return skip_bytes(r, static_cast<size_t>(n) * 12), 0;
     if (mesh->face_count > 0)
-        return loader_fail("a second vertex list for mesh \"" + mesh->name +
-                           "\", which already has faces");
+        return loader_fail("a second vertex list for mesh " + quoted(mesh->name) +
+                           ", which already has faces");
     // Built in one pass over fresh memory: the largest meshes are dominated by first touches.
     std::vector<Vertex> vertices;
     vertices.reserve(n);
@@ -246,7 +263,8 @@ int handle_face_list(ByteReader& r, size_t) {
     MeshObject* mesh = current_mesh();
     if (!mesh) return skip_bytes(r, static_cast<size_t>(n) * 8), 0;
     if (n > 0 && !g_state.current_mesh_has_vertex_list)
-        return loader_fail("face list of mesh \"" + mesh->name + "\" comes before its vertex list");
+        return loader_fail("face list of mesh " + quoted(mesh->name) +
+                           " comes before its vertex list");
     std::vector<Face> faces;
     faces.reserve(n);
     for (size_t i = 0; i < n; ++i) {
@@ -256,8 +274,8 @@ int handle_face_list(ByteReader& r, size_t) {
         for (int k = 0; k < 3; ++k)
             if (corner[k] >= mesh->vertex_count)
                 return loader_fail("face " + std::to_string(i) + " names vertex " +
-                                   std::to_string(corner[k]) + " but mesh \"" + mesh->name +
-                                   "\" has " + std::to_string(mesh->vertex_count));
+                                   std::to_string(corner[k]) + " but mesh " + quoted(mesh->name) +
+                                   " has " + std::to_string(mesh->vertex_count));
         // File corners a, b, c become a, c, b: the axis exchange mirrors, this restores winding.
         faces.emplace_back().v = {corner[0], corner[2], corner[1]};
     }

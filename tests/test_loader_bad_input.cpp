@@ -153,6 +153,15 @@ TEST(LoaderBadMesh, FaceIndexesMustNameExistingVerticesOfAnEarlierVertexList) {
     EXPECT_NE(error.find("face 1 names vertex 3 but mesh \"tri\" has 3"), std::string::npos)
         << error;
 
+    // A name is any bytes up to its NUL; the reason stays one line whatever the name holds.
+    ChunkWriter odd;
+    begin_scene(odd);
+    mesh_object(odd, "a\nb\"\\", {{0, 0, 0}}, {{0, 0, 1}});
+    end_all_chunks(odd);
+    std::string odd_error = expect_failure(chunk_bytes(odd));
+    EXPECT_NE(odd_error.find("but mesh \"a\\x0Ab\\x22\\x5C\" has 1"), std::string::npos)
+        << odd_error;
+
     ChunkWriter early;
     begin_scene(early);
     named_object(early, "tri");
