@@ -92,6 +92,26 @@ TEST(FacePlane, UnitNormalFromTheStoredCornerOrder) {
     EXPECT_TRUE(std::isnan(compute_face_plane(flat, flat.faces[0]).a)); // tolerated downstream
 }
 
+TEST(FacePlane, DIsFormedFromTheNormalAlreadyRoundedToFloat) {
+    // A triangle where rounding A, B, C before or after forming D changes D's last bit.
+    MeshObject mesh = mesh_of({{-241, 219, -81}, {-262, -212, 144}, {128, -229, -54}}, {{0, 1, 2}});
+    Plane p = compute_face_plane(mesh, mesh.faces[0]);
+    const double e1[3] = {-21, -431, 225}, e2[3] = {369, -448, 27}, p0[3] = {-241, 219, -81};
+    const double n[3] = {e2[1] * e1[2] - e2[2] * e1[1], e2[2] * e1[0] - e2[0] * e1[2],
+                         e2[0] * e1[1] - e2[1] * e1[0]};
+    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2]);
+    const double unit[3] = {n[0] / length, n[1] / length, n[2] / length};
+    EXPECT_EQ(p.a, static_cast<float>(unit[0]));
+    EXPECT_EQ(p.b, static_cast<float>(unit[1]));
+    EXPECT_EQ(p.c, static_cast<float>(unit[2]));
+    const float from_rounded =
+        static_cast<float>(-(double{p.a} * p0[0] + double{p.b} * p0[1] + double{p.c} * p0[2]));
+    const float from_exact =
+        static_cast<float>(-(unit[0] * p0[0] + unit[1] * p0[1] + unit[2] * p0[2]));
+    ASSERT_NE(from_rounded, from_exact); // the case tells the two orders apart
+    EXPECT_EQ(p.d, from_rounded);
+}
+
 TEST(VertexNormals, SharedCornersSumAndUntouchedOrCancellingSumsGiveZero) {
     // Two faces meeting at a right angle along the edge (0,0,0)-(1,0,0); vertex 4 duplicates
     // vertex 0's position with other mapping coordinates; vertex 5 is touched by no face.

@@ -210,12 +210,15 @@ std::vector<uint8_t> animated_scene() {
     node_id(w, 7);
     node_header(w, "m", 65535);
     begin_chunk(w, 0xB020);
-    track_header(w, 0x00010002u);       // only the low half counts: 2 keys
+    track_header(w, 0x00010003u);       // only the low half counts: 3 keys
     key_header(w, 0x00010001u, 0x0005); // frame 1; bits 0 and 2: two floats
     for (float f : {1.0f, 2.0f, 3.0f})
         write_float(w, f);
     key_header(w, 9, 0x0018); // bits 3 and 4 (ease to, ease from) carry floats too
     for (float f : {4.0f, 5.0f, 6.0f})
+        write_float(w, f);
+    key_header(w, 12, 0xFFE0); // bits 5 to 15 carry nothing
+    for (float f : {7.0f, 8.0f, 9.0f})
         write_float(w, f);
     end_chunk(w);
     begin_chunk(w, 0xB021);
@@ -255,13 +258,16 @@ TEST(LoaderKeyframes, NodesRouteTracksToTheirMeshAndCamera) {
     const MeshObject& mesh = scene->meshes[0];
     EXPECT_EQ(mesh.node_id, 7);
     EXPECT_EQ(mesh.parent, 65535);
-    ASSERT_EQ(mesh.position_key_count, 2);
-    ASSERT_EQ(mesh.position_track.x.size(), 2u);
+    ASSERT_EQ(mesh.position_key_count, 3);
+    ASSERT_EQ(mesh.position_track.x.size(), 3u);
     EXPECT_EQ(mesh.position_track.frame[0], 1.0f);
     EXPECT_EQ(mesh.position_track.y[0], 3.0f);
     EXPECT_EQ(mesh.position_track.frame[1], 9.0f);
     EXPECT_EQ(mesh.position_track.x[1], 4.0f);
     EXPECT_EQ(mesh.position_track.z[1], 5.0f);
+    EXPECT_EQ(mesh.position_track.frame[2], 12.0f);
+    EXPECT_EQ(mesh.position_track.x[2], 7.0f);
+    EXPECT_EQ(mesh.position_track.y[2], 9.0f);
     ASSERT_EQ(mesh.rotation_key_count, 3);
     ASSERT_EQ(mesh.rotation_track.axis_z.size(), 3u);
     EXPECT_EQ(mesh.rotation_track.frame[2], 20.0f);
