@@ -7,6 +7,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
+#include <unistd.h>
 
 TEST(ByteReader, LittleEndianValuesAndShortReadsLeaveEverythingUntouched) {
     const std::vector<uint8_t> bytes = {0x34, 0x12, 0x78, 0x56, 0x34, 0x12, 0x00, 0x00, 0x80, 0x3F};
@@ -41,7 +43,10 @@ TEST(ByteReader, FileWindowFollowsJumpsAndNoticesAShrunkenFile) {
     ChunkWriter w;
     for (uint32_t i = 0; i < 75000; ++i)
         write_u32(w, i);
-    std::string path = (std::filesystem::temp_directory_path() / "kalv_byte_reader.bin").string();
+    // Per process: builds tested side by side must not shrink each other's file.
+    std::string path = (std::filesystem::temp_directory_path() /
+                        ("kalv_byte_reader_" + std::to_string(::getpid()) + ".bin"))
+                           .string();
     std::string error;
     ASSERT_TRUE(write_file(path, chunk_bytes(w), error)) << error;
 

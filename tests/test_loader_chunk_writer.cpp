@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <string>
+#include <unistd.h>
 
 TEST(ChunkWriter, NestedChunksGetLittleEndianLengthsCountingTheirHeaders) {
     ChunkWriter w;
@@ -60,8 +62,9 @@ TEST(ChunkWriter, UnbalancedChunksAreReported) {
 TEST(ChunkWriter, WritesFilesAndReportsUnwritablePaths) {
     ChunkWriter w;
     write_leaf_chunk(w, 0x0002, std::vector<uint8_t>{1, 2, 3, 4});
-    std::string path =
-        (std::filesystem::temp_directory_path() / "kalv_chunk_writer_test.3ds").string();
+    std::string path = (std::filesystem::temp_directory_path() /
+                        ("kalv_chunk_writer_test_" + std::to_string(::getpid()) + ".3ds"))
+                           .string();
     std::string error;
     ASSERT_TRUE(write_file(path, chunk_bytes(w), error)) << error;
     std::ifstream in(path, std::ios::binary);
