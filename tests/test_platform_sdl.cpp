@@ -69,6 +69,32 @@ TEST_F(PlatformTest, CloseDestroysTheWindowAfterSendingDestroy) {
     EXPECT_EQ(SetTimer(window_, 0, 20, nullptr), 0u);
 }
 
+// Closes its window once more while the window is being destroyed.
+LRESULT CALLBACK closing_again_procedure(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
+    g_received.push_back({message, wparam});
+    if (message == WM_DESTROY) {
+        SendMessageA(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(DestroyWindow(window), FALSE);
+    }
+    return DefWindowProcA(window, message, wparam, lparam);
+}
+
+TEST_F(PlatformTest, ClosingAgainDuringDestroyDoesNotDestroyTwice) {
+    WNDCLASSEXA window_class{};
+    window_class.cbSize = sizeof window_class;
+    window_class.lpfnWndProc = closing_again_procedure;
+    window_class.lpszClassName = "closing again";
+    ASSERT_NE(RegisterClassExA(&window_class), 0);
+    HWND window = CreateWindowExA(0, "closing again", "", WS_DLGFRAME, 0, 0, 64, 64, nullptr,
+                                  nullptr, nullptr, nullptr);
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(DestroyWindow(window), TRUE);
+    ASSERT_EQ(g_received.size(), 2u);
+    EXPECT_EQ(g_received[0].message, WM_DESTROY);
+    EXPECT_EQ(g_received[1].message, WM_CLOSE);
+    EXPECT_FALSE(IsWindow(window));
+}
+
 TEST_F(PlatformTest, QuitComesAfterPostedMessagesWithItsCode) {
     PostMessageA(window_, WM_USER, 1, 0);
     PostQuitMessage(7);

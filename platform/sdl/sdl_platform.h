@@ -21,6 +21,7 @@ struct HWND__ {
     SDL_Window* sdl_window = nullptr;
     Uint32 sdl_window_id = 0;
     bool alive = true;
+    bool destroying = false; // WM_DESTROY is being delivered
     bool visible = false;
     SDL_Renderer* renderer = nullptr; // present while a DirectDraw object drives the window
     SDL_Texture* texture = nullptr;

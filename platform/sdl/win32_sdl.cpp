@@ -293,7 +293,9 @@ HWND WINAPI CreateWindowExA(DWORD, LPCSTR class_name, LPCSTR title, DWORD style,
 }
 
 BOOL WINAPI DestroyWindow(HWND window) {
-    if (!window_alive(window)) return FALSE;
+    // A procedure that closes its window again while handling WM_DESTROY must not recurse.
+    if (!window_alive(window) || window->destroying) return FALSE;
+    window->destroying = true;
     // WM_DESTROY arrives while the window still exists, as on Windows.
     window->procedure(window, WM_DESTROY, 0, 0);
     window->alive = false;
