@@ -70,11 +70,13 @@ export DISPLAY=":$(head -n 1 "$work/display")"
 echo "X server on $DISPLAY"
 
 # Non-black pixels, and how many of them have the mesh colour's shape: 0xFA8008 scaled by the
-# shading intensity keeps red > green > blue.
+# shading intensity keeps red >= green >= blue (truncation may make neighbours equal), red > blue.
+# A line of "convert ... txt:" reads "x,y: (r,g,b)  #RRGGBB  srgb(r,g,b)", so the channels are
+# fields 3 to 5 when splitting at parentheses and commas.
 pixel_counts() { # PNG -> "lit orange"
   convert "$1" -depth 8 txt:- | awk -F'[(),]' '
-    NR > 1 { r = $4 + 0; g = $5 + 0; b = $6 + 0
-             if (r + g + b > 0) { lit++; if (r > g && g > b) orange++ } }
+    NR > 1 { r = $3 + 0; g = $4 + 0; b = $5 + 0
+             if (r + g + b > 0) { lit++; if (r >= g && g >= b && r > b) orange++ } }
     END { print lit + 0, orange + 0 }'
 }
 
