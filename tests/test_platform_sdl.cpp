@@ -385,6 +385,18 @@ TEST_F(DirectDrawTest, ModeChangeLosesSurfacesUntilRestored) {
     EXPECT_EQ(primary_->Flip(nullptr, 0), DD_OK);
 }
 
+TEST_F(DirectDrawTest, ModeChangeToAnotherSizeCannotBeRestored) {
+    // The chain was made for 512x384; a larger mode would have it shown past its own pixels.
+    ASSERT_EQ(dd_->SetDisplayMode(1024, 768, 32, 0, 0), DD_OK) << SDL_GetError();
+    EXPECT_EQ(primary_->Restore(), DDERR_WRONGMODE);
+    EXPECT_EQ(primary_->Flip(nullptr, 0), DDERR_SURFACELOST);
+    // Memory surfaces do not depend on the mode.
+    EXPECT_EQ(offscreen_->Restore(), DD_OK);
+    DDSURFACEDESC2 desc = lock_desc();
+    EXPECT_EQ(offscreen_->Lock(nullptr, &desc, 0, nullptr), DD_OK);
+    EXPECT_EQ(offscreen_->Unlock(nullptr), DD_OK);
+}
+
 TEST_F(DirectDrawTest, DestroyedWindowEndsPresentationWithoutHarm) {
     DestroyWindow(window_);
     EXPECT_EQ(primary_->Flip(nullptr, 0), DDERR_SURFACELOST);

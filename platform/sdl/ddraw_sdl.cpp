@@ -60,6 +60,7 @@ struct Surface final : IDirectDrawSurface7 {
     HRESULT Unlock(LPRECT rect) override;
 
     HRESULT present();
+    bool fits_mode() const;
 };
 
 struct Device final : IDirectDraw7 {
@@ -162,9 +163,14 @@ HRESULT Surface::Flip(LPDIRECTDRAWSURFACE7 target_override, DWORD flags) {
     return present();
 }
 
+bool Surface::fits_mode() const {
+    return device != nullptr && width == device->mode_width && height == device->mode_height;
+}
+
 HRESULT Surface::present() {
     if (device == nullptr || !window_alive(device->window) || device->window->texture == nullptr)
         return DDERR_SURFACELOST;
+    if (!fits_mode()) return DDERR_WRONGMODE; // the texture has the mode's size
     HWND window = device->window;
     if (SDL_UpdateTexture(window->texture, nullptr, pixels.data(), pitch()) != 0 ||
         SDL_SetRenderDrawColor(window->renderer, 0, 0, 0, 255) != 0 ||
@@ -217,6 +223,10 @@ HRESULT Surface::Lock(LPRECT rect, LPDDSURFACEDESC2 desc, DWORD flags, HANDLE ev
 
 HRESULT Surface::Restore() {
     if (device == nullptr) return DDERR_WRONGMODE;
+    // A flipping chain is made for one display mode: after a change to another size its
+    // buffers no longer match the screen, so it stays lost, as on Windows.
+    if ((caps & (DDSCAPS_PRIMARYSURFACE | DDSCAPS_BACKBUFFER)) != 0 && !fits_mode())
+        return DDERR_WRONGMODE;
     lost = false;
     if (back != nullptr) back->lost = false;
     return DD_OK;
