@@ -249,7 +249,10 @@ TEST(DisplayFreshProcess, FirstPresentedFrameComesFromSurfaceTwoThenOne) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_EXIT(
         {
-            fs::current_path(fs::temp_directory_path());
+            // The child's log goes to a folder of its own, removed again before it exits.
+            std::string folder = (fs::temp_directory_path() / "kalv_display_XXXXXX").string();
+            if (mkdtemp(folder.data()) == nullptr) std::exit(3);
+            fs::current_path(folder);
             recording_reset();
             display_init(kWindow, 512, 384);
             std::string order;
@@ -261,6 +264,9 @@ TEST(DisplayFreshProcess, FirstPresentedFrameComesFromSurfaceTwoThenOne) {
                 display_present();
             }
             display_release();
+            std::error_code ignored;
+            fs::current_path(fs::temp_directory_path());
+            fs::remove_all(folder, ignored);
             std::exit(order == "two one two " ? 0 : 1);
         },
         ::testing::ExitedWithCode(0), "");
