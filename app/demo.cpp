@@ -62,14 +62,16 @@ bool demo_allocate_frame_buffer(DemoState& demo) {
     return true;
 }
 
+bool demo_reserve_renderer(const Scene& scene) {
+    return draw_mesh_reserve(largest_vertex_count(scene));
+}
+
 bool demo_start(DemoState& demo, Scene& scene) {
     demo_build_camera(demo);
     demo.scene = &scene;
     demo_reset_mesh_matrices(scene);
     setup_view(kWidth, kHeight);
-    // The renderer's vertex cache is sized here so that no frame allocates.
-    if (!draw_mesh_reserve(largest_vertex_count(scene))) return false;
-    return demo_allocate_frame_buffer(demo);
+    return demo_allocate_frame_buffer(demo) && demo_reserve_renderer(scene);
 }
 
 void demo_frame(DemoState& demo) {

@@ -22,10 +22,10 @@ constexpr int32_t kHeight = 384;
 constexpr uint32_t kMeshColour = 0x00FA8008;
 
 struct DemoState {
-    Matrix4 camera;                    // camera space -> world space, fixed for the whole run
-    Scene* scene = nullptr;            // borrowed
+    Matrix4 camera;                     // camera space -> world space, fixed for the whole run
+    Scene* scene = nullptr;             // borrowed
     std::vector<uint32_t> frame_buffer; // kWidth * kHeight pixels once allocated
-    float angle = 0.0f;                // animation angle in radians
+    float angle = 0.0f;                 // animation angle in radians
 };
 
 // Start-up step: the fixed camera (turned half a turn about z, tilted down 30 degrees about x,
@@ -39,8 +39,12 @@ void demo_reset_mesh_matrices(Scene& scene);
 // allocation fails.
 bool demo_allocate_frame_buffer(DemoState& demo);
 
+// Start-up step: sizes the renderer's vertex cache for the scene's largest mesh, so that no frame
+// allocates. Returns false when that allocation fails.
+bool demo_reserve_renderer(const Scene& scene);
+
 // All platform-free start-up steps in order: camera, mesh reset, setup_view(kWidth, kHeight),
-// frame buffer. Returns false when the frame buffer cannot be allocated.
+// frame buffer, vertex cache. Returns false when an allocation fails.
 bool demo_start(DemoState& demo, Scene& scene);
 
 // One frame: clear to black, advance the angle, spin and draw every mesh in scene order.

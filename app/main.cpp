@@ -34,13 +34,6 @@ std::unique_ptr<Scene> g_scene; // kept for the whole run, never freed before th
 
 // The renderer's vertex cache is sized for the largest mesh before the first frame, so that no
 // frame allocates and a shortage of memory shows at start-up instead of as an empty picture.
-bool reserve_renderer(const Scene& scene) {
-    std::size_t largest = 0;
-    for (const MeshObject& mesh : scene.meshes)
-        largest = std::max(largest, mesh.vertices.size());
-    return draw_mesh_reserve(static_cast<std::int32_t>(std::min<std::size_t>(largest, INT32_MAX)));
-}
-
 int start_up_failure(const std::string& reason) {
     std::fprintf(stderr, "kalvorant: %s\n", reason.c_str());
     return 1;
@@ -115,7 +108,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     setup_view(kWidth, kHeight);
     if (!demo_allocate_frame_buffer(g_demo))
         return start_up_failure("cannot allocate the 512x384 frame buffer: out of memory");
-    if (!reserve_renderer(*g_scene))
+    if (!demo_reserve_renderer(*g_scene))
         return start_up_failure("cannot allocate the renderer's vertex cache: out of memory");
 
     SetTimer(window, kFrameTimer, kFramePeriodMs, nullptr);
