@@ -42,6 +42,12 @@ std::string zero_length_chunk(const std::string& dir) {
     return path;
 }
 
+std::string write_bytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    return path;
+}
+
 // The frames the demo shows, computed in this process.
 std::vector<std::vector<uint32_t>> demo_frames(int count) {
     std::string error;
@@ -86,9 +92,56 @@ TEST(ToolsBadInput, MissingAndCorruptScenesFailWithOneLineNamingTheFile) {
     std::filesystem::remove_all(dir);
 }
 
+// Files that are no 3DS file: a failure gains a hint, and a file that loads with nothing to draw
+// is still a success but says so on standard error.
+TEST(ToolsBadInput, FilesThatAreNo3dsSceneAreNamedAsSuch) {
+    const std::string hint = "(this does not look like a 3DS file: it does not start with the "
+                             "main chunk 0x4D4D)";
+    const std::string dir = tools_test::scratch_dir("cli_not3ds");
+    const std::string obj = write_bytes(dir + "/cube.obj", "# Blender v2.8 OBJ File\nv 1 1 1\n");
+    auto r = run_program({kInfo, obj});
+    expect_one_line_failure(r, "kalvorant-info: " + obj + ": ");
+    EXPECT_NE(r.err.find(hint), std::string::npos) << r.err;
+    r = run_program({kRender, obj, "--out", dir + "/frames"});
+    expect_one_line_failure(r, "kalvorant-render: " + obj + ": ");
+    EXPECT_NE(r.err.find(hint), std::string::npos) << r.err;
+
+    // A real 3DS file that fails keeps its reason without the hint.
+    r = run_program({kInfo, truncated_asset(dir, 1000)});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_EQ(r.err.find("does not look like"), std::string::npos) << r.err;
+
+    // No faces: an empty file and one lone unknown chunk load as empty scenes (with the hint),
+    // a main chunk holding nothing loads as one without it.
+    const std::string empty = write_bytes(dir + "/empty.3ds", "");
+    const std::string stray = write_bytes(dir + "/stray.3ds", std::string("\x34\x12\x06\0\0\0", 6));
+    const std::string bare = write_bytes(dir + "/bare.3ds", std::string("\x4D\x4D\x06\0\0\0", 6));
+    for (const std::string& scene : {empty, stray, bare}) {
+        SCOPED_TRACE(scene);
+        r = run_program({kInfo, scene});
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(line_count(r.err), 1u) << r.err;
+        EXPECT_EQ(r.err.rfind("kalvorant-info: warning: " + scene + " holds no faces", 0), 0u)
+            << r.err;
+        EXPECT_EQ(r.err.find(hint) != std::string::npos, scene != bare) << r.err;
+        EXPECT_NE(r.out.find("meshes: 0"), std::string::npos) << r.out;
+        r = run_program({kRender, scene, "--quiet", "--out", dir + "/frames"});
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.err.rfind("kalvorant-render: warning: " + scene + " holds no faces", 0), 0u)
+            << r.err;
+        EXPECT_EQ(line_count(r.err), 1u) << r.err;
+    }
+    r = run_program({kInfo, kAsset});
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    std::filesystem::remove_all(dir);
+}
+
 TEST(ToolsBadInput, BadArgumentsExitTwoWithTheUsageLine) {
-    const std::vector<std::vector<std::string>> info_cases = {
-        {kInfo}, {kInfo, kAsset, kAsset}, {kInfo, kAsset, "--jsn"}, {kInfo, "--json"}};
+    const std::vector<std::vector<std::string>> info_cases = {{kInfo},
+                                                              {kInfo, kAsset, kAsset},
+                                                              {kInfo, kAsset, "--jsn"},
+                                                              {kInfo, "--json"},
+                                                              {kInfo, kAsset, "--json=1"}};
     for (const auto& args : info_cases) {
         const auto r = run_program(args);
         EXPECT_EQ(r.exit_code, 2) << r.err;
@@ -102,7 +155,8 @@ TEST(ToolsBadInput, BadArgumentsExitTwoWithTheUsageLine) {
         {kRender, kAsset, "--frames", "3", "--only", "4"},
         {kRender, kAsset, "--only", "two"},
         {kRender, kAsset, "--gif"},
-        {kRender, kAsset, "--speed", "2"}};
+        {kRender, kAsset, "--speed", "2"},
+        {kRender, kAsset, "--quiet=no"}};
     for (const auto& args : render_cases) {
         const auto r = run_program(args);
         EXPECT_EQ(r.exit_code, 2) << r.err;
@@ -148,6 +202,25 @@ TEST(RenderTool, PngFramesAreTheDemoFramesPixelForPixel) {
     }
     EXPECT_FALSE(std::filesystem::exists(dir + "/out/frame_0005.png"));
     EXPECT_NE(expected[0], expected[3]) << "the scene should move between frames";
+    std::filesystem::remove_all(dir);
+}
+
+// The closing line names what was written, on standard output; --quiet leaves it out.
+TEST(RenderTool, SaysWhatItWroteUnlessQuiet) {
+    const std::string dir = tools_test::scratch_dir("cli_wrote");
+    auto r = run_program(
+        {kRender, kAsset, "--frames=3", "--out=" + dir + "/f", "--gif", dir + "/a.gif"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.out, "wrote " + dir + "/f/frame_0001.png ... " + dir +
+                         "/f/frame_0003.png (3 frames) and " + dir + "/a.gif (3 frames)\n");
+    EXPECT_TRUE(std::filesystem::exists(dir + "/f/frame_0003.png"));
+    r = run_program({kRender, kAsset, "--only", "2", "--out", dir + "/g"});
+    EXPECT_EQ(r.out, "wrote " + dir + "/g/frame_0002.png\n");
+    r = run_program({kRender, kAsset, "--only", "2", "--gif", dir + "/b.gif", "--quiet"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_TRUE(r.out.empty()) << r.out;
+    EXPECT_TRUE(r.err.empty()) << r.err;
+    EXPECT_TRUE(std::filesystem::exists(dir + "/b.gif"));
     std::filesystem::remove_all(dir);
 }
 

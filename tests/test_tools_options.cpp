@@ -94,3 +94,29 @@ TEST(RenderOptions, HelpIsRecognisedAndDocumentsTheDefaults) {
     EXPECT_NE(help.find("default 1"), std::string::npos);
     EXPECT_NE(help.find("current directory"), std::string::npos);
 }
+
+TEST(RenderOptions, ValuesMayBeJoinedWithAnEqualsSign) {
+    RenderOptions o;
+    std::string error;
+    ASSERT_EQ(
+        parse({"s.3ds", "--frames=5", "--only=2", "--out=a=b", "--gif=x.gif", "--quiet"}, o, error),
+        RenderParse::ok)
+        << error;
+    EXPECT_EQ(o.frames, 5);
+    EXPECT_EQ(o.only, 2);
+    EXPECT_EQ(o.out_dir, "a=b") << "only the first '=' separates the value";
+    EXPECT_EQ(o.gif_path, "x.gif");
+    EXPECT_TRUE(o.quiet);
+
+    // The joined spelling is checked exactly like the separate one; a flag takes no value.
+    const std::vector<std::vector<std::string>> refused = {
+        {"s.3ds", "--frames="}, {"s.3ds", "--out="},    {"s.3ds", "--frames=x"},
+        {"s.3ds", "--quiet=1"}, {"s.3ds", "--speed=2"}, {"s.3ds", "--frames=2", "--frames", "2"},
+        {"--help=yes"}};
+    for (const auto& args : refused) {
+        EXPECT_EQ(parse(args, o, error), RenderParse::usage_error) << args.back();
+        EXPECT_FALSE(error.empty());
+    }
+    ASSERT_EQ(parse({"a=b.3ds"}, o, error), RenderParse::ok) << "a scene name may hold '='";
+    EXPECT_EQ(o.scene, "a=b.3ds");
+}

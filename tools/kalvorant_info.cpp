@@ -1,14 +1,18 @@
 // kalvorant-info: what a .3ds file holds, as the loader sees it; readable text or JSON.
 // Exit status 0 done, 1 the scene could not be loaded or the output not written, 2 bad arguments.
 #include "loader/chunk_reader.h"
+#include "tools/command_line.h"
+#include "tools/scene_check.h"
 #include "tools/scene_json.h"
 #include "tools/scene_summary.h"
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -37,10 +41,14 @@ int usage_error(const std::string& message) {
 } // namespace
 
 int main(int argc, char** argv) {
+    static constexpr std::array<std::string_view, 2> kFlags = {"--help", "--json"};
+    const std::vector<std::string> given(argv + (argc > 0 ? 1 : 0), argv + argc);
+    std::vector<std::string> args;
+    std::string error;
+    if (!split_inline_values(given, kFlags, args, error)) return usage_error(error);
     std::string path;
     bool json = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
+    for (const std::string& arg : args) {
         if (arg == "-h" || arg == "--help") {
             print_help();
             return 0;
@@ -57,12 +65,14 @@ int main(int argc, char** argv) {
     }
     if (path.empty()) return usage_error("no scene file given");
 
-    std::string error;
     std::unique_ptr<Scene> scene = load_scene(path, error);
     if (!scene) {
-        std::fprintf(stderr, "kalvorant-info: %s: %s\n", path.c_str(), error.c_str());
+        std::fprintf(stderr, "kalvorant-info: %s: %s%s\n", path.c_str(), error.c_str(),
+                     not_3ds_hint(path).c_str());
         return 1;
     }
+    if (!scene_has_faces(*scene))
+        std::fprintf(stderr, "kalvorant-info: %s\n", empty_scene_warning(path).c_str());
     const std::string text =
         json ? scene_to_json(*scene) : "scene: " + path + "\n" + scene_summary(*scene);
     if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||

@@ -5,6 +5,7 @@
 #include "tools/gif_writer.h"
 #include "tools/png_writer.h"
 #include "tools/render_options.h"
+#include "tools/scene_check.h"
 
 #include <unistd.h>
 
@@ -79,7 +80,8 @@ bool render_pngs_and_palette(const RenderOptions& o, const Scene& loaded, GifPal
     if (!start_demo(demo, working, loaded, error)) return false;
     const bool pngs = !o.out_dir.empty();
     const bool gif = !o.gif_path.empty();
-    const Progress progress{isatty(STDERR_FILENO) == 1, pngs ? "rendering" : "gathering colours,"};
+    const Progress progress{!o.quiet && isatty(STDERR_FILENO) == 1,
+                            pngs ? "rendering" : "gathering colours,"};
     for (int32_t frame = 1; frame <= o.frames; ++frame) {
         demo_frame(demo);
         if (wants_frame(o, frame)) {
@@ -107,7 +109,7 @@ bool render_gif(const RenderOptions& o, const Scene& loaded, const GifPalette& p
         gif_abort(gif);
         return false;
     }
-    const Progress progress{isatty(STDERR_FILENO) == 1, "writing GIF,"};
+    const Progress progress{!o.quiet && isatty(STDERR_FILENO) == 1, "writing GIF,"};
     for (int32_t frame = 1; frame <= o.frames; ++frame) {
         demo_frame(demo);
         if (wants_frame(o, frame) && !gif_add_frame(gif, frame_pixels(demo), kGifDelayCs, error)) {
@@ -121,6 +123,30 @@ bool render_gif(const RenderOptions& o, const Scene& loaded, const GifPalette& p
         return false;
     }
     return true;
+}
+
+std::string frame_count_text(int32_t frames) {
+    return std::to_string(frames) + (frames == 1 ? " frame" : " frames");
+}
+
+// The closing line, so that a user knows where to look: "wrote frames/frame_0001.png ...
+// frames/frame_0010.png (10 frames) and spin.gif (10 frames)".
+std::string wrote_line(const RenderOptions& o) {
+    const int32_t first = o.only != 0 ? o.only : 1;
+    const int32_t last = o.only != 0 ? o.only : o.frames;
+    const int32_t count = last - first + 1;
+    std::vector<std::string> parts;
+    if (!o.out_dir.empty()) {
+        parts.push_back(count == 1
+                            ? png_path(o.out_dir, first)
+                            : png_path(o.out_dir, first) + " ... " + png_path(o.out_dir, last) +
+                                  " (" + frame_count_text(count) + ")");
+    }
+    if (!o.gif_path.empty()) parts.push_back(o.gif_path + " (" + frame_count_text(count) + ")");
+    std::string line = "wrote";
+    for (size_t i = 0; i < parts.size(); ++i)
+        line += (i == 0 ? " " : " and ") + parts[i];
+    return line;
 }
 
 int fail(const std::string& message) {
@@ -146,12 +172,15 @@ int main(int argc, char** argv) {
         break;
     }
     std::unique_ptr<Scene> scene = load_scene(options.scene, error);
-    if (!scene) return fail(options.scene + ": " + error);
+    if (!scene) return fail(options.scene + ": " + error + not_3ds_hint(options.scene));
+    if (!scene_has_faces(*scene))
+        std::fprintf(stderr, "kalvorant-render: %s\n", empty_scene_warning(options.scene).c_str());
     if (!options.out_dir.empty() && !make_out_dir(options.out_dir, error)) return fail(error);
 
     GifPalette palette;
     if (!render_pngs_and_palette(options, *scene, palette, error)) return fail(error);
     if (!options.gif_path.empty() && !render_gif(options, *scene, palette, error))
         return fail(error);
+    if (!options.quiet) std::printf("%s\n", wrote_line(options).c_str());
     return 0;
 }

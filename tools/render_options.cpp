@@ -1,5 +1,8 @@
 #include "tools/render_options.h"
 
+#include "tools/command_line.h"
+
+#include <array>
 #include <charconv>
 
 namespace {
@@ -82,15 +85,20 @@ bool parse_frame_number(std::string_view text, int32_t& value) {
     return true;
 }
 
-RenderParse parse_render_options(std::span<const std::string> args, RenderOptions& options,
+RenderParse parse_render_options(std::span<const std::string> given, RenderOptions& options,
                                  std::string& error) {
     options = RenderOptions{};
+    static constexpr std::array<std::string_view, 2> kFlags = {"--help", "--quiet"};
+    std::vector<std::string> args;
+    if (!split_inline_values(given, kFlags, args, error)) return RenderParse::usage_error;
     Seen seen;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         bool ok = true;
         if (arg == "-h" || arg == "--help") {
             return RenderParse::help;
+        } else if (arg == "--quiet") {
+            options.quiet = true;
         } else if (arg == "--frames") {
             ok = mark_once(seen.frames, arg, error) && take_number(args, i, options.frames, error);
         } else if (arg == "--only") {
@@ -114,7 +122,8 @@ RenderParse parse_render_options(std::span<const std::string> args, RenderOption
 }
 
 std::string render_usage() {
-    return "usage: kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE]\n";
+    return "usage: kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] "
+           "[--quiet]\n";
 }
 
 std::string render_help() {
@@ -125,7 +134,9 @@ std::string render_help() {
            "  --out DIR   write DIR/frame_0001.png, ... as 8-bit RGB PNG (DIR is created if\n"
            "              missing; default: the current directory when --gif is not given)\n"
            "  --gif FILE  write the frames as one lossless animated GIF, 20 ms a frame, looping\n"
+           "  --quiet     print neither progress nor the closing line naming what was written\n"
            "  -h, --help  show this help\n"
+           "Every option that takes a value may also be written --name=value.\n"
            "Progress goes to standard error when it is a terminal. Exit status: 0 done, 1 the\n"
            "scene or an output failed (one line on standard error), 2 bad arguments.\n";
 }

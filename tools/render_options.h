@@ -1,7 +1,8 @@
 // render_options.h - the command line of kalvorant-render, checked strictly.
 //
-//   kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE]
+//   kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] [--quiet]
 //
+// Any option that takes a value may also be written --name=value (command_line.h).
 // Defaults: N is 1, or K when only --only K is given. PNG frames are written to DIR when --out is
 // given, and to the current directory when neither --out nor --gif is given. With --only K just
 // frame K is written (as one PNG, or as a one-frame GIF); K must lie in 1..N.
@@ -27,6 +28,7 @@ struct RenderOptions {
     int32_t only = 0;     // 0: every frame 1..frames
     std::string out_dir;  // empty: no PNGs
     std::string gif_path; // empty: no GIF
+    bool quiet = false;   // no progress, no closing "wrote ..." line
 };
 
 enum class RenderParse { ok, help, usage_error };

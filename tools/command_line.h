@@ -1,0 +1,20 @@
+// command_line.h - the "--name=value" spelling, shared by the command-line tools.
+//
+// Every option that takes a value may be written either as two arguments ("--frames 5") or as
+// one ("--frames=5"). split_inline_values rewrites the one-argument spelling into the two-argument
+// one, so a tool's parser only ever sees the latter. An option that takes no value (a flag) must
+// not be given one: "--json=1" is refused rather than quietly read as "--json" and a stray "1".
+//
+// Only arguments that start with "--" are split, at their first "="; anything else passes through
+// unchanged, so a scene file may still contain "=" in its name.
+//
+// Ownership: the result is a new vector of copies. Failure: returns false with a one-line reason.
+#pragma once
+
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+bool split_inline_values(std::span<const std::string> args, std::span<const std::string_view> flags,
+                         std::vector<std::string>& out, std::string& error);
