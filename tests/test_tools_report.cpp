@@ -318,4 +318,42 @@ TEST(SceneSummary, ListsCountsNamesAndKeyFrameRange) {
     // A name with a newline must not break the one-record-per-line layout.
     EXPECT_NE(text.find("\"Q\\\"\\\\\\n\\u0001"), std::string::npos) << text;
     EXPECT_NE(text.find("spotlight"), std::string::npos) << text;
+    // Node 7 has parent 65535: none. One face in material 1 ("B"), one in none.
+    EXPECT_NE(text.find(", node 7, no parent, 2 position / 1 rotation keys\n"
+                        "    faces by material: \"B\" 1, none 1\n"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find(", no local axes"), std::string::npos) << text;
+    EXPECT_NE(text.find("(X, Z, Y)"), std::string::npos) << "axis convention: " << text;
+    EXPECT_NE(text.find("point inward"), std::string::npos) << "normals: " << text;
+}
+
+TEST(SceneSummary, SaysWhatTheFileLeftOut) {
+    Scene s;
+    MeshObject m;
+    m.name = "Box";
+    m.vertices = {Vertex{}, Vertex{1, 0, 0}, Vertex{0, 1, 0}};
+    m.faces.resize(3);
+    m.faces[1].material = 0;
+    m.parent = 4;
+    s.meshes.push_back(m);
+    s.materials.push_back(Material{"Red"});
+    std::string text = scene_summary(s);
+    EXPECT_NE(text.find("key frames: none\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"Box\": 3 vertices, 3 faces, no local axes\n"
+                        "    faces by material: \"Red\" 1, none 2\n"),
+              std::string::npos)
+        << text;
+
+    // A track or a node id is key-frame data even when the frame range is 0 to 0; a named parent
+    // is shown as a number.
+    s.meshes[0].node_id = 2;
+    s.meshes[0].matrix.m[0] = 1;
+    text = scene_summary(s);
+    EXPECT_NE(text.find("key frames: 0 to 0\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("3 faces, node 2, parent 4, 0 position"), std::string::npos) << text;
+    s.meshes[0].node_id = 0;
+    s.cameras.push_back(Camera{});
+    s.cameras[0].target_key_count = 1;
+    EXPECT_NE(scene_summary(s).find("key frames: 0 to 0\n"), std::string::npos);
 }
