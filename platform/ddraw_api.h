@@ -10,7 +10,7 @@
 // success or one of the DDERR_* codes below; Release returns the remaining reference count.
 // Surfaces are 32-bit 0x00RRGGBB pixels in rows lPitch bytes apart, top row first. A
 // DDSURFACEDESC2 must carry dwSize = sizeof(DDSURFACEDESC2) (124 bytes on 32-bit Windows,
-// larger where pointers are 8 bytes). Interfaces are owned by reference count; the stand-in
+// 136 where pointers are 8 bytes). Interfaces are owned by reference count; the stand-in
 // never returns DDERR_WASSTILLDRAWING.
 #pragma once
 
@@ -124,8 +124,6 @@ struct DDSURFACEDESC2 {
     DWORD dwTextureStage;
 };
 using LPDDSURFACEDESC2 = DDSURFACEDESC2*;
-static_assert(sizeof(void*) != 4 || sizeof(DDSURFACEDESC2) == 124,
-              "the 32-bit layout must match the Windows record");
 
 // Cooperative level
 constexpr DWORD DDSCL_FULLSCREEN = 0x00000001;
@@ -324,3 +322,10 @@ using LPDIRECTDRAW7 = IDirectDraw7*;
 HRESULT WINAPI DirectDrawCreateEx(GUID* guid, LPVOID* object, REFIID iid, IUnknown* outer);
 
 #endif
+
+// DirectDraw refuses a record whose dwSize is not the one it was built with, and the device
+// fills dwSize with sizeof. Checked after both branches, so the Windows builds measure the real
+// <ddraw.h> as compiled here (packing and all) and the stand-in is held to the same layout.
+static_assert(sizeof(DDSURFACEDESC2) == (sizeof(void*) == 4 ? 124 : 136),
+              "DDSURFACEDESC2 must have the size DirectDraw expects: 124 bytes for 32-bit "
+              "programs, 136 for 64-bit ones");

@@ -222,10 +222,12 @@ struct RecordingDDraw final : IDirectDraw7 {
         if ((desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0)
             surface = new RecordingSurface("primary", mode_width, mode_height);
         else
-            surface = new RecordingSurface(g_offscreen_count == 0   ? "one"
-                                           : g_offscreen_count == 1 ? "two"
-                                                                    : "three",
-                                           desc->dwWidth, desc->dwHeight);
+            surface = new RecordingSurface(
+                g_offscreen_count == 0   ? "one"
+                : g_offscreen_count == 1 ? "two"
+                                         : "three",
+                g_recording.offscreen_width != 0 ? g_recording.offscreen_width : desc->dwWidth,
+                g_recording.offscreen_height != 0 ? g_recording.offscreen_height : desc->dwHeight);
         if ((desc->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) == 0) ++g_offscreen_count;
         ++g_recording.live_surfaces;
         *out = surface;

@@ -25,10 +25,12 @@ struct RecordingSurface;
 struct DDrawRecording {
     std::vector<std::string> calls;
     std::map<std::string, std::deque<HRESULT>> scripted;
-    DWORD bits_per_pixel = 32; // what Lock reports
-    LONG extra_pitch = 0;      // bytes of padding after every row
-    int live_surfaces = 0;     // created and not yet released (the back buffer counts with
-                               // its primary)
+    DWORD bits_per_pixel = 32;  // what Lock reports
+    LONG extra_pitch = 0;       // bytes of padding after every row
+    DWORD offscreen_width = 0;  // when set, off-screen surfaces are made this size instead of
+    DWORD offscreen_height = 0; // the asked one, as a driver that rounds sizes up may do
+    int live_surfaces = 0;      // created and not yet released (the back buffer counts with
+                                // its primary)
     int live_devices = 0;
     std::function<void(const std::string& call)> after_call;
 };

@@ -1,6 +1,6 @@
 // The demo program as a whole: its WinMain over the SDL window stand-ins (dummy video driver)
-// and a recording DirectDraw, on the bundled scene. Escape is pressed from inside the third
-// flip, so the run is exactly three frames long.
+// and a recording DirectDraw, on the bundled scene. Space and then Escape are pressed from
+// inside the third flip, so the run is exactly three frames long.
 #include "app/demo.h"
 #include "loader/chunk_reader.h"
 #include "platform/sdl/sdl_platform.h"
@@ -70,11 +70,11 @@ bool starts_with(const std::string& text, const std::string& prefix) {
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-void press_escape() {
+void press(SDL_Keycode key) {
     SDL_Event event{};
     event.type = SDL_KEYDOWN;
     event.key.state = SDL_PRESSED;
-    event.key.keysym.sym = SDLK_ESCAPE;
+    event.key.keysym.sym = key;
     SDL_PushEvent(&event);
 }
 
@@ -101,7 +101,7 @@ class DemoProgramTest : public ::testing::Test {
     fs::path folder_;
 };
 
-TEST_F(DemoProgramTest, ThreeFramesThenEscapeReleasesEverythingAndEndsWithZero) {
+TEST_F(DemoProgramTest, ThreeFramesThenSpaceAndEscapeReleasesEverythingAndEndsWithZero) {
     if (!fs::exists(kBundledScene)) GTEST_SKIP() << "no bundled scene at " << kBundledScene;
     fs::copy_file(kBundledScene, "object.3ds");
 
@@ -118,6 +118,7 @@ TEST_F(DemoProgramTest, ThreeFramesThenEscapeReleasesEverythingAndEndsWithZero) 
     std::vector<unsigned char> first_frame;
     first_frame.reserve(pitch * std::size_t(kHeight));
     int flips = 0;
+    int flips_with_cursor_shown = 0;
     recording().after_call = [&](const std::string& call) {
         marks.push_back(g_allocations.load());
         if (first_frame.empty() && call == "two.Unlock(null)") {
@@ -125,13 +126,21 @@ TEST_F(DemoProgramTest, ThreeFramesThenEscapeReleasesEverythingAndEndsWithZero) 
             const auto* bytes = static_cast<const unsigned char*>(view.pixels);
             first_frame.assign(bytes, bytes + pitch * std::size_t(kHeight));
         }
-        if (starts_with(call, "primary.Flip") && ++flips == 3) press_escape();
+        if (!starts_with(call, "primary.Flip")) return;
+        if (SDL_ShowCursor(SDL_QUERY) != SDL_DISABLE) ++flips_with_cursor_shown;
+        // Another key just before Escape: a key handled like a tick would draw a fourth frame.
+        if (++flips == 3) {
+            press(SDLK_SPACE);
+            press(SDLK_ESCAPE);
+        }
     };
 
     char command_line[] = "";
     int status = WinMain(nullptr, nullptr, command_line, SW_SHOWDEFAULT);
     recording().after_call = nullptr;
     EXPECT_EQ(status, 0);
+    EXPECT_EQ(flips_with_cursor_shown, 0) << "the cursor must be hidden while frames are shown";
+    EXPECT_EQ(SDL_ShowCursor(SDL_QUERY), SDL_ENABLE) << "the cursor must be shown again at the end";
 
     // Set-up, three frames from the surfaces in turn (lpDDSTwo first), then the release.
     const Calls& calls = recording().calls;

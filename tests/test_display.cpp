@@ -68,6 +68,16 @@ std::string read_log() {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The log's last complete line; a marker when the log does not end with a line end.
+std::string last_log_line() {
+    std::string log = read_log();
+    if (log.size() < 2 || log.compare(log.size() - 2, 2, "\r\n") != 0)
+        return "(no complete last line in: " + log + ")";
+    log.resize(log.size() - 2);
+    std::size_t end_of_previous = log.rfind("\r\n");
+    return end_of_previous == std::string::npos ? log : log.substr(end_of_previous + 2);
+}
+
 // Name of the surface of the most recent Lock call, "" when there was none.
 std::string last_locked_surface() {
     const Calls& all = recording().calls;
@@ -99,6 +109,7 @@ class DisplayTest : public ::testing::Test {
         recording_reset();
     }
     void TearDown() override {
+        recording().after_call = nullptr;
         display_release();
         EXPECT_EQ(recording().live_surfaces, 0) << "surfaces left unreleased";
         EXPECT_EQ(recording().live_devices, 0) << "DirectDraw object left unreleased";
@@ -139,6 +150,35 @@ TEST_F(DisplayTest, SizeGivenToInitShapesModeSurfacesAndBlitRectangle) {
     std::string surface = last_locked_surface();
     display_present();
     EXPECT_EQ(recording().calls[2], "back.BltFast(0, 0, " + surface + ", {0 0 320 200}, 0x0)");
+}
+
+// A hang or crash inside a set-up call must leave that step named at the end of the log.
+TEST_F(DisplayTest, EachSetUpStepIsLoggedBeforeItsCallIsMade) {
+    std::vector<std::string> seen_during_calls;
+    recording().after_call = [&](const std::string&) {
+        seen_during_calls.push_back(last_log_line());
+    };
+    ASSERT_EQ(display_init(kWindow, 512, 384), DD_OK);
+    recording().after_call = nullptr;
+    std::vector<std::string> step_lines;
+    for (const auto& line : kSuccessLog)
+        if (line.find('(') != std::string::npos) step_lines.push_back(line);
+    EXPECT_EQ(seen_during_calls, step_lines);
+}
+
+TEST_F(DisplayTest, BlitRectangleIsTheInitSizeOnSurfacesMadeLarger) {
+    // A driver may round off-screen surfaces up; only the frame's part of them is blitted.
+    recording().offscreen_width = 640;
+    recording().offscreen_height = 480;
+    init_display();
+    void* pixels = nullptr;
+    std::ptrdiff_t pitch = 0;
+    ASSERT_EQ(display_lock(&pixels, &pitch), 1);
+    std::string surface = last_locked_surface();
+    ASSERT_EQ(recording_view(surface).width, 640u);
+    recording().calls.clear();
+    display_present();
+    EXPECT_EQ(recording().calls, present_calls(surface));
 }
 
 TEST_F(DisplayTest, ReleaseGivesUpSurfacesThenTheObjectAndASecondReleaseDoesNothing) {
