@@ -10,8 +10,8 @@
 // A frame allocates nothing.
 #pragma once
 
-#include "loader/scene.h"
-#include "render/math3d.h"
+#include "scene/math3d.h"
+#include "scene/scene.h"
 
 #include <cstddef>
 #include <cstdint>

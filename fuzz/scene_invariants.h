@@ -5,7 +5,7 @@
 // whose tracks hold exactly their key counts. Returns false with the first broken promise in why.
 #pragma once
 
-#include "loader/scene.h"
+#include "scene/scene.h"
 
 #include <string>
 

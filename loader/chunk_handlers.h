@@ -16,7 +16,7 @@
 #pragma once
 
 #include "loader/byte_reader.h"
-#include "loader/scene.h"
+#include "scene/scene.h"
 
 #include <cstddef>
 #include <cstdint>

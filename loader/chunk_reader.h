@@ -14,7 +14,7 @@
 #pragma once
 
 #include "loader/byte_reader.h"
-#include "loader/scene.h"
+#include "scene/scene.h"
 
 #include <cstdint>
 #include <memory>

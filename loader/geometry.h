@@ -13,7 +13,7 @@
 // the loader guarantees.
 #pragma once
 
-#include "loader/scene.h"
+#include "scene/scene.h"
 
 // The plane through the face's vertices with unit normal (P2 - P0) x (P1 - P0), where P0, P1, P2
 // are its first, second and third vertex; D puts P0 on the plane.

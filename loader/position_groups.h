@@ -9,7 +9,7 @@
 // by the two methods; the partition is the same. Nothing here keeps state.
 #pragma once
 
-#include "loader/scene.h"
+#include "scene/scene.h"
 
 #include <cstddef>
 #include <cstdint>

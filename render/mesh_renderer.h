@@ -17,8 +17,8 @@
 // outside the mesh's vertex array (the loader rejects such meshes) are skipped, not read.
 #pragma once
 
-#include "loader/scene.h"
-#include "render/math3d.h"
+#include "scene/math3d.h"
+#include "scene/scene.h"
 
 #include <cstdint>
 #include <span>

@@ -14,7 +14,7 @@
 // whatever it is given.
 #pragma once
 
-#include "render/math3d.h"
+#include "scene/math3d.h"
 
 #include <array>
 #include <cstdint>

@@ -5,8 +5,8 @@
 // its plane. Coordinates are in object space; vertex indices refer to the mesh's own array.
 #pragma once
 
-#include "loader/scene.h"
-#include "render/math3d.h"
+#include "scene/math3d.h"
+#include "scene/scene.h"
 
 #include <cmath>
 #include <cstdint>

@@ -1,5 +1,5 @@
-#include "render/math3d.h"
 #include "render/numeric.h"
+#include "scene/math3d.h"
 
 #include <gtest/gtest.h>
 

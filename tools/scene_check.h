@@ -12,7 +12,7 @@
 // says why it could not be read).
 #pragma once
 
-#include "loader/scene.h"
+#include "scene/scene.h"
 
 #include <string>
 

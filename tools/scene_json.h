@@ -1,7 +1,7 @@
 // scene_json.h - the whole loaded scene as JSON, for kalvorant-info --json and for scripts.
 //
 // Schema (one object): keyframe_start, keyframe_end, meshes, cameras, lights, materials; each
-// record with the fields of loader/scene.h as loaded (scene axes, after geometry preparation).
+// record with the fields of scene/scene.h as loaded (scene axes, after geometry preparation).
 // Face "v" holds indices into the mesh's own vertex array; a face's "material" is -1 when no
 // material group lists it.
 //
@@ -14,7 +14,7 @@
 // Ownership: reads the scene only. Failure: none; every scene has a JSON form.
 #pragma once
 
-#include "loader/scene.h"
+#include "scene/scene.h"
 
 #include <string>
 #include <string_view>

@@ -11,7 +11,7 @@
 // Ownership: reads the scene only. Failure: none.
 #pragma once
 
-#include "loader/scene.h"
+#include "scene/scene.h"
 
 #include <array>
 #include <string>

@@ -1,4 +1,4 @@
-// math3d.h - the 4x4 matrix and the plane that the whole renderer shares.
+// math3d.h - the 4x4 matrix and the plane that the loader and the renderer share.
 //
 // Conventions
 //   * Matrix4 holds 16 floats, row-major: element (r, c) is m[4 * r + c].

@@ -1,4 +1,4 @@
-#include "render/math3d.h"
+#include "scene/math3d.h"
 
 #include <cmath>
 
@@ -102,8 +102,8 @@ void matrix_inverse(const Matrix4& m, Matrix4& out) {
     adj[2][1] = static_cast<float>(m01 * m20 - m00 * m21);
     adj[2][2] = static_cast<float>(m00 * m11 - m01 * m10);
     for (int c = 0; c < 3; ++c)
-        adj[3][c] = static_cast<float>(-(m30 * double(adj[0][c]) + m31 * double(adj[1][c]) +
-                                         m32 * double(adj[2][c])));
+        adj[3][c] = static_cast<float>(
+            -(m30 * double(adj[0][c]) + m31 * double(adj[1][c]) + m32 * double(adj[2][c])));
 
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 3; ++c)

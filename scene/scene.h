@@ -21,7 +21,7 @@
 // refer to vertices by index, so a copy never points into the original).
 #pragma once
 
-#include "render/math3d.h"
+#include "scene/math3d.h"
 
 #include <array>
 #include <cstdint>
@@ -30,15 +30,15 @@
 
 struct Vertex {
     float x = 0, y = 0, z = 0;    // position, scene axes
-    float u = 0, v = 0;          // mapping coordinates (0 when the mesh has none)
+    float u = 0, v = 0;           // mapping coordinates (0 when the mesh has none)
     float nx = 0, ny = 0, nz = 0; // unit vertex normal, derived after loading
 };
 
 struct Face {
-    int32_t material = -1;           // index into Scene::materials; -1 when no material group
-                                     // lists the face or its group names no known material
-    std::array<int32_t, 3> v{};      // first, second, third vertex (indices into the mesh)
-    Plane plane;                     // unit-normal plane of the face, derived after loading
+    int32_t material = -1;      // index into Scene::materials; -1 when no material group
+                                // lists the face or its group names no known material
+    std::array<int32_t, 3> v{}; // first, second, third vertex (indices into the mesh)
+    Plane plane;                // unit-normal plane of the face, derived after loading
 };
 
 // Keys of one position track as parallel arrays; the key count lives in the owning record.
@@ -52,14 +52,14 @@ struct RotationTrack {
 };
 
 struct MeshObject {
-    int32_t node_id = 0;        // id of the key-frame object node naming this mesh, else 0
-    std::string name;           // at most 63 bytes
-    int32_t vertex_count = 0;   // 0..65535
-    int32_t face_count = 0;     // 0..65535
+    int32_t node_id = 0;      // id of the key-frame object node naming this mesh, else 0
+    std::string name;         // at most 63 bytes
+    int32_t vertex_count = 0; // 0..65535
+    int32_t face_count = 0;   // 0..65535
     std::vector<Face> faces;
     std::vector<Vertex> vertices;
-    Matrix4 matrix;             // local axes from the file; the demo resets it to identity
-    int32_t parent = 0;         // parent index of the naming node header (0..65535), else 0
+    Matrix4 matrix;     // local axes from the file; the demo resets it to identity
+    int32_t parent = 0; // parent index of the naming node header (0..65535), else 0
     int32_t position_key_count = 0;
     int32_t rotation_key_count = 0;
     PositionTrack position_track;
@@ -68,9 +68,9 @@ struct MeshObject {
 
 struct Camera {
     std::string name;
-    Matrix4 matrix;                      // from the first track keys, identity without them
-    std::array<float, 3> position{};     // file axis order
-    std::array<float, 3> target{};       // file axis order
+    Matrix4 matrix;                  // from the first track keys, identity without them
+    std::array<float, 3> position{}; // file axis order
+    std::array<float, 3> target{};   // file axis order
     float bank = 0;
     float lens = 0;
     int32_t target_key_count = 0;
@@ -81,11 +81,11 @@ struct Camera {
 
 struct Light {
     std::string name;
-    int32_t spot = 0;                    // 1 when the light has a spotlight chunk
-    int32_t off = 0;                     // 1 when the light has an off chunk
-    int32_t raytrace_shadow = 0;         // 1 when the light has a ray-traced shadow chunk
-    std::array<float, 3> position{};     // scene axes
-    std::array<float, 3> spot_target{};  // scene axes
+    int32_t spot = 0;                   // 1 when the light has a spotlight chunk
+    int32_t off = 0;                    // 1 when the light has an off chunk
+    int32_t raytrace_shadow = 0;        // 1 when the light has a ray-traced shadow chunk
+    std::array<float, 3> position{};    // scene axes
+    std::array<float, 3> spot_target{}; // scene axes
     float hotspot = 0, falloff = 0;
     float inner_range = 0, outer_range = 0;
     float multiplier = 0;
