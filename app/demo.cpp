@@ -79,9 +79,10 @@ void demo_frame(DemoState& demo) {
     std::fill(demo.frame_buffer.begin(), demo.frame_buffer.end(), 0u);
     advance_angle(demo.angle);
     if (demo.scene == nullptr) return;
+    const Frame frame = make_frame(demo.frame_buffer, kWidth, kHeight);
     for (MeshObject& mesh : demo.scene->meshes) {
         spin_mesh(mesh.matrix, demo.angle);
-        draw_mesh(mesh.matrix, demo.camera, mesh, demo.frame_buffer, kMeshColour);
+        draw_mesh(mesh.matrix, demo.camera, mesh, frame, kMeshColour);
     }
 }
 

@@ -97,7 +97,7 @@ bool indices_valid(const Face& face, size_t vertex_count) {
 // A triangle inside all four planes: the clipper would return it unchanged, so the cached
 // projections are the polygon.
 void draw_inside_triangle(const CachedVertex* c[3], const Matrix4& mv, const Plane& plane,
-                          std::span<uint32_t> frame, uint32_t base_colour) {
+                          const Frame& frame, uint32_t base_colour) {
     if (!c[0]->near_ok || !c[1]->near_ok || !c[2]->near_ok) return;
     ClipPolygon q;
     q.count = 3;
@@ -111,7 +111,7 @@ void draw_inside_triangle(const CachedVertex* c[3], const Matrix4& mv, const Pla
 }
 
 void draw_clipped_triangle(const CachedVertex* c[3], const Matrix4& mv, const Plane& plane,
-                           const ViewSetup& view, std::span<uint32_t> frame, uint32_t base_colour) {
+                           const ViewSetup& view, const Frame& frame, uint32_t base_colour) {
     ClipPolygon q =
         clip_triangle(camera_space(*c[0]), camera_space(*c[1]), camera_space(*c[2]), view.planes);
     for (int32_t i = 0; i < q.count; ++i)
@@ -143,7 +143,7 @@ bool draw_mesh_reserve(int32_t vertex_count) {
 }
 
 void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const MeshObject& mesh,
-               std::span<uint32_t> frame, uint32_t colour) {
+               const Frame& frame, uint32_t colour) {
     Matrix4 mv;
     matrix_inverse(camera_matrix, mv);
     matrix_multiply(mv, mesh_matrix, mv);

@@ -7,7 +7,8 @@
 // 0..255 scales each channel of the base colour, divided by 256), projected, and filled in face
 // order with no depth buffer: a later face covers an earlier one.
 //
-// Ownership: the mesh and matrices are only read; pixels of frame are written. setup_view must
+// Ownership: the mesh and matrices are only read; pixels inside the frame are written (frame.h: a
+// frame that is not drawable gets nothing). setup_view must
 // have run. Transformed vertices are cached per call in a process-wide scratch buffer, so the
 // renderer is single-threaded; reserve it once with draw_mesh_reserve (the demo does, at
 // start-up) and draw_mesh allocates nothing. A mesh larger than the reservation grows the buffer
@@ -17,11 +18,11 @@
 // outside the mesh's vertex array (the loader rejects such meshes) are skipped, not read.
 #pragma once
 
+#include "render/frame.h"
 #include "scene/math3d.h"
 #include "scene/scene.h"
 
 #include <cstdint>
-#include <span>
 
 // Shade of base_colour (0x00RRGGBB, top byte ignored) at intensity 0..255.
 uint32_t shade_colour(uint32_t base_colour, int32_t intensity);
@@ -34,4 +35,4 @@ int32_t face_intensity(double nx, double ny, double nz);
 bool draw_mesh_reserve(int32_t vertex_count);
 
 void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const MeshObject& mesh,
-               std::span<uint32_t> frame, uint32_t colour);
+               const Frame& frame, uint32_t colour);

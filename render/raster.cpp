@@ -150,15 +150,13 @@ int32_t setup_polygon_edges(const ClipPolygon& polygon, EdgeTables& tables) {
     return 1;
 }
 
-int32_t fill_polygon(const ClipPolygon& polygon, std::span<uint32_t> frame, uint32_t colour) {
+int32_t fill_polygon(const ClipPolygon& polygon, const Frame& frame, uint32_t colour) {
     EdgeTables tables;
     if (!setup_polygon_edges(polygon, tables)) return 0;
 
-    const ViewSetup& view = view_setup();
-    const int32_t width = view.Width;
-    int32_t rows = 0;
-    if (width > 0 && view.Height > 0)
-        rows = int32_t(std::min<size_t>(size_t(view.Height), frame.size() / size_t(width)));
+    // An undrawable frame still steps the polygon (the result says whether it covered a row),
+    // it just has no rows to write.
+    const int32_t rows = frame_is_drawable(frame) ? frame.height : 0;
 
     Chain left{tables.left_edges, tables.left_edge_count, tables.left_cursor, +1, 0};
     Chain right{tables.right_edges, tables.right_edge_count, tables.right_cursor, -1, 0};
@@ -173,7 +171,8 @@ int32_t fill_polygon(const ClipPolygon& polygon, std::span<uint32_t> frame, uint
     }
     // The right chain ends the polygon; the left one only ends early on non-convex input.
     for (; row < rows; ++row) {
-        fill_span(frame.data() + size_t(row) * size_t(width), width, left.x, right.x, colour);
+        fill_span(frame.pixels + size_t(row) * size_t(frame.stride), frame.width, left.x, right.x,
+                  colour);
         if (!right.step() || !left.step()) return 1;
     }
     return 1;

@@ -6,21 +6,21 @@
 // floor(right x); rows ceil(min y) to ceil(max y) - 1 are visited. Polygons whose vertices run
 // clockwise on the screen produce empty spans and draw nothing.
 //
-// Frame buffer: view_setup().Width pixels per row, view_setup().Height rows (clamped to what the
-// span holds), 0x00RRGGBB written unchanged.
-// Ownership: the edge tables are locals of each fill; nothing survives between polygons, so
-// fills keep no process-wide mutable state beyond the read-only ViewSetup.
+// Frame: the fill writes only columns 0..width-1 of rows 0..height-1 of the frame it is given
+// (frame.h), the colour 0x00RRGGBB unchanged.
+// Ownership: the edge tables are locals of each fill; nothing survives between polygons, and the
+// fill reads no process-wide state.
 // Failure: no error is reported. Whatever polygon arrives (non-convex from rounding, non-finite
 // or huge coordinates, counts outside 0..7), the fill never writes outside the frame buffer,
-// never reads past a chain and always ends; rows and spans are clamped to the buffer, and edges
+// never reads past a chain and always ends; rows and spans are clamped to the frame, and edges
 // that would cover a negative number of rows count as covering none.
 #pragma once
 
+#include "render/frame.h"
 #include "render/view.h"
 
 #include <array>
 #include <cstdint>
-#include <span>
 
 // One polygon edge prepared for stepping down the screen.
 struct EdgeStep {
@@ -52,4 +52,5 @@ bool polygon_covers_scanline(const ClipPolygon& polygon);
 int32_t setup_polygon_edges(const ClipPolygon& polygon, EdgeTables& tables);
 
 // Fills polygon with colour. Returns 1 when the polygon was stepped, 0 when it covers no row.
-int32_t fill_polygon(const ClipPolygon& polygon, std::span<uint32_t> frame, uint32_t colour);
+// A frame that is not drawable is left alone.
+int32_t fill_polygon(const ClipPolygon& polygon, const Frame& frame, uint32_t colour);

@@ -38,7 +38,7 @@ class MeshRenderer : public ::testing::Test {
         return n;
     }
     void draw(const MeshObject& mesh, const Matrix4& camera = identity()) {
-        draw_mesh(identity(), camera, mesh, frame, kBase);
+        draw_mesh(identity(), camera, mesh, make_frame(frame, 512, 384), kBase);
     }
     std::vector<uint32_t> frame;
 };
@@ -399,7 +399,7 @@ TEST_F(MeshRenderer, PicturesMatchAnIndependentPerFacePipeline) {
         }
         const std::vector<uint32_t> expected = independent::picture(mesh_matrix, camera, m, kBase);
         frame.assign(512 * 384, 0u);
-        draw_mesh(mesh_matrix, camera, m, frame, kBase);
+        draw_mesh(mesh_matrix, camera, m, make_frame(frame, 512, 384), kBase);
         size_t differing = 0, first = 0;
         for (size_t i = 0; i < frame.size(); ++i)
             if (frame[i] != expected[i] && differing++ == 0) first = i;
@@ -410,7 +410,7 @@ TEST_F(MeshRenderer, PicturesMatchAnIndependentPerFacePipeline) {
                 one.faces = {m.faces[f]};
                 one.face_count = 1;
                 frame.assign(512 * 384, 0u);
-                draw_mesh(mesh_matrix, camera, one, frame, kBase);
+                draw_mesh(mesh_matrix, camera, one, make_frame(frame, 512, 384), kBase);
                 if (frame != independent::picture(mesh_matrix, camera, one, kBase)) {
                     ADD_FAILURE() << "face " << f << ": " << m.faces[f].v[0] << " "
                                   << m.faces[f].v[1] << " " << m.faces[f].v[2];
@@ -461,7 +461,7 @@ TEST(ScanConversion, MatchesTheIndependentRowRuleOnRandomConvexPolygons) {
 
         std::vector<uint32_t> expected(512 * 384, 0u), got(512 * 384, 0u);
         independent::fill(poly, expected, 0x00ABCDEF);
-        fill_polygon(q, got, 0x00ABCDEF);
+        fill_polygon(q, make_frame(got, 512, 384), 0x00ABCDEF);
         ASSERT_EQ(got, expected) << "polygon " << round;
         for (uint32_t p : got)
             inked += p != 0;

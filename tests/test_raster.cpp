@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 #include <limits>
@@ -25,10 +26,9 @@ ClipPolygon polygon(std::initializer_list<std::pair<float, float>> points) {
 
 class Raster : public ::testing::Test {
   protected:
-    void SetUp() override {
-        setup_view(512, 384);
-        frame.assign(512 * 384, 0u);
-    }
+    // No view set-up: the fill takes everything it needs from the frame record.
+    void SetUp() override { frame.assign(512 * 384, 0u); }
+    Frame whole() { return make_frame(frame, 512, 384); }
     uint32_t pixel(int x, int y) const { return frame[size_t(y) * 512 + size_t(x)]; }
     int inked() const {
         int n = 0;
@@ -64,7 +64,7 @@ TEST_F(Raster, WorkedTriangleEdgesAndSpans) {
     EXPECT_EQ(t.right_edges[0].lines, 4);
     EXPECT_EQ(t.right_edges[0].dx, 131072);
 
-    EXPECT_EQ(fill_polygon(tri, frame, kInk), 1);
+    EXPECT_EQ(fill_polygon(tri, whole(), kInk), 1);
     expect_span(3, 8, 12);
     expect_span(4, 6, 14);
     expect_span(5, 4, 16);
@@ -72,21 +72,22 @@ TEST_F(Raster, WorkedTriangleEdgesAndSpans) {
 }
 
 TEST_F(Raster, ClockwiseWindingAndTwoVertexPolygonsDrawNothingButAreStepped) {
-    EXPECT_EQ(fill_polygon(polygon({{10, 2}, {18, 6}, {2, 6}}), frame, kInk), 1);
-    EXPECT_EQ(fill_polygon(polygon({{50, 40}, {60, 80}}), frame, kInk), 1);
+    EXPECT_EQ(fill_polygon(polygon({{10, 2}, {18, 6}, {2, 6}}), whole(), kInk), 1);
+    EXPECT_EQ(fill_polygon(polygon({{50, 40}, {60, 80}}), whole(), kInk), 1);
     EXPECT_EQ(inked(), 0);
 }
 
 TEST_F(Raster, PolygonsBetweenTwoRowsAreSkipped) {
-    EXPECT_EQ(fill_polygon(polygon({{10, 10.2f}, {5, 10.9f}, {30, 10.5f}}), frame, kInk), 0);
-    EXPECT_EQ(fill_polygon(polygon({{10, 10}}), frame, kInk), 0);
-    EXPECT_EQ(fill_polygon(ClipPolygon{}, frame, kInk), 0);
+    EXPECT_EQ(fill_polygon(polygon({{10, 10.2f}, {5, 10.9f}, {30, 10.5f}}), whole(), kInk), 0);
+    EXPECT_EQ(fill_polygon(polygon({{10, 10}}), whole(), kInk), 0);
+    EXPECT_EQ(fill_polygon(ClipPolygon{}, whole(), kInk), 0);
     EXPECT_EQ(inked(), 0);
 }
 
 TEST_F(Raster, RowsAreSampledAtIntegralY) {
     // Top exactly on row 10 draws it; bottom exactly on row 20 leaves it.
-    EXPECT_EQ(fill_polygon(polygon({{100, 10}, {100, 20}, {120, 20}, {120, 10}}), frame, kInk), 1);
+    EXPECT_EQ(fill_polygon(polygon({{100, 10}, {100, 20}, {120, 20}, {120, 10}}), whole(), kInk),
+              1);
     expect_span(10, 100, 120);
     expect_span(19, 100, 120);
     EXPECT_EQ(pixel(110, 9), 0u);
@@ -95,7 +96,7 @@ TEST_F(Raster, RowsAreSampledAtIntegralY) {
 }
 
 TEST_F(Raster, SpansRunFromFloorOfLeftToBeforeFloorOfRight) {
-    fill_polygon(polygon({{10.9f, 30}, {10.9f, 31}, {20.0f, 31}, {20.0f, 30}}), frame, kInk);
+    fill_polygon(polygon({{10.9f, 30}, {10.9f, 31}, {20.0f, 31}, {20.0f, 30}}), whole(), kInk);
     expect_span(30, 10, 20);
     EXPECT_EQ(inked(), 10);
 }
@@ -107,7 +108,7 @@ TEST_F(Raster, SquareTiesGoToTheLowestIndex) {
     EXPECT_EQ(t.left_edge_count, 1);
     EXPECT_EQ(t.right_edge_count, 1);
     EXPECT_EQ(t.right_edges[0].x, 10 << 16);
-    EXPECT_EQ(fill_polygon(square, frame, kInk), 1);
+    EXPECT_EQ(fill_polygon(square, whole(), kInk), 1);
     for (int y = 0; y < 10; ++y)
         expect_span(y, 0, 10);
     EXPECT_EQ(inked(), 100);
@@ -157,8 +158,7 @@ class HostileRaster : public Raster {
   protected:
     void fill_and_check(const ClipPolygon& p) {
         frame.assign(512 * 384 + kGuard, 0u);
-        std::span<uint32_t> visible(frame.data(), 512 * 384);
-        fill_polygon(p, visible, kInk);
+        fill_polygon(p, whole(), kInk);
         for (size_t i = 512 * 384; i < frame.size(); ++i)
             ASSERT_EQ(frame[i], 0u) << "guard " << i;
     }
@@ -216,9 +216,36 @@ TEST_F(HostileRaster, NonConvexAndCorruptPolygons) {
 
 TEST_F(HostileRaster, FrameSmallerThanTheViewIsNotOverrun) {
     std::vector<uint32_t> small(512 * 10, 0u);
-    EXPECT_EQ(fill_polygon(polygon({{0, 0}, {0, 300}, {300, 300}}), small, kInk), 1);
+    EXPECT_EQ(
+        fill_polygon(polygon({{0, 0}, {0, 300}, {300, 300}}), make_frame(small, 512, 10), kInk), 1);
     for (int x = 0; x < 9; ++x)
         EXPECT_EQ(small[size_t(9 * 512 + x)], kInk);
+    // A buffer too small for the size asked for gives a frame that takes nothing.
+    std::vector<uint32_t> short_buffer(512 * 383, 0u);
+    EXPECT_FALSE(frame_is_drawable(make_frame(short_buffer, 512, 384)));
+    EXPECT_EQ(fill_polygon(polygon({{0, 0}, {0, 300}, {300, 300}}),
+                           make_frame(short_buffer, 512, 384), kInk),
+              1);
+    EXPECT_EQ(std::count(short_buffer.begin(), short_buffer.end(), kInk), 0);
+}
+
+TEST_F(Raster, AFrameInsideALargerPictureIsDrawnWithinItsOwnRectangle) {
+    // A 100x50 frame at column 30, row 20 of the 512-pixel-wide picture: a polygon covering far
+    // more than the frame fills exactly its rectangle, with the picture's rows as its stride.
+    Frame window{frame.data() + 20 * 512 + 30, 100, 50, 512};
+    EXPECT_EQ(
+        fill_polygon(polygon({{-500, -500}, {-500, 900}, {900, 900}, {900, -500}}), window, kInk),
+        1);
+    for (int y = 0; y < 384; ++y)
+        for (int x = 0; x < 512; ++x)
+            ASSERT_EQ(pixel(x, y) == kInk, x >= 30 && x < 130 && y >= 20 && y < 70)
+                << "col " << x << " row " << y;
+    // Rows are sampled in the frame's own coordinates: y = 10.5..12.5 is frame rows 11 and 12.
+    frame.assign(512 * 384, 0u);
+    fill_polygon(polygon({{2, 10.5f}, {2, 12.5f}, {6, 12.5f}, {6, 10.5f}}), window, kInk);
+    EXPECT_EQ(inked(), 8);
+    EXPECT_EQ(pixel(32, 31), kInk);
+    EXPECT_EQ(pixel(35, 32), kInk);
 }
 
 } // namespace
