@@ -371,15 +371,27 @@ TEST_F(DisplayTest, SurfaceWithoutThirtyTwoBitsIsUnlockedAndNeverPresented) {
     }
 }
 
-TEST_F(DisplayTest, LockedSurfaceNarrowerThanTheFrameIsRefused) {
-    // Rows shorter than the frame's: copying the frame would run past the surface.
-    recording().extra_pitch = -4;
-    init_display();
-    void* pixels = nullptr;
-    std::ptrdiff_t pitch = 0;
-    EXPECT_EQ(display_lock(&pixels, &pitch), 0);
-    std::string surface = last_locked_surface();
-    EXPECT_EQ(recording().calls.back(), surface + ".Unlock(null)");
+TEST_F(DisplayTest, LockedSurfaceSmallerThanTheFrameIsRefused) {
+    // Copying the frame into any of these would run past the surface's rows or its last row,
+    // or put the frame's last column into a padded row's padding.
+    struct Shape {
+        LONG extra_pitch;
+        DWORD width;
+        DWORD height;
+    };
+    for (Shape shape : {Shape{-4, 512, 384}, Shape{0, 512, 383}, Shape{64, 511, 384}}) {
+        display_release();
+        recording_reset();
+        recording().extra_pitch = shape.extra_pitch;
+        recording().offscreen_width = shape.width;
+        recording().offscreen_height = shape.height;
+        init_display();
+        void* pixels = nullptr;
+        std::ptrdiff_t pitch = 0;
+        EXPECT_EQ(display_lock(&pixels, &pitch), 0) << shape.width << "x" << shape.height;
+        std::string surface = last_locked_surface();
+        EXPECT_EQ(recording().calls.back(), surface + ".Unlock(null)");
+    }
 }
 
 TEST_F(DisplayTest, BusyBlitAndFlipAreRepeatedUntilTheyAnswerOtherwise) {

@@ -346,6 +346,8 @@ TEST_F(DirectDrawTest, MalformedRequestsAreRefusedWithDocumentedCodes) {
     EXPECT_EQ(offscreen_->Lock(nullptr, nullptr, 0, nullptr), DDERR_INVALIDPARAMS);
 
     RECT outside{0, 0, 513, 384};
+    DDSURFACEDESC2 well_formed = lock_desc();
+    EXPECT_EQ(offscreen_->Lock(&outside, &well_formed, 0, nullptr), DDERR_INVALIDRECT);
     EXPECT_EQ(back_->BltFast(0, 0, offscreen_, &outside, 0), DDERR_INVALIDRECT);
     RECT all{0, 0, 512, 384};
     EXPECT_EQ(back_->BltFast(1, 0, offscreen_, &all, 0), DDERR_INVALIDRECT);
@@ -355,6 +357,8 @@ TEST_F(DirectDrawTest, MalformedRequestsAreRefusedWithDocumentedCodes) {
     EXPECT_EQ(primary_->Flip(offscreen_, 0), DDERR_INVALIDPARAMS);
 
     EXPECT_EQ(dd_->SetDisplayMode(512, 384, 16, 0, 0), DDERR_INVALIDMODE);
+    EXPECT_EQ(dd_->SetDisplayMode(0, 384, 32, 0, 0), DDERR_INVALIDMODE);
+    EXPECT_EQ(dd_->SetDisplayMode(512, 8193, 32, 0, 0), DDERR_INVALIDMODE);
     DDSURFACEDESC2 primary = request(DDSD_CAPS | DDSD_BACKBUFFERCOUNT, 0x00100218);
     primary.dwBackBufferCount = 1;
     IDirectDrawSurface7* second = nullptr;
