@@ -5,7 +5,9 @@
 //
 // Start-up failures (no window, scene not loadable, no frame buffer) print one line on standard
 // error and end the program with status 1, so a script can tell a failed start from a normal
-// run, which ends with the quit message's code (0).
+// run, which ends with the quit message's code (0). On Windows the program is a GUI process whose
+// standard error nobody sees when it is double-clicked, so the same line is also shown in a
+// message box titled kFailureTitle.
 #include "app/demo.h"
 #include "display/display.h"
 #include "loader/chunk_reader.h"
@@ -25,6 +27,7 @@ namespace {
 
 constexpr char kClassName[] = "Kalvorant_04";
 constexpr char kTitle[] = "Kalvorant_04 - raster test";
+constexpr char kFailureTitle[] = "Kalvorant_04 - cannot start";
 constexpr char kSceneFile[] = "object.3ds";
 constexpr UINT kFramePeriodMs = 20;
 constexpr UINT_PTR kFrameTimer = 0;
@@ -32,10 +35,18 @@ constexpr UINT_PTR kFrameTimer = 0;
 DemoState g_demo;
 std::unique_ptr<Scene> g_scene; // kept for the whole run, never freed before the process ends
 
+HWND g_window = nullptr;      // null until the window exists
+bool g_cursor_hidden = false; // whether start-up has hidden the pointer yet
+
 // The renderer's vertex cache is sized for the largest mesh before the first frame, so that no
 // frame allocates and a shortage of memory shows at start-up instead of as an empty picture.
 int start_up_failure(const std::string& reason) {
-    std::fprintf(stderr, "kalvorant: %s\n", reason.c_str());
+    const std::string line = "kalvorant: " + reason;
+    std::fprintf(stderr, "%s\n", line.c_str());
+#ifdef _WIN32
+    if (g_cursor_hidden) ShowCursor(TRUE); // the box wants a pointer to click OK with
+    MessageBoxA(g_window, line.c_str(), kFailureTitle, MB_OK | MB_ICONERROR | MB_SETFOREGROUND);
+#endif
     return 1;
 }
 
@@ -93,9 +104,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     // program with.
     if (window == nullptr)
         return start_up_failure("cannot create the program window: no display available");
+    g_window = window;
     ShowWindow(window, show_command);
     UpdateWindow(window);
     ShowCursor(FALSE);
+    g_cursor_hidden = true;
 
     demo_build_camera(g_demo);
 

@@ -2,7 +2,8 @@
 # End-to-end run of the real Windows program: kalvorant.exe (the x86_64 cross build) under Wine,
 # in a fresh Wine prefix, inside an Xvfb screen of 512x384x24, from a folder that holds nothing but
 # the exe and object.3ds. Checks what a user would see on Windows:
-#   - started without object.3ds: exit status 1, no "DirectX.log" written;
+#   - started without object.3ds: a message box titled "Kalvorant_04 - cannot start" (found and
+#     closed with Enter), then exit status 1, the reason on standard error, no "DirectX.log";
 #   - started with it: "DirectX.log" holds exactly the header and the sixteen set-up lines (CR LF),
 #     the screen shows the scene spinning in the base colour 0xFA8008 scaled by flat-shading
 #     intensities, and Escape ends the program with exit status 0.
@@ -14,6 +15,7 @@
 set -uo pipefail
 
 readonly title="Kalvorant_04 - raster test"
+readonly failure_title="Kalvorant_04 - cannot start"
 readonly screen_w=512 screen_h=384
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -125,6 +127,26 @@ wait_status() {
 mkdir "$work/run_missing"
 t0=$(date +%s%N)
 start_program "$work/run_missing"
+# A double-clicked GUI program has no visible standard error, so the reason comes in a message
+# box; the program waits there until the box is closed, as a user would close it.
+box=""
+for _ in $(seq 300); do
+  box=$(xdotool search --name "^${failure_title}\$" 2>/dev/null | head -1)
+  [ -n "$box" ] && break
+  [ -f "$work/run_missing/status" ] && break
+  sleep 0.1
+done
+if [ -n "$box" ]; then
+  say "message box \"$failure_title\" after $(seconds_since "$t0") s"
+  sleep 0.5
+  xwd -id "$box" -silent | convert xwd:- "$work/failure_box.png" 2>/dev/null
+  eval "$(xdotool getwindowgeometry --shell "$box")"
+  xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) >/dev/null 2>&1
+  xdotool windowfocus "$box" >/dev/null 2>&1
+  xdotool key Return
+else
+  fail "without object.3ds no message box titled \"$failure_title\" appeared"
+fi
 status=$(wait_status "$work/run_missing" 60)
 say "run without object.3ds: status $status after $(seconds_since "$t0") s"
 [ "$status" = 1 ] || fail "without object.3ds the exit status is $status, expected 1"
