@@ -3,7 +3,10 @@
 #   1. default preset (optimised): unit tests, end-to-end tests, tool tests
 #   2. fuzzing the scene loader for a bounded time (clang, libFuzzer)
 #   3. the Windows program: both cross builds, and the 64-bit one run under Wine
-#   4. asan preset: the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer
+#   4. packages: the .deb and both Windows zips made by scripts/package.sh, then checked: lintian,
+#      dpkg install into a private root, the installed programs, purge; each zip's contents and
+#      the 64-bit exe from the unpacked zip under Wine
+#   5. asan preset: the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer
 # Exits non-zero when any stage fails. KALV_FUZZ_SECONDS sets the fuzzing time (default 60).
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -38,9 +41,19 @@ build_and_test() {
     ctest --preset "$preset" -j "$jobs"
 }
 
+packages() {
+  local status=0
+  bash scripts/package.sh || return 1
+  bash tests/package/deb_test.sh build/packages/kalvorant_*_amd64.deb || status=1
+  bash tests/package/zip_test.sh build/packages/kalvorant-*-win64.zip \
+    build/packages/kalvorant-*-win32.zip || status=1
+  return $status
+}
+
 stage "default build and tests" build_and_test default
 stage "loader fuzzing" bash fuzz/run-fuzz.sh "${KALV_FUZZ_SECONDS:-60}"
 stage "Windows builds and Wine run" bash scripts/windows.sh
+stage "packages" packages
 stage "sanitizer build and tests" build_and_test asan
 
 echo

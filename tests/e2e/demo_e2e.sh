@@ -12,6 +12,8 @@
 set -uo pipefail
 
 kalvorant=${1:?usage: demo_e2e.sh KALVORANT SCENE}
+# shellcheck source=tests/e2e/x_session.sh
+. "$(dirname "${BASH_SOURCE[0]}")/x_session.sh"
 scene=${2:?usage: demo_e2e.sh KALVORANT SCENE}
 
 for tool in Xvfb xdotool xwd convert timeout; do
@@ -55,34 +57,11 @@ fail() {
   failures=$((failures + 1))
 }
 
-# Xvfb picks a free display number itself and writes it to the given descriptor.
-Xvfb -displayfd 3 -screen 0 512x384x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb_pid=$!
-for _ in $(seq 100); do
-  [ -s "$work/display" ] && break
-  sleep 0.1
-done
-if [ ! -s "$work/display" ]; then
-  echo "SKIP: Xvfb did not start: $(tail -n 1 "$work/xvfb.log")"
+if ! start_x_server "$work"; then
+  echo "SKIP: the X server did not start"
   exit 77
 fi
-export DISPLAY=":$(head -n 1 "$work/display")"
 echo "X server on $DISPLAY"
-
-# Non-black pixels, and how many of them have the mesh colour's shape: 0xFA8008 scaled by the
-# shading intensity keeps red >= green >= blue (truncation may make neighbours equal), red > blue.
-# A line of "convert ... txt:" reads "x,y: (r,g,b)  #RRGGBB  srgb(r,g,b)", so the channels are
-# fields 3 to 5 when splitting at parentheses and commas.
-pixel_counts() { # PNG -> "lit orange"
-  convert "$1" -depth 8 txt:- | awk -F'[(),]' '
-    NR > 1 { r = $3 + 0; g = $4 + 0; b = $5 + 0
-             if (r + g + b > 0) { lit++; if (r >= g && g >= b && r > b) orange++ } }
-    END { print lit + 0, orange + 0 }'
-}
-
-screenshot() { # PNG
-  timeout 10 xwd -root -silent >"$work/shot.xwd" && timeout 20 convert "$work/shot.xwd" "$1"
-}
 
 expected_log() {
   printf '%s\r\n' \

@@ -1,0 +1,160 @@
+#!/usr/bin/env bash
+# Checks an installed Kalvorant as its users meet it, from PREFIX (the folder that holds bin/ and
+# share/: /usr of an unpacked .deb, or the prefix given to `cmake --install`):
+#   - exactly the expected files, and nothing else;
+#   - every manual page formats without a warning from man;
+#   - the menu entry is valid and names a program and an icon that are installed;
+#   - kalvorant-info and kalvorant-render work on the installed scene;
+#   - the launcher kalvorant-demo: refuses with one line when its folder cannot be made, uses a
+#     scene the user put in the folder (found through HOME when XDG_STATE_HOME is unset), and,
+#     in a real X server with a fresh XDG_STATE_HOME, shows the bundled scene, writes the log
+#     there and ends with status 0 on Escape.
+# Nothing is written outside a temporary folder, which is removed at the end.
+#
+# Usage: check_installed.sh PREFIX
+# Exit status: 0 all passed, 1 a check failed, 77 skipped (a tool the checks need is missing).
+set -uo pipefail
+
+prefix=$(realpath -e "${1:?usage: check_installed.sh PREFIX}") || exit 1
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+# shellcheck source=tests/e2e/x_session.sh
+. "$here/../e2e/x_session.sh"
+
+for tool in man Xvfb xdotool xwd convert timeout; do
+  command -v "$tool" >/dev/null || {
+    echo "SKIP: $tool is not installed (scripts/deps.sh installs it)"
+    exit 77
+  }
+done
+
+bin=$prefix/bin
+scene=$prefix/share/kalvorant/object.3ds
+work=$(mktemp -d "${TMPDIR:-/tmp}/kalv_installed.XXXXXX")
+xvfb_pid=""
+demo_pid=""
+failures=0
+cleanup() {
+  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
+  wait 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+# Sanitizer builds: libraries below SDL keep a few allocations until exit (as in demo_e2e.sh).
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
+# The programs must not depend on anything of the build or of the caller's environment.
+unset XDG_STATE_HOME WAYLAND_DISPLAY SDL_VIDEODRIVER DISPLAY
+export HOME=$work/home
+mkdir "$HOME"
+
+# --- The files -------------------------------------------------------------------------------
+expected_files() {
+  printf '%s\n' bin/kalvorant bin/kalvorant-demo bin/kalvorant-info bin/kalvorant-render \
+    share/applications/kalvorant.desktop share/doc/kalvorant/README.md \
+    share/doc/kalvorant/changelog.gz share/doc/kalvorant/copyright share/kalvorant/object.3ds \
+    share/man/man1/kalvorant-info.1.gz share/man/man1/kalvorant-render.1.gz \
+    share/man/man6/kalvorant-demo.6.gz share/man/man6/kalvorant.6.gz share/pixmaps/kalvorant.png
+}
+if ! diff <(expected_files) <(cd "$prefix" && find . -mindepth 1 ! -type d -printf '%P\n' | sort); then
+  fail "the installed files differ from the expected ones (< expected, > installed)"
+fi
+
+# --- Manual pages ------------------------------------------------------------------------------
+for page in "$prefix"/share/man/man*/*; do
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -E UTF-8 -l "$page" 2>&1 >/dev/null)
+  [ -z "$warnings" ] || fail "man warns about ${page#"$prefix"/}: $warnings"
+  [ "$(LC_ALL=C.UTF-8 man -l "$page" 2>/dev/null | wc -l)" -gt 20 ] ||
+    fail "${page#"$prefix"/} formats to almost nothing"
+done
+
+# --- Menu entry --------------------------------------------------------------------------------
+desktop=$prefix/share/applications/kalvorant.desktop
+if command -v desktop-file-validate >/dev/null; then
+  out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
+fi
+exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+[ -x "$bin/${exec_line%% *}" ] || fail "the menu entry runs '$exec_line', which is not installed"
+icon=$(sed -n 's/^Icon=//p' "$desktop")
+icon_file=$prefix/share/pixmaps/$icon.png
+[ "$(head -c 8 "$icon_file" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
+  fail "the menu entry's icon '$icon' is not an installed PNG"
+
+# --- The tools on the installed scene -----------------------------------------------------------
+if ! "$bin/kalvorant-info" "$scene" >"$work/info.txt" 2>&1; then
+  fail "kalvorant-info failed on the installed scene: $(head -n 1 "$work/info.txt")"
+fi
+grep -q '^meshes: 4 ' "$work/info.txt" || fail "kalvorant-info does not list the four meshes"
+if ! "$bin/kalvorant-render" "$scene" --only 3 --out "$work/frames" >"$work/render.txt" 2>&1; then
+  fail "kalvorant-render failed on the installed scene: $(head -n 1 "$work/render.txt")"
+fi
+[ "$(ls "$work/frames" 2>/dev/null)" = frame_0003.png ] || fail "kalvorant-render did not write frame_0003.png alone"
+read -r lit orange < <(pixel_counts "$work/frames/frame_0003.png")
+[ "$lit" -gt 2000 ] && [ "$orange" -eq "$lit" ] ||
+  fail "the rendered frame does not show the scene ($orange of $lit lit pixels in the mesh colour)"
+
+# --- The launcher ---------------------------------------------------------------------------------
+touch "$work/not-a-folder"
+XDG_STATE_HOME=$work/not-a-folder "$bin/kalvorant-demo" >"$work/refused.out" 2>"$work/refused.err"
+status=$?
+echo "launcher with an impossible folder: status $status: $(cat "$work/refused.err")"
+[ "$status" -eq 1 ] || fail "status $status when the folder cannot be made, expected 1"
+[ "$(wc -l <"$work/refused.err")" -eq 1 ] && grep -q "cannot make the folder $work/not-a-folder/kalvorant" "$work/refused.err" ||
+  fail "expected one line naming the folder that cannot be made"
+
+# The demo needs a display before it reads its scene.
+start_x_server "$work" || {
+  echo "SKIP: the X server did not start"
+  exit 77
+}
+# A scene of the user's own is used and left alone; without XDG_STATE_HOME it lives under HOME.
+users=$HOME/.local/state/kalvorant
+mkdir -p "$users"
+echo "not a scene" >"$users/object.3ds"
+(cd "$work" && "$bin/kalvorant-demo" >"$work/own.out" 2>"$work/own.err")
+status=$?
+echo "launcher with the user's own (broken) scene: status $status: $(cat "$work/own.err")"
+[ "$status" -eq 1 ] && grep -q "object.3ds" "$work/own.err" ||
+  fail "the demo did not try the user's own object.3ds"
+[ ! -L "$users/object.3ds" ] && [ "$(cat "$users/object.3ds")" = "not a scene" ] ||
+  fail "the launcher replaced the user's object.3ds"
+
+# A fresh state folder: the launcher makes it, links the bundled scene and the log lands there.
+state=$work/state
+mkdir "$work/cwd"
+(cd "$work/cwd" && XDG_STATE_HOME=$state exec timeout -k 5 120 "$bin/kalvorant-demo" \
+  >"$work/demo.out" 2>"$work/demo.err") &
+demo_pid=$!
+lit=0
+for _ in $(seq 60); do
+  sleep 0.25
+  kill -0 "$demo_pid" 2>/dev/null || break
+  screenshot "$work/shot.png" || continue
+  read -r lit orange < <(pixel_counts "$work/shot.png")
+  [ "$lit" -gt 2000 ] && break
+done
+echo "launcher on $DISPLAY: $lit lit pixels on the screen"
+[ "$lit" -gt 2000 ] || fail "the launcher showed no picture ($(head -c 300 "$work/demo.err"))"
+timeout 10 xdotool key Escape
+for _ in $(seq 100); do
+  kill -0 "$demo_pid" 2>/dev/null || break
+  sleep 0.1
+done
+wait "$demo_pid"
+status=$?
+demo_pid=""
+[ "$status" -eq 0 ] || fail "status $status after Escape, expected 0 ($(head -c 300 "$work/demo.err"))"
+[ "$(readlink "$state/kalvorant/object.3ds")" = "$scene" ] ||
+  fail "the state folder does not link to the bundled scene"
+[ "$(head -n 1 "$state/kalvorant/DirectX.log" 2>/dev/null)" = $'__________Direct Draw - Log__________\r' ] ||
+  fail "no DirectX.log in $state/kalvorant"
+[ -z "$(ls -A "$work/cwd")" ] || fail "the launcher wrote into the folder it was started from"
+
+if [ "$failures" -ne 0 ]; then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "installed tree at $prefix: all checks passed"
