@@ -14,6 +14,8 @@ set -uo pipefail
 kalvorant=${1:?usage: demo_e2e.sh KALVORANT SCENE}
 # shellcheck source=tests/e2e/x_session.sh
 . "$(dirname "${BASH_SOURCE[0]}")/x_session.sh"
+# shellcheck source=tests/e2e/checks.sh
+. "$(dirname "${BASH_SOURCE[0]}")/checks.sh"
 scene=${2:?usage: demo_e2e.sh KALVORANT SCENE}
 
 for tool in Xvfb xdotool xwd convert timeout; do
@@ -39,23 +41,7 @@ scene=$(realpath "$scene")
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 unset WAYLAND_DISPLAY SDL_VIDEODRIVER
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/kalv_e2e.XXXXXX")
-xvfb_pid=""
-demo_pid=""
-failures=0
-
-cleanup() {
-  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+begin_checks kalv_e2e
 
 if ! start_x_server "$work"; then
   echo "SKIP: the X server did not start"
@@ -92,15 +78,7 @@ printf 'log of an earlier run\r\n' >"$work/run/DirectX.log"
 demo_pid=$!
 
 # Wait for a picture: the first frames need the window mapped and full screen.
-lit=0
-orange=0
-for _ in $(seq 60); do
-  sleep 0.25
-  kill -0 "$demo_pid" 2>/dev/null || break
-  screenshot "$work/first.png" || continue
-  read -r lit orange < <(pixel_counts "$work/first.png")
-  [ "$lit" -gt 2000 ] && break
-done
+wait_for_picture "$work/first.png"
 echo "first picture: $lit lit pixels, $orange of them orange"
 [ "$lit" -gt 2000 ] || fail "no picture on the screen (only $lit lit pixels)"
 [ "$orange" -ge $((lit * 9 / 10)) ] || fail "picture not in the mesh colour ($orange of $lit)"
@@ -116,19 +94,9 @@ if cmp -s <(convert "$work/first.png" rgb:-) <(convert "$work/later.png" rgb:-);
   fail "the picture did not move between two screenshots"
 fi
 
-timeout 10 xdotool key Escape
-status=0
-for _ in $(seq 100); do
-  kill -0 "$demo_pid" 2>/dev/null || break
-  sleep 0.1
-done
-if kill -0 "$demo_pid" 2>/dev/null; then
-  fail "the demo did not end within 10 s of Escape"
-  kill "$demo_pid"
-fi
-wait "$demo_pid"
+end_with_escape
 status=$?
-demo_pid=""
+[ "$status" -ne 124 ] || fail "the demo did not end within 10 s of Escape"
 [ "$status" -eq 0 ] || fail "exit status $status after Escape, expected 0 ($(head -c 300 "$work/run.err"))"
 if ! cmp -s <(expected_log) "$work/run/DirectX.log"; then
   fail "DirectX.log differs from the successful set-up log"
@@ -161,8 +129,4 @@ grep -q "display" "$work/nodisplay.err" || fail "the message does not say the di
 [ "$(cat "$work/nodisplay/DirectX.log")" = $'log of an earlier run\r' ] ||
   fail "DirectX.log was touched without a display"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "all checks passed"
+end_checks "all checks passed"

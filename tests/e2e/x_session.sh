@@ -7,6 +7,10 @@
 #   screenshot PNG       the whole screen as PNG (xwd, then ImageMagick's convert).
 #   pixel_counts PNG     prints "LIT ORANGE": the non-black pixels, and how many of them have the
 #                        shape of the mesh colour 0xFA8008 scaled by a shading intensity.
+#   wait_for_picture PNG takes screenshots into PNG until more than 2000 pixels are lit (15 s at
+#                        most, or until the program $demo_pid ends); sets lit and orange.
+#   end_with_escape      presses Escape and waits up to 10 s for $demo_pid to end (killing it
+#                        after that); returns the program's exit status, or 124 when it was killed.
 # The caller kills $xvfb_pid when done.
 
 start_x_server() {
@@ -29,6 +33,35 @@ start_x_server() {
 
 screenshot() {
   timeout 10 xwd -root -silent >"${1%.png}.xwd" && timeout 20 convert "${1%.png}.xwd" "$1"
+}
+
+# shellcheck disable=SC2034  # lit and orange are read by the caller
+wait_for_picture() {
+  lit=0
+  orange=0
+  for _ in $(seq 60); do
+    sleep 0.25
+    kill -0 "$demo_pid" 2>/dev/null || break
+    screenshot "$1" || continue
+    read -r lit orange < <(pixel_counts "$1")
+    [ "$lit" -gt 2000 ] && break
+  done
+}
+
+end_with_escape() {
+  local pid=$demo_pid
+  timeout 10 xdotool key Escape
+  for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  demo_pid=""
+  if kill -0 "$pid" 2>/dev/null; then
+    kill "$pid"
+    wait "$pid"
+    return 124
+  fi
+  wait "$pid"
 }
 
 # Shading keeps red >= green >= blue (truncation may make neighbours equal) and red > blue.

@@ -19,6 +19,8 @@ prefix=$(realpath -e "${1:?usage: check_installed.sh PREFIX}") || exit 1
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/e2e/x_session.sh
 . "$here/../e2e/x_session.sh"
+# shellcheck source=tests/e2e/checks.sh
+. "$here/../e2e/checks.sh"
 
 for tool in man Xvfb xdotool xwd convert timeout; do
   command -v "$tool" >/dev/null || {
@@ -29,21 +31,7 @@ done
 
 bin=$prefix/bin
 scene=$prefix/share/kalvorant/object.3ds
-work=$(mktemp -d "${TMPDIR:-/tmp}/kalv_installed.XXXXXX")
-xvfb_pid=""
-demo_pid=""
-failures=0
-cleanup() {
-  [ -n "$demo_pid" ] && kill "$demo_pid" 2>/dev/null
-  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null
-  wait 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
+begin_checks kalv_installed
 # Sanitizer builds: libraries below SDL keep a few allocations until exit (as in demo_e2e.sh).
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=0}
 # The programs must not depend on anything of the build or of the caller's environment.
@@ -128,24 +116,11 @@ mkdir "$work/cwd"
 (cd "$work/cwd" && XDG_STATE_HOME=$state exec timeout -k 5 120 "$bin/kalvorant-demo" \
   >"$work/demo.out" 2>"$work/demo.err") &
 demo_pid=$!
-lit=0
-for _ in $(seq 60); do
-  sleep 0.25
-  kill -0 "$demo_pid" 2>/dev/null || break
-  screenshot "$work/shot.png" || continue
-  read -r lit orange < <(pixel_counts "$work/shot.png")
-  [ "$lit" -gt 2000 ] && break
-done
+wait_for_picture "$work/shot.png"
 echo "launcher on $DISPLAY: $lit lit pixels on the screen"
 [ "$lit" -gt 2000 ] || fail "the launcher showed no picture ($(head -c 300 "$work/demo.err"))"
-timeout 10 xdotool key Escape
-for _ in $(seq 100); do
-  kill -0 "$demo_pid" 2>/dev/null || break
-  sleep 0.1
-done
-wait "$demo_pid"
+end_with_escape
 status=$?
-demo_pid=""
 [ "$status" -eq 0 ] || fail "status $status after Escape, expected 0 ($(head -c 300 "$work/demo.err"))"
 [ "$(readlink "$state/kalvorant/object.3ds")" = "$scene" ] ||
   fail "the state folder does not link to the bundled scene"
@@ -153,8 +128,4 @@ demo_pid=""
   fail "no DirectX.log in $state/kalvorant"
 [ -z "$(ls -A "$work/cwd")" ] || fail "the launcher wrote into the folder it was started from"
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "installed tree at $prefix: all checks passed"
+end_checks "installed tree at $prefix: all checks passed"

@@ -25,13 +25,9 @@ for tool in dpkg dpkg-deb dpkg-query lintian; do
   }
 done
 
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-work=$(mktemp -d "${TMPDIR:-/tmp}/kalv_deb.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=tests/e2e/checks.sh
+. "$root/tests/e2e/checks.sh"
+begin_checks kalv_deb
 
 # --- Name and control fields ---------------------------------------------------------------------
 version=$(sed -n 's/^project(kalvorant VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
@@ -95,8 +91,4 @@ else
   [ -z "$left" ] || fail "the purge left behind: $left"
 fi
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-echo "$(basename "$deb"): all checks passed"
+end_checks "$(basename "$deb"): all checks passed"

@@ -19,13 +19,9 @@ command -v unzip >/dev/null || {
   exit 77
 }
 
-failures=0
-fail() {
-  echo "FAIL: $*"
-  failures=$((failures + 1))
-}
-work=$(mktemp -d "${TMPDIR:-/tmp}/kalv_zip.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+# shellcheck source=tests/e2e/checks.sh
+. "$root/tests/e2e/checks.sh"
+begin_checks kalv_zip
 version=$(sed -n 's/^project(kalvorant VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 wine_status=0
 
@@ -62,9 +58,5 @@ for zip in "$@"; do
   fi
 done
 
-if [ "$failures" -ne 0 ]; then
-  echo "$failures check(s) failed"
-  exit 1
-fi
-[ "$wine_status" -eq 77 ] && exit 77
-echo "zips: all checks passed"
+[ "$failures" -eq 0 ] && [ "$wine_status" -eq 77 ] && exit 77
+end_checks "zips: all checks passed"
