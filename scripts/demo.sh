@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the demo (default preset) and runs it on the bundled scene, full screen; Escape ends it.
+# Builds every program (default preset: the demo and the tools) and runs the demo on the bundled
+# scene, full screen; Escape ends it.
 #
 # Where no display can be opened (no $DISPLAY or $WAYLAND_DISPLAY, or the demo finds none), it
 # says so and renders the same frames headless into an animated GIF instead, printing where the
@@ -13,12 +14,14 @@ if [ -f scripts/deps.sh ]; then
 fi
 
 jobs=$(nproc 2>/dev/null || echo 2)
-echo "demo: building (default preset)"
+echo "demo: building every program (default preset)"
 cmake --preset default >/dev/null || exit 1
-cmake --build --preset default -j "$jobs" --target kalvorant kalvorant-render >/dev/null || {
-  echo "demo: the build failed; run 'cmake --build --preset default' to see why" >&2
+cmake --build --preset default -j "$jobs" --target programs >/dev/null || {
+  echo "demo: the build failed; run 'cmake --build --preset default --target programs' to see why" >&2
   exit 1
 }
+echo "demo: built build/default/app/kalvorant (the demo) and the tools"
+echo "demo: build/default/tools/kalvorant-render and build/default/tools/kalvorant-info"
 
 scene="$root/assets/object.3ds"
 if [ ! -f "$scene" ]; then
@@ -29,7 +32,7 @@ fi
 render_gif() {
   local gif="$root/build/default/demo.gif"
   echo "demo: rendering the bundled scene headless instead (63 frames, one full turn of the swing)"
-  "$root/build/default/tools/kalvorant-render" "$scene" --frames 63 --gif "$gif" || exit 1
+  "$root/build/default/tools/kalvorant-render" "$scene" --frames 63 --gif "$gif" --quiet || exit 1
   echo "demo: the animation is in $gif"
 }
 
