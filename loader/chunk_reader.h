@@ -10,10 +10,11 @@
 // leaves this module; an allocation failure is a failed load. The returned scene satisfies the
 // invariants documented in scene.h.
 //
-// Not reentrant: the loader keeps process-wide state (LoaderState), reset at every call.
+// Each load keeps its working state to itself, so loads on different threads do not meet. The
+// loader's parts (the chunk walker, the table, the handlers) are declared in loader_internal.h,
+// which only the loader uses.
 #pragma once
 
-#include "loader/byte_reader.h"
 #include "scene/scene.h"
 
 #include <cstdint>
@@ -28,13 +29,5 @@ std::unique_ptr<Scene> load_scene(const std::string& path, std::string& error);
 // The same for a file image held in memory (the caller keeps bytes alive during the call).
 std::unique_ptr<Scene> load_scene_from_memory(std::span<const uint8_t> bytes, std::string& error);
 
-// Row index (0..87) in the chunk table of the first row with this id, or -1.
-int find_chunk(uint16_t id);
-
 // Human-readable name of a known chunk id ("vertex list"), or nullptr for an unknown id.
 const char* chunk_name(uint16_t id);
-
-// Walks the chunks from file.pos up to end (an absolute offset), calling each known chunk's
-// handler and descending into containers; depth counts the containers above. file spans the whole
-// file. Returns 0, or -1 with the reason in loader_state().error (chunk_handlers.h).
-int read_chunks(ByteReader& file, size_t end, int depth);

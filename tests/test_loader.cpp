@@ -1,7 +1,7 @@
 // Loading well-formed scenes: what each chunk stores, in which axes and order, and how the
 // key-frame nodes route their tracks.
-#include "loader/chunk_handlers.h"
 #include "loader/chunk_reader.h"
+#include "loader/loader_internal.h"
 #include "test_loader_support.h"
 
 #include <gtest/gtest.h>

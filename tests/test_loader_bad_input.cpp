@@ -1,7 +1,7 @@
 // Hostile and broken files: each must fail the load with one line naming the chunk and offset
 // (or be tolerated where dropping data is harmless), and never read or write out of bounds.
-#include "loader/chunk_handlers.h"
 #include "loader/chunk_reader.h"
+#include "loader/loader_internal.h"
 #include "test_loader_support.h"
 
 #include <gtest/gtest.h>
@@ -291,17 +291,16 @@ TEST(LoaderBadStructure, DeepNestingMissingFilesAndDirectoriesFailCleanly) {
 
 TEST(LoaderBadStructure, FillingPassRefusesMoreRecordsThanCounted) {
     Scene scene; // counted nothing
-    reset_loader_state();
-    LoaderState& state = loader_state();
+    LoaderState state;
     state.scene = &scene;
     state.pass = LoadPass::filling;
     ByteSource empty = memory_source({});
     ByteReader none = make_reader(empty, 0, 0);
-    EXPECT_EQ(handle_triangle_mesh(none, 0), -1);
+    EXPECT_EQ(handle_triangle_mesh(state, none), -1);
     EXPECT_NE(state.error.find("more meshes than the counting pass found"), std::string::npos);
     std::vector<uint8_t> light_payload(12, 0);
     ByteSource light_source = memory_source(light_payload);
     ByteReader light = make_reader(light_source, 0, light_payload.size());
-    EXPECT_EQ(handle_light(light, 12), -1);
-    reset_loader_state();
+    EXPECT_EQ(handle_light(state, light), -1);
+    EXPECT_NE(state.error.find("more lights than the counting pass found"), std::string::npos);
 }
