@@ -39,6 +39,24 @@ void spin_mesh(Matrix4& matrix, float angle) {
     matrix_rotate_y(matrix, static_cast<float>(std::sin(double(angle)) * double(kSpinStep)));
 }
 
+void reset_mesh_matrices(Scene& scene) {
+    for (MeshObject& mesh : scene.meshes)
+        matrix_identity(mesh.matrix);
+}
+
+bool allocate_frame_buffer(DemoState& demo) {
+    try {
+        demo.frame_buffer.assign(kPixelCount, 0u);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}
+
+bool reserve_renderer(const Scene& scene) {
+    return draw_mesh_reserve(largest_vertex_count(scene));
+}
+
 } // namespace
 
 void demo_build_camera(DemoState& demo) {
@@ -48,30 +66,30 @@ void demo_build_camera(DemoState& demo) {
     matrix_translate(demo.camera, 0.0f, 0.0f, kCameraDistance);
 }
 
-void demo_reset_mesh_matrices(Scene& scene) {
-    for (MeshObject& mesh : scene.meshes)
-        matrix_identity(mesh.matrix);
+DemoStartFailure demo_prepare_scene(DemoState& demo, Scene& scene) {
+    demo.scene = &scene;
+    reset_mesh_matrices(scene);
+    setup_view(kWidth, kHeight);
+    if (!allocate_frame_buffer(demo)) return DemoStartFailure::frame_buffer;
+    if (!reserve_renderer(scene)) return DemoStartFailure::vertex_cache;
+    return DemoStartFailure::none;
 }
 
-bool demo_allocate_frame_buffer(DemoState& demo) {
-    try {
-        demo.frame_buffer.assign(kPixelCount, 0u);
-    } catch (const std::bad_alloc&) {
-        return false;
+const char* demo_start_failure_text(DemoStartFailure failure) {
+    switch (failure) {
+    case DemoStartFailure::frame_buffer:
+        return "cannot allocate the 512x384 frame buffer: out of memory";
+    case DemoStartFailure::vertex_cache:
+        return "cannot allocate the renderer's vertex cache: out of memory";
+    case DemoStartFailure::none:
+        break;
     }
-    return true;
-}
-
-bool demo_reserve_renderer(const Scene& scene) {
-    return draw_mesh_reserve(largest_vertex_count(scene));
+    return "";
 }
 
 bool demo_start(DemoState& demo, Scene& scene) {
     demo_build_camera(demo);
-    demo.scene = &scene;
-    demo_reset_mesh_matrices(scene);
-    setup_view(kWidth, kHeight);
-    return demo_allocate_frame_buffer(demo) && demo_reserve_renderer(scene);
+    return demo_prepare_scene(demo, scene) == DemoStartFailure::none;
 }
 
 void demo_frame(DemoState& demo) {

@@ -32,19 +32,22 @@ struct DemoState {
 // then moved 150 units back along its own z).
 void demo_build_camera(DemoState& demo);
 
-// Start-up step: every mesh matrix becomes the identity; what the file gave is discarded.
-void demo_reset_mesh_matrices(Scene& scene);
+// Why a start-up step failed; none when it did not.
+enum class DemoStartFailure { none, frame_buffer, vertex_cache };
 
-// Start-up step: allocates the kWidth * kHeight frame buffer (cleared). Returns false when the
-// allocation fails.
-bool demo_allocate_frame_buffer(DemoState& demo);
+// The start-up steps that follow loading the scene, in order: every mesh matrix becomes the
+// identity (what the file gave is discarded), setup_view(kWidth, kHeight), the kWidth * kHeight
+// frame buffer is allocated (cleared), and the renderer's vertex cache is sized for the largest
+// mesh so that no frame allocates and a shortage of memory shows at start-up instead of as an
+// empty picture. Stops at the first allocation that fails and says which.
+DemoStartFailure demo_prepare_scene(DemoState& demo, Scene& scene);
 
-// Start-up step: sizes the renderer's vertex cache for the scene's largest mesh, so that no frame
-// allocates. Returns false when that allocation fails.
-bool demo_reserve_renderer(const Scene& scene);
+// One line for a start-up failure, naming what could not be allocated ("" for none).
+const char* demo_start_failure_text(DemoStartFailure failure);
 
-// All platform-free start-up steps in order: camera, mesh reset, setup_view(kWidth, kHeight),
-// frame buffer, vertex cache. Returns false when an allocation fails.
+// Every platform-free start-up step in order for a scene already loaded: demo_build_camera, then
+// demo_prepare_scene. The program calls the two itself, because it loads the scene between
+// them. Returns false when an allocation fails.
 bool demo_start(DemoState& demo, Scene& scene);
 
 // One frame: clear to black, advance the angle, spin and draw every mesh in scene order.

@@ -12,10 +12,7 @@
 #include "display/display.h"
 #include "loader/chunk_reader.h"
 #include "platform/win32_api.h"
-#include "render/mesh_renderer.h"
-#include "render/view.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -38,8 +35,7 @@ std::unique_ptr<Scene> g_scene; // kept for the whole run, never freed before th
 HWND g_window = nullptr;      // null until the window exists
 bool g_cursor_hidden = false; // whether start-up has hidden the pointer yet
 
-// The renderer's vertex cache is sized for the largest mesh before the first frame, so that no
-// frame allocates and a shortage of memory shows at start-up instead of as an empty picture.
+// Prints the reason (and shows it on Windows); returns the exit status of a failed start.
 int start_up_failure(const std::string& reason) {
     const std::string line = "kalvorant: " + reason;
     std::fprintf(stderr, "%s\n", line.c_str());
@@ -110,19 +106,17 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
     ShowCursor(FALSE);
     g_cursor_hidden = true;
 
+    // The platform-free start-up steps are the demo's own; the program loads the scene between
+    // building the camera and preparing the scene, as the steps are documented.
     demo_build_camera(g_demo);
 
     std::string error;
     g_scene = load_scene(kSceneFile, error);
     if (!g_scene) return start_up_failure(std::string("cannot load ") + kSceneFile + ": " + error);
-    g_demo.scene = g_scene.get();
 
-    demo_reset_mesh_matrices(*g_scene);
-    setup_view(kWidth, kHeight);
-    if (!demo_allocate_frame_buffer(g_demo))
-        return start_up_failure("cannot allocate the 512x384 frame buffer: out of memory");
-    if (!demo_reserve_renderer(*g_scene))
-        return start_up_failure("cannot allocate the renderer's vertex cache: out of memory");
+    const DemoStartFailure failure = demo_prepare_scene(g_demo, *g_scene);
+    if (failure != DemoStartFailure::none)
+        return start_up_failure(demo_start_failure_text(failure));
 
     SetTimer(window, kFrameTimer, kFramePeriodMs, nullptr);
     display_init(window, kWidth, kHeight); // a failed set-up leaves frames unshown, see run_frame
