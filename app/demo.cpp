@@ -2,9 +2,9 @@
 
 #include "render/mesh_renderer.h"
 #include "render/view.h"
+#include "scene/bit_cast.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -13,10 +13,10 @@ namespace {
 
 // The constants are given by their bit patterns so that every build starts from the very same
 // floats, whatever the compiler makes of a decimal literal.
-const float kCameraTurnZ = std::bit_cast<float>(0xC0490FDAu); // -3.1415925
-const float kCameraTiltX = std::bit_cast<float>(0xBF060A92u); // -0.5235988
-const float kAngleStep = std::bit_cast<float>(0x3DCCCCCDu);   // 0.1
-const float kSpinStep = std::bit_cast<float>(0x3D00ADFCu);    // 0.031415924
+const float kCameraTurnZ = bit_cast_value<float>(0xC0490FDAu); // -3.1415925
+const float kCameraTiltX = bit_cast_value<float>(0xBF060A92u); // -0.5235988
+const float kAngleStep = bit_cast_value<float>(0x3DCCCCCDu);   // 0.1
+const float kSpinStep = bit_cast_value<float>(0x3D00ADFCu);    // 0.031415924
 constexpr float kCameraDistance = -150.0f;
 constexpr double kAngleWrap = 6.28;
 

@@ -12,7 +12,8 @@
 // are IEEE-754 single precision.
 #pragma once
 
-#include <bit>
+#include "scene/bit_cast.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -103,7 +104,7 @@ inline bool read_u32(ByteReader& r, uint32_t& out) {
 inline bool read_float(ByteReader& r, float& out) {
     uint32_t bits = 0;
     if (!read_u32(r, bits)) return false;
-    out = std::bit_cast<float>(bits);
+    out = bit_cast_value<float>(bits);
     return true;
 }
 

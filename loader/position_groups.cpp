@@ -1,7 +1,7 @@
 #include "loader/position_groups.h"
+#include "scene/bit_cast.h"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
 
 namespace {
@@ -9,7 +9,7 @@ namespace {
 // Positions that compare equal as floats get equal keys: -0 is folded onto +0, the only two
 // distinct bit patterns that compare equal. Callers keep NaN positions out.
 uint32_t position_key_bits(float value) {
-    return std::bit_cast<uint32_t>(value + 0.0f);
+    return bit_cast_value<uint32_t>(value + 0.0f);
 }
 
 struct PositionKey {

@@ -1,6 +1,6 @@
 #include "tools/chunk_writer.h"
+#include "scene/bit_cast.h"
 
-#include <bit>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -71,7 +71,7 @@ void write_i32(ChunkWriter& w, int32_t value) {
 }
 
 void write_float(ChunkWriter& w, float value) {
-    write_u32(w, std::bit_cast<uint32_t>(value));
+    write_u32(w, bit_cast_value<uint32_t>(value));
 }
 
 void write_name(ChunkWriter& w, std::string_view text) {
