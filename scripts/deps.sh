@@ -16,12 +16,17 @@ packages=(
   # packages: dependencies of the .deb, its checks, manual pages, the zips' checks
   dpkg-dev lintian man-db desktop-file-utils unzip file
   python3
+  # the web page: WebAssembly compiler, a browser and Node for its tests
+  emscripten chromium nodejs
 )
 
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+
+# npm comes with some builds of nodejs (NodeSource's, which conflicts with Debian's npm package).
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 
 if [ ${#missing[@]} -eq 0 ]; then
   echo "deps: all ${#packages[@]} packages present"

@@ -7,6 +7,7 @@
 #      dpkg install into a private root, the installed programs, purge; each zip's contents and
 #      the 64-bit exe from the unpacked zip under Wine
 #   5. asan preset: the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer
+#   6. the web page: WebAssembly build, Node and headless Chromium tests (scripts/web-test.sh)
 # Exits non-zero when any stage fails. KALV_FUZZ_SECONDS sets the fuzzing time (default 60).
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -55,6 +56,7 @@ stage "loader fuzzing" bash fuzz/run-fuzz.sh "${KALV_FUZZ_SECONDS:-60}"
 stage "Windows builds and Wine run" bash scripts/windows.sh
 stage "packages" packages
 stage "sanitizer build and tests" build_and_test asan
+stage "web page" bash scripts/web-test.sh
 
 echo
 if [ "$failed" -ne 0 ]; then

@@ -1,0 +1,166 @@
+#include "web/kalvorant_web.h"
+
+#include "app/demo.h"
+#include "loader/chunk_reader.h"
+
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <span>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// The page shows one scene at a time. The loader's result is kept untouched so that every change
+// of view starts from the scene as loaded; the frames turn the matrices of a working copy.
+struct WebState {
+    std::unique_ptr<Scene> loaded;
+    Scene shown;
+    DemoState demo;
+    std::vector<uint32_t> rgba;
+    std::string error;
+    int frame_number = 0;
+};
+
+WebState& web() {
+    static WebState state;
+    return state;
+}
+
+// Prepares a fresh copy of scene for view into shown and demo. Returns false with a reason in
+// error, leaving shown and demo as they were.
+bool start_view(const Scene& scene, const std::string& view, Scene& shown, DemoState& demo,
+                std::string& error) {
+    if (view != "demo") {
+        error = "unknown view \"" + view + "\"; the views are demo, fit, camera and camera:NAME";
+        return false;
+    }
+    try {
+        Scene copy = scene;
+        DemoState started;
+        if (!demo_start(started, copy)) {
+            error = "not enough memory to show this scene";
+            return false;
+        }
+        shown = std::move(copy);
+        demo = std::move(started);
+        demo.scene = &shown;
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to show this scene";
+        return false;
+    }
+    return true;
+}
+
+// 0x00RRGGBB words become R, G, B, 255 bytes, the layout of a canvas ImageData.
+void convert_to_rgba(const std::vector<uint32_t>& pixels, std::vector<uint32_t>& rgba) {
+    rgba.resize(pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const uint32_t p = pixels[i];
+        const uint32_t red = (p >> 16) & 0xFFu, green = (p >> 8) & 0xFFu, blue = p & 0xFFu;
+        rgba[i] = 0xFF000000u | (blue << 16) | (green << 8) | red; // little-endian bytes R G B A
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+int kalv_load(const uint8_t* bytes, uint32_t size) {
+    WebState& state = web();
+    std::string error;
+    std::unique_ptr<Scene> scene =
+        load_scene_from_memory(std::span<const uint8_t>(bytes, bytes == nullptr ? 0 : size), error);
+    if (!scene) {
+        state.error = error;
+        return 0;
+    }
+    if (!start_view(*scene, "demo", state.shown, state.demo, error)) {
+        state.error = error;
+        return 0;
+    }
+    state.loaded = std::move(scene);
+    state.frame_number = 0;
+    state.error.clear();
+    return 1;
+}
+
+const char* kalv_error(void) {
+    return web().error.c_str();
+}
+
+int kalv_set_view(const char* view) {
+    WebState& state = web();
+    if (!state.loaded) {
+        state.error = "no scene is loaded";
+        return 0;
+    }
+    std::string error;
+    if (!start_view(*state.loaded, view == nullptr ? "" : view, state.shown, state.demo, error)) {
+        state.error = error;
+        return 0;
+    }
+    state.frame_number = 0;
+    state.error.clear();
+    return 1;
+}
+
+void kalv_step(void) {
+    WebState& state = web();
+    if (!state.loaded) return;
+    demo_frame(state.demo);
+    ++state.frame_number;
+    try {
+        convert_to_rgba(state.demo.frame_buffer, state.rgba);
+    } catch (const std::bad_alloc&) {
+        state.rgba.clear();
+    }
+}
+
+const uint32_t* kalv_pixels(void) {
+    return web().demo.frame_buffer.data();
+}
+
+const uint8_t* kalv_rgba(void) {
+    return reinterpret_cast<const uint8_t*>(web().rgba.data());
+}
+
+int kalv_width(void) {
+    return kWidth;
+}
+
+int kalv_height(void) {
+    return kHeight;
+}
+
+int kalv_frame_number(void) {
+    return web().frame_number;
+}
+
+int kalv_mesh_count(void) {
+    const WebState& state = web();
+    return state.loaded ? int(state.loaded->meshes.size()) : 0;
+}
+
+int kalv_face_count(void) {
+    const WebState& state = web();
+    if (!state.loaded) return 0;
+    size_t faces = 0;
+    for (const MeshObject& mesh : state.loaded->meshes)
+        faces += mesh.faces.size();
+    return int(faces);
+}
+
+int kalv_camera_count(void) {
+    const WebState& state = web();
+    return state.loaded ? int(state.loaded->cameras.size()) : 0;
+}
+
+const char* kalv_camera_name(int i) {
+    const WebState& state = web();
+    if (!state.loaded || i < 0 || size_t(i) >= state.loaded->cameras.size()) return "";
+    return state.loaded->cameras[size_t(i)].name.c_str();
+}
+}

@@ -1,0 +1,110 @@
+// The WebAssembly build in Node against the native tools: the same frames bit for bit, and the
+// same verdict with the same reason on every file, good or damaged.
+"use strict";
+
+const assert = require("node:assert/strict");
+const fs = require("node:fs");
+const path = require("node:path");
+const { test } = require("node:test");
+const support = require("./support.js");
+
+// Steps scene to each frame number in wanted (ascending) and calls check(k, pixels).
+function stepThrough(scene, wanted, check) {
+    for (const k of wanted) {
+        while (scene.frameNumber() < k) scene.step();
+        check(k, scene.pixels());
+    }
+}
+
+function assertFramesMatch(scene, dir, frames, what) {
+    stepThrough(scene, frames, (k, pixels) => {
+        const native = support.readPng(support.nativeFramePath(dir, k));
+        assert.equal(native.width, scene.width);
+        support.assertSameFrame(pixels, native.pixels, native.width, `${what} frame ${k}`);
+    });
+}
+
+test("frames of the bundled scene equal kalvorant-render's", async (t) => {
+    const dir = support.temporaryDir(t, "bundled");
+    support.renderNative(support.bundledScene, dir, ["--frames", "63"]);
+    support.renderNative(support.bundledScene, dir, ["--only", "1000"]);
+    support.renderNative(support.bundledScene, dir, ["--only", "5000"]);
+
+    const scene = await support.loadWasmScene();
+    assert.deepEqual(scene.load(fs.readFileSync(support.bundledScene)), { ok: true, error: "" });
+    const frames = Array.from({ length: 63 }, (_, i) => i + 1).concat([1000, 5000]);
+    assertFramesMatch(scene, dir, frames, "object.3ds");
+});
+
+test("frames of glmark2's real files equal kalvorant-render's", async (t) => {
+    const files = support.glmarkScenes();
+    if (files.length === 0) {
+        t.skip("glmark2-data is not installed (apt-get install glmark2-data)");
+        return;
+    }
+    const scene = await support.loadWasmScene();
+    for (const file of files) {
+        const dir = support.temporaryDir(t, "glmark2");
+        support.renderNative(file, dir, ["--frames", "63"]);
+        assert.equal(scene.load(fs.readFileSync(file)).error, "");
+        assertFramesMatch(scene, dir, [1, 2, 16, 32, 63], path.basename(file));
+    }
+});
+
+// A small deterministic generator, so every run damages the copies the same way.
+function random(seed) {
+    let state = seed >>> 0;
+    return (limit) => {
+        state = (state + 0x6d2b79f5) >>> 0;
+        let z = state;
+        z = Math.imul(z ^ (z >>> 15), z | 1);
+        z ^= z + Math.imul(z ^ (z >>> 7), z | 61);
+        return (((z ^ (z >>> 14)) >>> 0) % limit);
+    };
+}
+
+// Cut short, bytes overwritten, a length field replaced, bytes inserted: each copy gets one.
+function damagedCopy(original, pick) {
+    const copy = Buffer.from(original);
+    switch (pick(4)) {
+    case 0:
+        return copy.subarray(0, pick(copy.length));
+    case 1:
+        for (let n = 1 + pick(8); n > 0; --n) copy[pick(copy.length)] = pick(256);
+        return copy;
+    case 2: {
+        const at = pick(copy.length - 4);
+        copy.writeUInt32LE([0, 5, 0xffffffff, pick(1 << 20), pick(copy.length)][pick(5)], at);
+        return copy;
+    }
+    default: {
+        const at = pick(copy.length);
+        const junk = Buffer.from(Array.from({ length: 1 + pick(16) }, () => pick(256)));
+        return Buffer.concat([copy.subarray(0, at), junk, copy.subarray(at)]);
+    }
+    }
+}
+
+test("the loader accepts and refuses what kalvorant-info does, for the same reason", async (t) => {
+    const dir = support.temporaryDir(t, "verdicts");
+    const corpus = path.join(support.root, "fuzz/corpus");
+    const inputs = fs.readdirSync(corpus).sort().map((name) => path.join(corpus, name));
+    const original = fs.readFileSync(support.bundledScene);
+    const pick = random(20261207);
+    for (let i = 0; i < 300; ++i) {
+        const file = path.join(dir, `damaged_${i}.3ds`);
+        fs.writeFileSync(file, damagedCopy(original, pick));
+        inputs.push(file);
+    }
+
+    const scene = await support.loadWasmScene();
+    const seen = { ok: 0, refused: 0 };
+    for (const file of inputs) {
+        const native = support.nativeVerdict(file);
+        const wasm = scene.load(fs.readFileSync(file));
+        assert.deepEqual(wasm, native, path.basename(file));
+        seen[native.ok ? "ok" : "refused"] += 1;
+    }
+    // Both verdicts must be exercised, or the comparison proves little.
+    assert.ok(seen.ok >= 20 && seen.refused >= 100, JSON.stringify(seen));
+});
