@@ -75,6 +75,13 @@ function wrapModule(m) {
     };
 }
 
+// The words kalvorant-info adds to a refusal when the file does not even start like a 3DS file
+// (someone dropped a picture or an .obj), so the page says the same as the tool.
+function not3dsHint(bytes) {
+    if (bytes.length >= 2 && (bytes[0] | (bytes[1] << 8)) === 0x4d4d) return "";
+    return " (this does not look like a 3DS file: it does not start with the main chunk 0x4D4D)";
+}
+
 function startPage() {
     const canvas = document.getElementById("screen");
     const context = canvas.getContext("2d");
@@ -168,7 +175,7 @@ function startPage() {
     const openBytes = (name, bytes) => {
         const result = scene.load(bytes);
         if (!result.ok) {
-            showError(`${name}: ${result.error}`);
+            showError(`${name}: ${result.error}${not3dsHint(bytes)}`);
             return;
         }
         sceneName = name;
@@ -247,7 +254,7 @@ function startPage() {
 }
 
 if (typeof module === "object" && module.exports) {
-    module.exports = { wrapModule, FRAME_MS, MAX_FILE_BYTES };
+    module.exports = { wrapModule, not3dsHint };
 } else {
     startPage();
 }
