@@ -90,8 +90,9 @@ test("the loader accepts and refuses what kalvorant-info does, for the same reas
     const dir = support.temporaryDir(t, "verdicts");
     const corpus = path.join(support.root, "fuzz/corpus");
     const inputs = fs.readdirSync(corpus).sort().map((name) => path.join(corpus, name));
-    inputs.push(path.join(support.root, "docs/frame.png")); // no 3DS file at all
-    for (const [name, bytes] of [["empty.3ds", []], ["one_byte.3ds", [0x4d]], ["header_only.3ds", [0x4d, 0x4d]]]) {
+    const small = [["empty.3ds", []], ["one_byte.3ds", [0x4d]], ["header_only.3ds", [0x4d, 0x4d]],
+                   ["picture.png", [0x89, 0x50, 0x4e, 0x47, 0x0d, 0x0a, 0x1a, 0x0a, 0, 0, 0, 13]]];
+    for (const [name, bytes] of small) {
         fs.writeFileSync(path.join(dir, name), Buffer.from(bytes));
         inputs.push(path.join(dir, name));
     }
