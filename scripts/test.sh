@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The whole test suite: installs what is missing, then builds and tests every configuration.
 #   1. default preset (optimised): unit tests, end-to-end tests, tool tests
+#   1b. the core built at Release (-O3): its frames against the committed frame hashes
 #   2. fuzzing the scene loader for a bounded time (clang, libFuzzer)
 #   3. the Windows program: both cross builds, and the 64-bit one run under Wine
 #   4. packages: the .deb and both Windows zips made by scripts/package.sh, then checked: lintian,
@@ -42,6 +43,15 @@ build_and_test() {
     ctest --preset "$preset" -j "$jobs"
 }
 
+# The core at -O3 (a plain Release build, what most people pick) must draw the very pixels the
+# committed frame hashes record.
+release_frames() {
+  cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release -DKALV_TESTS=OFF -DKALV_BENCH=OFF \
+    >/dev/null &&
+    cmake --build build/release -j "$jobs" --target kalv_frame_hashes &&
+    build/release/app/kalv_frame_hashes assets/object.3ds --check tests/data/frame_hashes.txt
+}
+
 packages() {
   local status=0
   bash scripts/package.sh || return 1
@@ -52,6 +62,7 @@ packages() {
 }
 
 stage "default build and tests" build_and_test default
+stage "Release (-O3) frames" release_frames
 stage "loader fuzzing" bash fuzz/run-fuzz.sh "${KALV_FUZZ_SECONDS:-60}"
 stage "Windows builds and Wine run" bash scripts/windows.sh
 stage "packages" packages
