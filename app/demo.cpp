@@ -17,10 +17,13 @@ const float kCameraTurnZ = bit_cast_value<float>(0xC0490FDAu); // -3.1415925
 const float kCameraTiltX = bit_cast_value<float>(0xBF060A92u); // -0.5235988
 const float kAngleStep = bit_cast_value<float>(0x3DCCCCCDu);   // 0.1
 const float kSpinStep = bit_cast_value<float>(0x3D00ADFCu);    // 0.031415924
-constexpr float kCameraDistance = -150.0f;
+constexpr float kCameraDistance = 150.0f;
 constexpr double kAngleWrap = 6.28;
 
-constexpr size_t kPixelCount = size_t(kWidth) * size_t(kHeight);
+size_t pixel_count(const DemoState& demo) {
+    if (demo.width <= 0 || demo.height <= 0) return 0;
+    return size_t(demo.width) * size_t(demo.height);
+}
 
 int32_t largest_vertex_count(const Scene& scene) {
     int32_t largest = 0;
@@ -39,14 +42,9 @@ void spin_mesh(Matrix4& matrix, float angle) {
     matrix_rotate_y(matrix, static_cast<float>(std::sin(double(angle)) * double(kSpinStep)));
 }
 
-void reset_mesh_matrices(Scene& scene) {
-    for (MeshObject& mesh : scene.meshes)
-        matrix_identity(mesh.matrix);
-}
-
 bool allocate_frame_buffer(DemoState& demo) {
     try {
-        demo.frame_buffer.assign(kPixelCount, 0u);
+        demo.frame_buffer.assign(pixel_count(demo), 0u);
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -60,19 +58,34 @@ bool reserve_renderer(const Scene& scene) {
 } // namespace
 
 void demo_build_camera(DemoState& demo) {
-    matrix_identity(demo.camera);
-    matrix_rotate_z(demo.camera, kCameraTurnZ);
-    matrix_rotate_x(demo.camera, kCameraTiltX);
-    matrix_translate(demo.camera, 0.0f, 0.0f, kCameraDistance);
+    demo_orient_camera(demo.camera, kCameraDistance);
+}
+
+void demo_orient_camera(Matrix4& camera, float distance) {
+    matrix_identity(camera);
+    matrix_rotate_z(camera, kCameraTurnZ);
+    matrix_rotate_x(camera, kCameraTiltX);
+    matrix_translate(camera, 0.0f, 0.0f, -distance);
+}
+
+void demo_reset_mesh_matrices(Scene& scene) {
+    for (MeshObject& mesh : scene.meshes)
+        matrix_identity(mesh.matrix);
+}
+
+DemoStartFailure demo_allocate(DemoState& demo, const Scene& scene) {
+    if (!allocate_frame_buffer(demo)) return DemoStartFailure::frame_buffer;
+    if (!reserve_renderer(scene)) return DemoStartFailure::vertex_cache;
+    return DemoStartFailure::none;
 }
 
 DemoStartFailure demo_prepare_scene(DemoState& demo, Scene& scene) {
     demo.scene = &scene;
-    reset_mesh_matrices(scene);
+    demo.width = kWidth;
+    demo.height = kHeight;
+    demo_reset_mesh_matrices(scene);
     setup_view(kWidth, kHeight);
-    if (!allocate_frame_buffer(demo)) return DemoStartFailure::frame_buffer;
-    if (!reserve_renderer(scene)) return DemoStartFailure::vertex_cache;
-    return DemoStartFailure::none;
+    return demo_allocate(demo, scene);
 }
 
 const char* demo_start_failure_text(DemoStartFailure failure) {
@@ -93,26 +106,29 @@ bool demo_start(DemoState& demo, Scene& scene) {
 }
 
 void demo_frame(DemoState& demo) {
-    if (demo.frame_buffer.size() != kPixelCount) return;
+    if (demo.frame_buffer.empty() || demo.frame_buffer.size() != pixel_count(demo)) return;
     std::fill(demo.frame_buffer.begin(), demo.frame_buffer.end(), 0u);
     advance_angle(demo.angle);
     if (demo.scene == nullptr) return;
-    const Frame frame = make_frame(demo.frame_buffer, kWidth, kHeight);
+    const Frame frame = make_frame(demo.frame_buffer, demo.width, demo.height);
     for (MeshObject& mesh : demo.scene->meshes) {
-        spin_mesh(mesh.matrix, demo.angle);
+        if (demo.spin) spin_mesh(mesh.matrix, demo.angle);
         draw_mesh(mesh.matrix, demo.camera, mesh, frame, kMeshColour);
     }
 }
 
 void demo_copy_frame(const DemoState& demo, void* surface, std::ptrdiff_t pitch) {
-    const std::ptrdiff_t row_bytes = std::ptrdiff_t(kWidth) * 4;
-    if (surface == nullptr || pitch < row_bytes || demo.frame_buffer.size() != kPixelCount) return;
+    const size_t pixels = pixel_count(demo);
+    const std::ptrdiff_t row_bytes = std::ptrdiff_t(demo.width) * 4;
+    if (surface == nullptr || pixels == 0 || pitch < row_bytes ||
+        demo.frame_buffer.size() != pixels)
+        return;
     auto* target = static_cast<unsigned char*>(surface);
     if (pitch == row_bytes) {
-        std::memcpy(target, demo.frame_buffer.data(), kPixelCount * 4);
+        std::memcpy(target, demo.frame_buffer.data(), pixels * 4);
         return;
     }
-    for (int32_t row = 0; row < kHeight; ++row)
-        std::memcpy(target + row * pitch, demo.frame_buffer.data() + size_t(row) * kWidth,
-                    size_t(row_bytes));
+    for (int32_t row = 0; row < demo.height; ++row)
+        std::memcpy(target + row * pitch,
+                    demo.frame_buffer.data() + size_t(row) * size_t(demo.width), size_t(row_bytes));
 }

@@ -3,7 +3,8 @@
 // The window procedure of the real program and the headless render tool both drive the scene
 // through these functions, so the tool's frames are exactly the pixels the program presents.
 //
-// Screen: kWidth x kHeight 32-bit pixels 0x00RRGGBB, rows top to bottom with no gap.
+// Screen: width x height 32-bit pixels 0x00RRGGBB, rows top to bottom with no gap; the demo
+// program is always kWidth x kHeight, the tools may choose another size (view_choice.h).
 // Time: one frame per 20 ms timer tick; the animation angle advances by 0.1 rad per frame and
 // wraps to 0 past 6.28, a cycle of 63 frames.
 // Ownership: DemoState borrows the Scene (the caller keeps it alive) and owns the frame buffer.
@@ -24,13 +25,23 @@ constexpr uint32_t kMeshColour = 0x00FA8008;
 struct DemoState {
     Matrix4 camera;                     // camera space -> world space, fixed for the whole run
     Scene* scene = nullptr;             // borrowed
-    std::vector<uint32_t> frame_buffer; // kWidth * kHeight pixels once allocated
+    std::vector<uint32_t> frame_buffer; // width * height pixels once allocated
     float angle = 0.0f;                 // animation angle in radians
+    int32_t width = kWidth;             // frame size in pixels, matching setup_view's
+    int32_t height = kHeight;
+    bool spin = true; // false: every mesh keeps the matrix it had at start-up
 };
 
 // Start-up step: the fixed camera (turned half a turn about z, tilted down 30 degrees about x,
 // then moved 150 units back along its own z).
 void demo_build_camera(DemoState& demo);
+
+// The demo camera's orientation, moved distance units back from the origin along its own z
+// (demo_build_camera uses 150).
+void demo_orient_camera(Matrix4& camera, float distance);
+
+// Every mesh matrix becomes the identity; what the file gave is discarded.
+void demo_reset_mesh_matrices(Scene& scene);
 
 // Why a start-up step failed; none when it did not.
 enum class DemoStartFailure { none, frame_buffer, vertex_cache };
@@ -42,6 +53,10 @@ enum class DemoStartFailure { none, frame_buffer, vertex_cache };
 // empty picture. Stops at the first allocation that fails and says which.
 DemoStartFailure demo_prepare_scene(DemoState& demo, Scene& scene);
 
+// The allocations of start-up: the width * height frame buffer (cleared) and the renderer's vertex
+// cache for the scene's largest mesh. Stops at the first that fails and says which.
+DemoStartFailure demo_allocate(DemoState& demo, const Scene& scene);
+
 // One line for a start-up failure, naming what could not be allocated ("" for none).
 const char* demo_start_failure_text(DemoStartFailure failure);
 
@@ -50,9 +65,10 @@ const char* demo_start_failure_text(DemoStartFailure failure);
 // them. Returns false when an allocation fails.
 bool demo_start(DemoState& demo, Scene& scene);
 
-// One frame: clear to black, advance the angle, spin and draw every mesh in scene order.
+// One frame: clear to black, advance the angle, spin (unless spin is off) and draw every mesh in
+// scene order.
 void demo_frame(DemoState& demo);
 
 // Copies the finished frame into a locked surface whose rows are pitch bytes apart
-// (pitch >= kWidth * 4): one block copy when the rows are contiguous, row by row otherwise.
+// (pitch >= width * 4): one block copy when the rows are contiguous, row by row otherwise.
 void demo_copy_frame(const DemoState& demo, void* surface, std::ptrdiff_t pitch);

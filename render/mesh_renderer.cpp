@@ -46,8 +46,10 @@ float transform_coordinate(const Matrix4& mv, const Vertex& v, int column) {
 // Returns false when the vertex must drop the polygon it belongs to (too near or z not a number).
 bool project(ClipVertex& v, const ViewSetup& view) {
     if (!(double(v.z) >= kNearZ)) return false;
-    const double half_width = double(view.Width / 2);
-    const double half_height = double(view.Height / 2);
+    // The exact half, not the integer one: for an odd size the frustum's margin is then 2 pixels
+    // on both sides. Even sizes, the demo's included, get the very same numbers either way.
+    const double half_width = double(view.Width) / 2;
+    const double half_height = double(view.Height) / 2;
     v.x = static_cast<float>(double(view.focal) * double(v.x) / double(v.z) + half_width);
     v.y = static_cast<float>(double(view.focal) * double(v.y) / double(v.z) + half_height);
     return true;

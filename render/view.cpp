@@ -54,10 +54,15 @@ double plane_distance(const Plane& plane, const ClipVertex& vertex) {
 }
 
 int32_t setup_view(int32_t Width, int32_t Height) {
+    const double quarter_pi = 0.785398163397448279;
+    return setup_view_with_focal(
+        Width, Height, static_cast<float>(std::fabs(double(Width) / (2.0 * std::tan(quarter_pi)))));
+}
+
+int32_t setup_view_with_focal(int32_t Width, int32_t Height, float focal) {
     g_view.Width = Width;
     g_view.Height = Height;
-    const double quarter_pi = 0.785398163397448279;
-    g_view.focal = static_cast<float>(std::fabs(double(Width) / (2.0 * std::tan(quarter_pi))));
+    g_view.focal = focal;
     build_frustum_planes(static_cast<float>(double(Width) - 4.0),
                          static_cast<float>(double(Height) - 4.0), g_view.focal, g_view.planes);
     return 1;

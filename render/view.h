@@ -50,6 +50,12 @@ const ViewSetup& view_setup();
 // planes. Always returns 1.
 int32_t setup_view(int32_t Width, int32_t Height);
 
+// The same for a narrower or wider lens: focal is the distance in pixels from the eye to a screen
+// on which one camera-space unit at that distance is one pixel (Width / 2 for 90 degrees). The
+// frustum planes follow it, so the 2-pixel margin inside every border holds for any focal
+// length. Always returns 1.
+int32_t setup_view_with_focal(int32_t Width, int32_t Height, float focal);
+
 // Fills planes with the right, left, top and bottom frustum planes for half-width term w,
 // half-height term h and focal length f (setup_view passes Width - 4 and Height - 4).
 void build_frustum_planes(float w, float h, float f, std::array<Plane, 4>& planes);

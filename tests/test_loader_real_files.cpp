@@ -2,6 +2,7 @@
 // Each must load, and what the loader reports must agree with an independent walk of the file
 // by the small reader below, which knows only the handful of chunks it needs.
 #include "loader/chunk_reader.h"
+#include "tests/real_files.h"
 
 #include <gtest/gtest.h>
 
@@ -80,28 +81,11 @@ void walk(const std::vector<uint8_t>& b, size_t pos, size_t end, Expected& out,
     }
 }
 
-std::vector<fs::path> real_files() {
-    std::vector<fs::path> files;
-    for (const char* dir : {"/usr/share/glmark2/models", "/usr/share/assimp/models"}) {
-        std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(dir, ec);
-             !ec && it != fs::recursive_directory_iterator(); it.increment(ec)) {
-            std::string ext = it->path().extension().string();
-            std::transform(ext.begin(), ext.end(), ext.begin(), ::tolower);
-            if (ext == ".3ds") files.push_back(it->path());
-        }
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 } // namespace
 
 TEST(LoaderRealFiles, EveryPackagedFileLoadsAndAgreesWithAnIndependentWalk) {
-    std::vector<fs::path> files = real_files();
-    if (files.empty())
-        GTEST_SKIP() << "no .3ds files: install the Debian packages glmark2-data and "
-                        "assimp-testmodels to run this test";
+    std::vector<fs::path> files = real_files::all_3ds_files();
+    if (files.empty()) GTEST_SKIP() << real_files::kMissing;
     for (const fs::path& path : files) {
         SCOPED_TRACE(path.string());
         std::ifstream in(path, std::ios::binary);
