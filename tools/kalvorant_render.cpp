@@ -1,8 +1,10 @@
-// kalvorant-render: the demo's frames without a window, saved as PNG files or an animated GIF.
-// Exit status 0 done, 1 the scene or an output failed, 2 bad arguments.
-#include "app/demo.h"
+// kalvorant-render: the demo's frames without a window, in any view and size, saved as PNG files
+// or an animated GIF. Exit status 0 done, 1 the scene or an output failed, 2 bad arguments or a
+// camera the scene does not have.
+#include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 #include "tools/gif_writer.h"
+#include "tools/output_file.h"
 #include "tools/png_writer.h"
 #include "tools/render_options.h"
 #include "tools/scene_check.h"
@@ -40,6 +42,16 @@ bool wants_frame(const RenderOptions& o, int32_t frame) {
     return o.only == 0 || o.only == frame;
 }
 
+int32_t png_frame(const RenderOptions& o) {
+    return o.only != 0 ? o.only : 1;
+}
+
+// The frames a pass must run: all of them for a frame directory or a GIF, otherwise up to the
+// one frame --png wants.
+int32_t last_frame(const RenderOptions& o) {
+    return !o.out_dir.empty() || !o.gif_path.empty() ? o.frames : png_frame(o);
+}
+
 std::string png_path(const std::string& dir, int32_t frame) {
     char name[32];
     std::snprintf(name, sizeof name, "frame_%04d.png", frame);
@@ -56,20 +68,28 @@ bool make_out_dir(const std::string& dir, std::string& error) {
     return true;
 }
 
-// Every pass starts from the scene as loaded: the demo spins the mesh matrices in place, and a
-// second run must see exactly the frames of the first.
-bool start_demo(DemoState& demo, Scene& working, const Scene& loaded, std::string& error) {
-    working = loaded;
-    demo = DemoState{};
-    if (!demo_start(demo, working)) {
-        error = "cannot allocate the frame buffer";
-        return false;
-    }
-    return true;
-}
-
 std::span<const uint32_t> frame_pixels(const DemoState& demo) {
     return std::span<const uint32_t>(demo.frame_buffer);
+}
+
+// Writes one frame so that path holds either the whole PNG or whatever it held before.
+bool write_png_file(const std::string& path, const DemoState& demo, std::string& error) {
+    StagedFile staged;
+    if (!stage_file(path, staged, error)) return false;
+    if (!write_png(staged.path, frame_pixels(demo), demo.width, demo.height, error)) {
+        error = about_target(staged, error);
+        discard_file(staged);
+        return false;
+    }
+    return commit_file(staged, error);
+}
+
+// Every pass starts from the scene as loaded: the view moves the scene and the frames spin the
+// mesh matrices in place, and a second run must see exactly the frames of the first.
+bool start_view(DemoState& demo, Scene& working, const Scene& loaded, const RenderOptions& o,
+                std::string& error) {
+    working = loaded;
+    return view_start(demo, working, o.view, o.width, o.height, error);
 }
 
 // First pass: the PNG files, and the colours a GIF will need.
@@ -77,23 +97,25 @@ bool render_pngs_and_palette(const RenderOptions& o, const Scene& loaded, GifPal
                              std::string& error) {
     Scene working;
     DemoState demo;
-    if (!start_demo(demo, working, loaded, error)) return false;
+    if (!start_view(demo, working, loaded, o, error)) return false;
     const bool pngs = !o.out_dir.empty();
     const bool gif = !o.gif_path.empty();
-    const Progress progress{!o.quiet && isatty(STDERR_FILENO) == 1,
-                            pngs ? "rendering" : "gathering colours,"};
-    for (int32_t frame = 1; frame <= o.frames; ++frame) {
+    const int32_t frames = last_frame(o);
+    const Progress progress{!o.quiet && isatty(STDERR_FILENO) == 1 && frames > 1,
+                            pngs || !gif ? "rendering" : "gathering colours,"};
+    for (int32_t frame = 1; frame <= frames; ++frame) {
         demo_frame(demo);
         if (wants_frame(o, frame)) {
-            if (pngs &&
-                !write_png(png_path(o.out_dir, frame), frame_pixels(demo), kWidth, kHeight, error))
-                return false;
+            if (pngs && !write_png_file(png_path(o.out_dir, frame), demo, error)) return false;
             if (gif && !collect_colours(palette, frame_pixels(demo), error)) {
                 error = o.gif_path + ": frame " + std::to_string(frame) + ": " + error;
                 return false;
             }
         }
-        show_progress(progress, frame, o.frames);
+        if (!o.png_path.empty() && frame == png_frame(o) &&
+            !write_png_file(o.png_path, demo, error))
+            return false;
+        show_progress(progress, frame, frames);
     }
     return true;
 }
@@ -103,26 +125,26 @@ bool render_gif(const RenderOptions& o, const Scene& loaded, const GifPalette& p
                 std::string& error) {
     Scene working;
     DemoState demo;
-    if (!start_demo(demo, working, loaded, error)) return false;
+    if (!start_view(demo, working, loaded, o, error)) return false;
+    StagedFile staged;
+    if (!stage_file(o.gif_path, staged, error)) return false;
     GifWriter gif;
-    if (!gif_begin(gif, o.gif_path, kWidth, kHeight, palette, error)) {
+    const auto failed = [&] {
         gif_abort(gif);
+        discard_file(staged);
+        error = about_target(staged, error);
         return false;
-    }
+    };
+    if (!gif_begin(gif, staged.path, demo.width, demo.height, palette, error)) return failed();
     const Progress progress{!o.quiet && isatty(STDERR_FILENO) == 1, "writing GIF,"};
     for (int32_t frame = 1; frame <= o.frames; ++frame) {
         demo_frame(demo);
-        if (wants_frame(o, frame) && !gif_add_frame(gif, frame_pixels(demo), kGifDelayCs, error)) {
-            gif_abort(gif);
-            return false;
-        }
+        if (wants_frame(o, frame) && !gif_add_frame(gif, frame_pixels(demo), kGifDelayCs, error))
+            return failed();
         show_progress(progress, frame, o.frames);
     }
-    if (!gif_finish(gif, error)) {
-        gif_abort(gif);
-        return false;
-    }
-    return true;
+    if (!gif_finish(gif, error)) return failed();
+    return commit_file(staged, error);
 }
 
 std::string frame_count_text(int32_t frames) {
@@ -143,16 +165,26 @@ std::string wrote_line(const RenderOptions& o) {
                                   " (" + frame_count_text(count) + ")");
     }
     if (!o.gif_path.empty()) parts.push_back(o.gif_path + " (" + frame_count_text(count) + ")");
+    if (!o.png_path.empty())
+        parts.push_back(o.png_path + " (frame " + std::to_string(png_frame(o)) + ")");
     std::string line = "wrote";
     for (size_t i = 0; i < parts.size(); ++i)
         line += (i == 0 ? " " : " and ") + parts[i];
     return line;
 }
 
-int fail(const std::string& message) {
+// A camera the scene does not have, or cannot use, is a bad value on the command line.
+bool check_camera(const RenderOptions& o, const Scene& scene, std::string& error) {
+    if (o.view.kind != ViewKind::camera) return true;
+    const Camera* camera = find_view_camera(scene, o.view.camera_name, error);
+    CameraPlacement placement;
+    return camera != nullptr && camera_placement(*camera, placement, error);
+}
+
+int fail(const std::string& message, int status = 1) {
     if (g_progress_line_open) std::fputc('\n', stderr);
     std::fprintf(stderr, "kalvorant-render: %s\n", message.c_str());
-    return 1;
+    return status;
 }
 
 } // namespace
@@ -173,6 +205,7 @@ int main(int argc, char** argv) {
     }
     std::unique_ptr<Scene> scene = load_scene(options.scene, error);
     if (!scene) return fail(options.scene + ": " + error + not_3ds_hint(options.scene));
+    if (!check_camera(options, *scene, error)) return fail(options.scene + ": " + error, 2);
     if (!scene_has_faces(*scene))
         std::fprintf(stderr, "kalvorant-render: %s\n", empty_scene_warning(options.scene).c_str());
     if (!options.out_dir.empty() && !make_out_dir(options.out_dir, error)) return fail(error);

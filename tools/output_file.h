@@ -1,10 +1,33 @@
-// output_file.h - cleaning up after an output file that could not be written in full.
+// output_file.h - writing an output file so that it appears complete or not at all.
 //
-// Only a regular file is removed: the path may name a device or a pipe (a user writing to
-// /dev/stdout, say), which must never be unlinked. Failure to remove is ignored; the caller is
-// already reporting the write error that matters.
+// A file the user names is first written under a fresh temporary name in the same directory
+// (".NAME.PID-N.tmp") and renamed over NAME only when it is complete, so a render that fails or
+// is interrupted never leaves a half-written PNG or GIF where the user asked for one. A name that
+// exists and is not a regular file (a device, a pipe: /dev/stdout, say) cannot be replaced by a
+// rename and is written directly.
+//
+// Ownership: plain strings. Failure: stage_file and commit_file return false with a one-line
+// reason naming the user's file; removal failures are ignored (the caller is already reporting
+// the error that matters). Only regular files are ever removed.
 #pragma once
 
 #include <string>
 
 void remove_partial_file(const std::string& path);
+
+struct StagedFile {
+    std::string target; // the name the user asked for
+    std::string path;   // where to write: the temporary file, or target itself
+};
+
+// Creates the temporary file (empty) beside target and fills staged.
+bool stage_file(const std::string& target, StagedFile& staged, std::string& error);
+
+// Renames the finished temporary file to its target.
+bool commit_file(const StagedFile& staged, std::string& error);
+
+// Removes the temporary file after a failure (never the target).
+void discard_file(const StagedFile& staged);
+
+// A writer's message about staged.path, told in terms of the user's file name.
+std::string about_target(const StagedFile& staged, const std::string& message);

@@ -8,7 +8,8 @@
 namespace {
 
 struct Seen {
-    bool frames = false, only = false, out = false, gif = false;
+    bool frames = false, only = false, out = false, gif = false, png = false, view = false,
+         still = false, size = false;
 };
 
 // Fetches the value that follows option args[i]; false when it is missing.
@@ -55,6 +56,24 @@ bool take_path(std::span<const std::string> args, size_t& i, std::string& path,
     return true;
 }
 
+bool take_view(std::span<const std::string> args, size_t& i, ViewChoice& view, std::string& error) {
+    std::string value;
+    if (!take_value(args, i, value, error)) return false;
+    return parse_view_choice(value, view, error);
+}
+
+bool take_size(std::span<const std::string> args, size_t& i, RenderOptions& options,
+               std::string& error) {
+    std::string value;
+    if (!take_value(args, i, value, error)) return false;
+    if (!parse_frame_size(value, options.width, options.height)) {
+        error = "--size wants WIDTHxHEIGHT with each side from " + std::to_string(kMinFrameSide) +
+                " to " + std::to_string(kMaxFrameSide) + " pixels, not '" + value + "'";
+        return false;
+    }
+    return true;
+}
+
 bool check_combination(const Seen& seen, RenderOptions& options, std::string& error) {
     if (options.scene.empty()) {
         error = "no scene file given";
@@ -66,7 +85,7 @@ bool check_combination(const Seen& seen, RenderOptions& options, std::string& er
                 std::to_string(options.frames);
         return false;
     }
-    if (!seen.out && !seen.gif) options.out_dir = ".";
+    if (!seen.out && !seen.gif && !seen.png) options.out_dir = ".";
     return true;
 }
 
@@ -85,10 +104,26 @@ bool parse_frame_number(std::string_view text, int32_t& value) {
     return true;
 }
 
+bool parse_frame_size(std::string_view text, int32_t& width, int32_t& height) {
+    const size_t x = text.find('x');
+    if (x == std::string_view::npos) return false;
+    int32_t w = 0, h = 0;
+    for (auto [part, value] : {std::pair{text.substr(0, x), &w}, {text.substr(x + 1), &h}}) {
+        if (part.empty() || part.size() > 4) return false;
+        for (char c : part)
+            if (c < '0' || c > '9') return false;
+        std::from_chars(part.data(), part.data() + part.size(), *value);
+        if (*value < kMinFrameSide || *value > kMaxFrameSide) return false;
+    }
+    width = w;
+    height = h;
+    return true;
+}
+
 RenderParse parse_render_options(std::span<const std::string> given, RenderOptions& options,
                                  std::string& error) {
     options = RenderOptions{};
-    static constexpr std::array<std::string_view, 2> kFlags = {"--help", "--quiet"};
+    static constexpr std::array<std::string_view, 3> kFlags = {"--help", "--quiet", "--still"};
     std::vector<std::string> args;
     if (!split_inline_values(given, kFlags, args, error)) return RenderParse::usage_error;
     Seen seen;
@@ -107,6 +142,15 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
             ok = mark_once(seen.out, arg, error) && take_path(args, i, options.out_dir, error);
         } else if (arg == "--gif") {
             ok = mark_once(seen.gif, arg, error) && take_path(args, i, options.gif_path, error);
+        } else if (arg == "--png") {
+            ok = mark_once(seen.png, arg, error) && take_path(args, i, options.png_path, error);
+        } else if (arg == "--view") {
+            ok = mark_once(seen.view, arg, error) && take_view(args, i, options.view, error);
+        } else if (arg == "--still") {
+            ok = mark_once(seen.still, arg, error);
+            options.view.still = true;
+        } else if (arg == "--size") {
+            ok = mark_once(seen.size, arg, error) && take_size(args, i, options, error);
         } else if (arg.size() > 1 && arg[0] == '-') {
             error = "unknown option " + arg;
             ok = false;
@@ -123,7 +167,7 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
 
 std::string render_usage() {
     return "usage: kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] "
-           "[--quiet]\n";
+           "[--png FILE] [--view demo|fit|camera[:NAME]] [--still] [--size WxH] [--quiet]\n";
 }
 
 std::string render_help() {
@@ -132,11 +176,20 @@ std::string render_help() {
            "  --frames N  render N frames, one per 20 ms timer tick (default 1, or K with --only)\n"
            "  --only K    save only frame K, 1 <= K <= N (frame K is the picture after tick K)\n"
            "  --out DIR   write DIR/frame_0001.png, ... as 8-bit RGB PNG (DIR is created if\n"
-           "              missing; default: the current directory when --gif is not given)\n"
+           "              missing; default: the current directory when neither --gif nor --png\n"
+           "              is given)\n"
            "  --gif FILE  write the frames as one lossless animated GIF, 20 ms a frame, looping\n"
+           "  --png FILE  write frame K of --only (default frame 1) to exactly FILE\n"
+           "  --view V    demo (default): the demo's own camera, pixel for pixel;\n"
+           "              fit: the demo's direction, the whole scene centred and framed;\n"
+           "              camera or camera:NAME: through the file's first camera or camera NAME\n"
+           "  --still     the meshes stay as the view placed them instead of spinning\n"
+           "  --size WxH  frame size in pixels, each side 16 to 4096 (default 512x384)\n"
            "  --quiet     print neither progress nor the closing line naming what was written\n"
            "  -h, --help  show this help\n"
            "Every option that takes a value may also be written --name=value.\n"
+           "Files appear complete or not at all: each is written beside its name and renamed.\n"
            "Progress goes to standard error when it is a terminal. Exit status: 0 done, 1 the\n"
-           "scene or an output failed (one line on standard error), 2 bad arguments.\n";
+           "scene or an output failed (one line on standard error), 2 bad arguments or a\n"
+           "camera the scene does not have.\n";
 }

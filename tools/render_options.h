@@ -1,17 +1,23 @@
 // render_options.h - the command line of kalvorant-render, checked strictly.
 //
-//   kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] [--quiet]
+//   kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] [--png FILE]
+//                          [--view demo|fit|camera[:NAME]] [--still] [--size WxH] [--quiet]
 //
 // Any option that takes a value may also be written --name=value (command_line.h).
 // Defaults: N is 1, or K when only --only K is given. PNG frames are written to DIR when --out is
-// given, and to the current directory when neither --out nor --gif is given. With --only K just
-// frame K is written (as one PNG, or as a one-frame GIF); K must lie in 1..N.
+// given, and to the current directory when none of --out, --gif and --png is given. With --only K
+// just frame K is written (as one PNG, or as a one-frame GIF); K must lie in 1..N. --png FILE
+// writes the one frame --only selects (frame 1 without --only) to exactly that path. The view is
+// the demo's, spinning, at 512x384 unless --view, --still or --size say otherwise; a size is
+// WIDTHxHEIGHT in pixels, each side from kMinFrameSide to kMaxFrameSide.
 // Numbers are plain decimal digits (no sign, no spaces, no suffix) from 1 to kMaxFrames; anything
 // else is refused rather than read as a partial or wrapped value.
 //
 // Failure: parse_render_options returns RenderParse::usage_error with a one-line reason; the
 // caller prints it with the usage line and exits 2.
 #pragma once
+
+#include "app/view_choice.h"
 
 #include <cstdint>
 #include <span>
@@ -28,13 +34,20 @@ struct RenderOptions {
     int32_t only = 0;     // 0: every frame 1..frames
     std::string out_dir;  // empty: no PNGs
     std::string gif_path; // empty: no GIF
-    bool quiet = false;   // no progress, no closing "wrote ..." line
+    std::string png_path; // empty: no single PNG
+    ViewChoice view;      // the demo's own view unless --view / --still
+    int32_t width = kWidth, height = kHeight;
+    bool quiet = false; // no progress, no closing "wrote ..." line
 };
 
 enum class RenderParse { ok, help, usage_error };
 
 // Reads a frame number: decimal digits only, value 1..kMaxFrames.
 bool parse_frame_number(std::string_view text, int32_t& value);
+
+// Reads WIDTHxHEIGHT: two plain decimal numbers joined by a lower-case x, each side
+// kMinFrameSide..kMaxFrameSide. width and height are unchanged on failure.
+bool parse_frame_size(std::string_view text, int32_t& width, int32_t& height);
 
 // args are the arguments after the program name.
 RenderParse parse_render_options(std::span<const std::string> args, RenderOptions& options,
