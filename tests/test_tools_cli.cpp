@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 using tools_test::run_program;
 
@@ -274,4 +275,140 @@ TEST(InfoTool, SummaryAndJsonDescribeTheBundledScene) {
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out.rfind("{\"keyframe_start\": 0, \"keyframe_end\": 62,", 0), 0u);
     EXPECT_EQ(r.out.back(), '\n');
+}
+
+namespace {
+
+// The Exec line of the thumbnailer entry, split into arguments and expanded the way a file
+// manager does: %s the size, %i the input path, %u its URI, %o the output path, %% a percent.
+// The program is looked up where the build put it, as an installed one is found on the PATH.
+std::vector<std::string> thumbnailer_command(const std::string& input, int size,
+                                             const std::string& output) {
+    std::ifstream in(std::string(KALV_SOURCE_DIR) + "/tools/kalvorant.thumbnailer");
+    std::string line, exec;
+    while (std::getline(in, line))
+        if (line.rfind("Exec=", 0) == 0) exec = line.substr(5);
+    EXPECT_FALSE(exec.empty()) << "the entry has no Exec line";
+    EXPECT_EQ(exec.find('"'), std::string::npos) << "quoted arguments need a real parser";
+    std::vector<std::string> args;
+    std::istringstream words(exec);
+    for (std::string word; words >> word;) {
+        std::string arg;
+        for (size_t i = 0; i < word.size(); ++i) {
+            if (word[i] != '%' || i + 1 == word.size()) {
+                arg += word[i];
+                continue;
+            }
+            const char code = word[++i];
+            if (code == 's') arg += std::to_string(size);
+            if (code == 'i') arg += input;
+            if (code == 'u') arg += "file://" + input;
+            if (code == 'o') arg += output;
+            if (code == '%') arg += '%';
+        }
+        args.push_back(arg);
+    }
+    if (!args.empty() && args[0].find('/') == std::string::npos)
+        args[0] = (std::filesystem::path(kRender).parent_path() / args[0]).string();
+    return args;
+}
+
+} // namespace
+
+TEST(Thumbnailer, ExecLineMakesAFramedPngOfARealFile) {
+    const std::string horse = "/usr/share/glmark2/models/horse.3ds";
+    if (!std::filesystem::exists(horse)) GTEST_SKIP() << horse << " absent: install glmark2-data";
+    const std::string dir = tools_test::scratch_dir("thumbnail");
+    const std::string out = dir + "/horse.png";
+    const auto r = run_program(thumbnailer_command(horse, 256, out));
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    tools_test::DecodedImage image;
+    std::string error;
+    ASSERT_TRUE(tools_test::decode_png(out, image, error)) << error;
+    ASSERT_EQ(image.width, 256);
+    ASSERT_EQ(image.height, 256);
+    const auto lit =
+        std::count_if(image.pixels.begin(), image.pixels.end(), [](uint32_t p) { return p != 0; });
+    EXPECT_GT(lit, 256 * 256 / 50) << "at least 2% of the thumbnail shows the horse";
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1)
+        << "nothing but the thumbnail is left behind";
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Thumbnailer, RefusedFileExitsNonZeroAndWritesNothing) {
+    const std::string dir = tools_test::scratch_dir("thumbnail_refused");
+    const std::string out = dir + "/cut.png";
+    const auto r = run_program(thumbnailer_command(truncated_asset(dir, 1000), 128, out));
+    EXPECT_NE(r.exit_code, 0);
+    EXPECT_EQ(line_count(r.err), 1u) << r.err;
+    EXPECT_FALSE(std::filesystem::exists(out));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1) << "only cut.3ds";
+    std::filesystem::remove_all(dir);
+}
+
+TEST(Thumbnailer, EntryClaimsTheMimeTypeSharedMimeInfoGivesTo3dsFiles) {
+    std::ifstream in(std::string(KALV_SOURCE_DIR) + "/tools/kalvorant.thumbnailer");
+    const std::string entry((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(entry.find("\nMimeType=image/x-3ds;"), std::string::npos) << entry;
+    const std::string database = "/usr/share/mime/packages/freedesktop.org.xml";
+    if (!std::filesystem::exists(database)) GTEST_SKIP() << database << " absent";
+    std::ifstream db(database);
+    const std::string xml((std::istreambuf_iterator<char>(db)), {});
+    const size_t type = xml.find("<mime-type type=\"image/x-3ds\">");
+    ASSERT_NE(type, std::string::npos);
+    EXPECT_NE(xml.find("<glob pattern=\"*.3ds\"/>", type), std::string::npos);
+}
+
+TEST(RenderTool, PngTakesTheChosenFrameViewAndSize) {
+    const std::string dir = tools_test::scratch_dir("cli_views");
+    auto r = run_program({kRender, kAsset, "--png", dir + "/first.png"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    tools_test::DecodedImage image;
+    std::string error;
+    ASSERT_TRUE(tools_test::decode_png(dir + "/first.png", image, error)) << error;
+    EXPECT_TRUE(image.pixels == demo_frames(1).back()) << "frame 1 of the demo view";
+
+    r = run_program({kRender, kAsset, "--view=fit", "--still", "--size", "64x48", "--only", "5",
+                     "--png", dir + "/small.png"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    ASSERT_TRUE(tools_test::decode_png(dir + "/small.png", image, error)) << error;
+    EXPECT_EQ(image.width, 64);
+    EXPECT_EQ(image.height, 48);
+    EXPECT_GT(
+        std::count_if(image.pixels.begin(), image.pixels.end(), [](uint32_t p) { return p != 0; }),
+        64 * 48 / 10);
+    std::vector<std::string> written;
+    for (const auto& entry : std::filesystem::directory_iterator(dir))
+        written.push_back(entry.path().filename().string());
+    std::sort(written.begin(), written.end());
+    EXPECT_EQ(written, (std::vector<std::string>{"first.png", "small.png"}))
+        << "--png alone writes no frame directory and leaves no temporary file";
+    std::filesystem::remove_all(dir);
+}
+
+TEST(RenderTool, BadViewsAndSizesAreRefusedWithStatus2AndTouchNothing) {
+    const std::string dir = tools_test::scratch_dir("cli_bad_views");
+    const std::string target = write_bytes(dir + "/keep.png", "old");
+    const std::vector<std::vector<std::string>> cases = {
+        {"--size", "0x0"},      {"--size", "100000x1"},
+        {"--size", "abc"},      {"--size", "512x384x2"},
+        {"--view", "sideways"}, {"--view", "camera:Nobody"},
+        {"--view", "camera:"},  {"--view", "camera", "--size", "15x16"}};
+    for (const auto& extra : cases) {
+        std::vector<std::string> args = {kRender, kAsset, "--png", target};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const auto r = run_program(args);
+        SCOPED_TRACE(extra.back());
+        EXPECT_EQ(r.exit_code, 2) << r.err;
+        EXPECT_EQ(r.err.rfind("kalvorant-render: ", 0), 0u) << r.err;
+    }
+    const auto r = run_program({kRender, kAsset, "--view", "camera:Nobody", "--png", target});
+    EXPECT_EQ(line_count(r.err), 1u) << "a missing camera is one line: " << r.err;
+    EXPECT_NE(r.err.find("no camera named \"Nobody\" (the scene has \"Camera01\")"),
+              std::string::npos)
+        << r.err;
+    std::ifstream in(target);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(in)), {}), "old");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1);
+    std::filesystem::remove_all(dir);
 }

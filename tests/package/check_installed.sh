@@ -45,7 +45,8 @@ expected_files() {
     share/applications/kalvorant.desktop share/doc/kalvorant/README.md \
     share/doc/kalvorant/changelog.gz share/doc/kalvorant/copyright share/kalvorant/object.3ds \
     share/man/man1/kalvorant-info.1.gz share/man/man1/kalvorant-render.1.gz \
-    share/man/man6/kalvorant-demo.6.gz share/man/man6/kalvorant.6.gz share/pixmaps/kalvorant.png
+    share/man/man6/kalvorant-demo.6.gz share/man/man6/kalvorant.6.gz share/pixmaps/kalvorant.png \
+    share/thumbnailers/kalvorant.thumbnailer
 }
 if ! diff <(expected_files) <(cd "$prefix" && find . -mindepth 1 ! -type d -printf '%P\n' | sort); then
   fail "the installed files differ from the expected ones (< expected, > installed)"
