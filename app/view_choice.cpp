@@ -327,14 +327,18 @@ FitPlacement fit_placement(const Scene& scene, int32_t width, int32_t height) {
 bool camera_placement(const Camera& camera, CameraPlacement& placement, std::string& error) {
     const std::string name = "camera " + quoted(camera.name);
     const double lens = camera.lens;
+    placement.position =
+        camera_point(camera.position, camera.position_track, camera.position_key_count);
+    placement.target = camera_point(camera.target, camera.target_track, camera.target_key_count);
+    placement.bank = std::isfinite(camera.bank) ? double(camera.bank) * kPi / 180.0 : 0.0;
+    placement.lens = lens;
+    placement.field_of_view = std::numeric_limits<double>::quiet_NaN();
     if (!std::isfinite(lens) || !(lens > 0)) {
         error = name + " has lens " + number_text(lens) +
                 ": a lens must be a positive focal length in millimetres";
         return false;
     }
-    placement.position =
-        camera_point(camera.position, camera.position_track, camera.position_key_count);
-    placement.target = camera_point(camera.target, camera.target_track, camera.target_key_count);
+    placement.field_of_view = 2 * std::atan(kHalfFrameMm / lens);
     if (!finite3(placement.position) || !finite3(placement.target)) {
         error = name + " has a position or target that is not a finite number";
         return false;
@@ -343,11 +347,14 @@ bool camera_placement(const Camera& camera, CameraPlacement& placement, std::str
         error = name + " stands on its own target, so it looks in no direction";
         return false;
     }
-    placement.bank = double(camera.bank) * kPi / 180.0;
-    if (!std::isfinite(placement.bank)) placement.bank = 0;
-    placement.lens = lens;
-    placement.field_of_view = 2 * std::atan(kHalfFrameMm / lens);
     return true;
+}
+
+CameraPlacement camera_view_placement(const Camera& camera) {
+    CameraPlacement placement;
+    std::string unused;
+    camera_placement(camera, placement, unused);
+    return placement;
 }
 
 const Camera* find_view_camera(const Scene& scene, const std::string& name, std::string& error) {

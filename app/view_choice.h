@@ -81,12 +81,17 @@ struct CameraPlacement {
     double bank = 0;                  // radians; positive turns the camera clockwise about its
                                       // line of sight, so the picture turns counter-clockwise
     double lens = 0;                  // millimetres, focal length for a frame 36 mm wide
-    double field_of_view = 0;         // horizontal, radians: 2 * atan(18 / lens)
+    double field_of_view = 0;         // horizontal, radians: 2 * atan(18 / lens); NaN for a lens
+                                      // that is not a positive number
 };
 
 // The placement of camera. False with the reason when the lens is not a positive finite number,
-// the position or target is not finite, or the camera stands on its own target.
+// the position or target is not finite, or the camera stands on its own target; the fields are
+// filled all the same, for a report to show.
 bool camera_placement(const Camera& camera, CameraPlacement& placement, std::string& error);
+
+// The placement alone, whether or not the camera can be looked through: for reports.
+CameraPlacement camera_view_placement(const Camera& camera);
 
 // The camera of scene the choice names (the first one for an empty name), or nullptr with the
 // reason: no camera at all, or none of that name.

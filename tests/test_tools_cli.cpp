@@ -270,10 +270,25 @@ TEST(InfoTool, SummaryAndJsonDescribeTheBundledScene) {
     EXPECT_NE(r.out.find("\"Core\""), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("bounding box: "), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("key frames: 0 to 62"), std::string::npos) << r.out;
+    // The ring's radius is 68; at 512x384 the fitted sphere is seen under tan = 0.9 * 384 / 512,
+    // so the camera stands 68 * sqrt(1 + 0.675^2) / 0.675 = 121.54 units away.
+    EXPECT_NE(r.out.find("fit view (512x384): centre (0, 0, 0), bounding sphere radius 68, "
+                         "camera 121.54"),
+              std::string::npos)
+        << r.out;
+    // Lens 35: 2 * atan(18 / 35) = 54.43 degrees; the file's (0, -160, 70) in scene axes.
+    EXPECT_NE(r.out.find("camera view: from (0, 70, -160) towards (0, 0, 0) (scene axes, first "
+                         "key frame), field of view 54.43"),
+              std::string::npos)
+        << r.out;
 
     r = run_program({kInfo, "--json", kAsset});
     ASSERT_EQ(r.exit_code, 0) << r.err;
     EXPECT_EQ(r.out.rfind("{\"keyframe_start\": 0, \"keyframe_end\": 62,", 0), 0u);
+    EXPECT_NE(r.out.find("\"field_of_view\": 54.43"), std::string::npos);
+    EXPECT_NE(
+        r.out.find("\n \"fit\": {\"centre\": [0, 0, 0], \"radius\": 68, \"distance\": 121.54"),
+        std::string::npos);
     EXPECT_EQ(r.out.back(), '\n');
 }
 

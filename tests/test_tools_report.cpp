@@ -255,12 +255,14 @@ TEST(SceneJson, EveryRecordCarriesExactlyTheDocumentedFields) {
     if (find_python().empty()) GTEST_SKIP() << "python3 is not installed; cannot parse back";
     const auto leaves = parse_with_python(scene_to_json(tricky_scene()));
     EXPECT_EQ(leaves.at("root").value,
-              "keyframe_start,keyframe_end,meshes,cameras,lights,materials");
+              "keyframe_start,keyframe_end,meshes,cameras,lights,materials,fit");
     EXPECT_EQ(leaves.at("root.meshes.0").value,
               "name,node_id,parent,matrix,vertices,faces,position_track,rotation_track");
     EXPECT_EQ(leaves.at("root.meshes.0.faces.0").value, "v,material,plane");
     EXPECT_EQ(leaves.at("root.cameras.0").value,
-              "name,position,target,bank,lens,matrix,position_track,target_track");
+              "name,position,target,bank,lens,matrix,position_track,target_track,view");
+    EXPECT_EQ(leaves.at("root.cameras.0.view").value, "position,target,field_of_view");
+    EXPECT_EQ(leaves.at("root.fit").value, "centre,radius,distance");
     EXPECT_EQ(leaves.at("root.lights.0").value,
               "name,spot,off,raytrace_shadow,position,spot_target,hotspot,falloff,inner_range,"
               "outer_range,multiplier,colour,colour_int");

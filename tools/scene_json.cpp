@@ -1,5 +1,7 @@
 #include "tools/scene_json.h"
 
+#include "app/view_choice.h"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -116,6 +118,14 @@ void append_mesh(std::string& out, const MeshObject& m) {
     out += '}';
 }
 
+void append_doubles(std::string& out, const std::array<double, 3>& values) {
+    append_reals(out, std::array<float, 3>{float(values[0]), float(values[1]), float(values[2])});
+}
+
+double degrees(double radians) {
+    return radians * 180.0 / 3.14159265358979323846;
+}
+
 void append_camera(std::string& out, const Camera& c) {
     out += "{";
     append_key(out, "name");
@@ -141,7 +151,35 @@ void append_camera(std::string& out, const Camera& c) {
     out += ",\n    ";
     append_key(out, "target_track");
     append_position_track(out, c.target_track);
-    out += '}';
+    out += ",\n    ";
+    append_key(out, "view");
+    const CameraPlacement view = camera_view_placement(c);
+    out += "{";
+    append_key(out, "position");
+    append_doubles(out, view.position);
+    out += ", ";
+    append_key(out, "target");
+    append_doubles(out, view.target);
+    out += ", ";
+    append_key(out, "field_of_view");
+    append_json_real(out, float(degrees(view.field_of_view)));
+    out += "}}";
+}
+
+void append_fit(std::string& out, const Scene& scene) {
+    const FitPlacement fit = fit_placement(scene, kWidth, kHeight);
+    out += " ";
+    append_key(out, "fit");
+    out += "{";
+    append_key(out, "centre");
+    append_doubles(out, fit.centre);
+    out += ", ";
+    append_key(out, "radius");
+    append_json_real(out, float(fit.radius));
+    out += ", ";
+    append_key(out, "distance");
+    append_json_real(out, float(fit.distance));
+    out += "}\n";
 }
 
 void append_light(std::string& out, const Light& l) {
@@ -258,7 +296,8 @@ std::string scene_to_json(const Scene& scene) {
     append_section(out, "meshes", scene.meshes, append_mesh, false);
     append_section(out, "cameras", scene.cameras, append_camera, false);
     append_section(out, "lights", scene.lights, append_light, false);
-    append_section(out, "materials", scene.materials, append_material, true);
+    append_section(out, "materials", scene.materials, append_material, false);
+    append_fit(out, scene);
     out += "}\n";
     return out;
 }

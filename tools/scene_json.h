@@ -3,7 +3,11 @@
 // Schema (one object): keyframe_start, keyframe_end, meshes, cameras, lights, materials; each
 // record with the fields of scene/scene.h as loaded (scene axes, after geometry preparation).
 // Face "v" holds indices into the mesh's own vertex array; a face's "material" is -1 when no
-// material group lists it.
+// material group lists it. Two additions describe the views (view_choice.h): each camera's
+// "view" {"position", "target" (scene axes, at the first key frame), "field_of_view" (horizontal,
+// degrees; "nan" for a lens that is no positive number)}, and the last field, "fit" {"centre",
+// "radius" of the bounding sphere, "distance" of the fitted camera from the centre, for the
+// demo's 512x384 frame; 0, 0 and 150 when there is nothing to fit}.
 //
 // Reals are written in the shortest form that reads back as the same 32-bit float; a non-finite
 // real, which JSON cannot express as a number, becomes the string "nan", "inf" or "-inf".

@@ -2,6 +2,8 @@
 
 #include "tools/scene_json.h"
 
+#include "app/view_choice.h"
+
 #include <algorithm>
 #include <cmath>
 #include <map>
@@ -106,6 +108,23 @@ void append_meshes(std::string& out, const Scene& scene) {
     }
 }
 
+std::array<float, 3> to_floats(const std::array<double, 3>& v) {
+    return {float(v[0]), float(v[1]), float(v[2])};
+}
+
+void append_fit(std::string& out, const Scene& scene) {
+    const FitPlacement fit = fit_placement(scene, kWidth, kHeight);
+    out += "fit view (" + std::to_string(kWidth) + "x" + std::to_string(kHeight) + "): ";
+    if (!fit.fitted) {
+        out += "nothing to fit, the camera stands " + real_text(float(fit.distance)) +
+               " units from " + triple_text(to_floats(fit.centre)) + " as in the demo\n";
+        return;
+    }
+    out += "centre " + triple_text(to_floats(fit.centre)) + ", bounding sphere radius " +
+           real_text(float(fit.radius)) + ", camera " + real_text(float(fit.distance)) +
+           " units from the centre\n";
+}
+
 void append_cameras(std::string& out, const Scene& scene) {
     out += "cameras: " + std::to_string(scene.cameras.size()) + "\n";
     for (const Camera& c : scene.cameras) {
@@ -113,6 +132,11 @@ void append_cameras(std::string& out, const Scene& scene) {
                triple_text(c.target) + ", lens " + real_text(c.lens) + ", bank " +
                real_text(c.bank) + ", " + std::to_string(c.position_key_count) + " position / " +
                std::to_string(c.target_key_count) + " target keys\n";
+        const CameraPlacement view = camera_view_placement(c);
+        out += "    camera view: from " + triple_text(to_floats(view.position)) + " towards " +
+               triple_text(to_floats(view.target)) +
+               " (scene axes, first key frame), field of view " +
+               real_text(float(view.field_of_view * 180.0 / 3.14159265358979323846)) + " degrees\n";
     }
 }
 
@@ -179,6 +203,7 @@ std::string scene_summary(const Scene& scene) {
                    {box.max[0] - box.min[0], box.max[1] - box.min[1], box.max[2] - box.min[2]}) +
                "\n";
     }
+    append_fit(out, scene);
     append_meshes(out, scene);
     append_cameras(out, scene);
     append_lights(out, scene);
