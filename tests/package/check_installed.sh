@@ -5,6 +5,7 @@
 #   - every manual page formats without a warning from man;
 #   - the menu entry is valid and names a program and an icon that are installed;
 #   - kalvorant-info and kalvorant-render work on the installed scene;
+#   - the thumbnailer's Exec line, run as a file manager runs it, makes a picture of a real file;
 #   - the launcher kalvorant-demo: refuses with one line when its folder cannot be made, uses a
 #     scene the user put in the folder (found through HOME when XDG_STATE_HOME is unset), and,
 #     in a real X server with a fresh XDG_STATE_HOME, shows the bundled scene, writes the log
@@ -39,16 +40,25 @@ unset XDG_STATE_HOME WAYLAND_DISPLAY SDL_VIDEODRIVER DISPLAY
 export HOME=$work/home
 mkdir "$HOME"
 
+# png_size FILE: "WxH" from a PNG's header, or nothing when FILE is no PNG.
+png_size() {
+  local head
+  head=$(head -c 24 "$1" 2>/dev/null | od -An -tx1 -v | tr -d ' \n')
+  [ "${head:0:16}" = 89504e470d0a1a0a ] || return 0
+  echo "$((16#${head:32:8}))x$((16#${head:40:8}))"
+}
+
 # --- The files -------------------------------------------------------------------------------
 expected_files() {
   printf '%s\n' bin/kalvorant bin/kalvorant-demo bin/kalvorant-info bin/kalvorant-render \
     share/applications/kalvorant.desktop share/doc/kalvorant/README.md \
     share/doc/kalvorant/changelog.gz share/doc/kalvorant/copyright share/kalvorant/object.3ds \
     share/man/man1/kalvorant-info.1.gz share/man/man1/kalvorant-render.1.gz \
-    share/man/man6/kalvorant-demo.6.gz share/man/man6/kalvorant.6.gz share/pixmaps/kalvorant.png \
-    share/thumbnailers/kalvorant.thumbnailer
+    share/icons/hicolor/256x256/apps/kalvorant.png share/man/man6/kalvorant-demo.6.gz \
+    share/man/man6/kalvorant.6.gz share/thumbnailers/kalvorant.thumbnailer
 }
-if ! diff <(expected_files) <(cd "$prefix" && find . -mindepth 1 ! -type d -printf '%P\n' | sort); then
+if ! diff <(expected_files | LC_ALL=C sort) \
+  <(cd "$prefix" && find . -mindepth 1 ! -type d -printf '%P\n' | LC_ALL=C sort); then
   fail "the installed files differ from the expected ones (< expected, > installed)"
 fi
 
@@ -68,9 +78,8 @@ fi
 exec_line=$(sed -n 's/^Exec=//p' "$desktop")
 [ -x "$bin/${exec_line%% *}" ] || fail "the menu entry runs '$exec_line', which is not installed"
 icon=$(sed -n 's/^Icon=//p' "$desktop")
-icon_file=$prefix/share/pixmaps/$icon.png
-[ "$(head -c 8 "$icon_file" 2>/dev/null | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] ||
-  fail "the menu entry's icon '$icon' is not an installed PNG"
+[ "$(png_size "$prefix/share/icons/hicolor/256x256/apps/$icon.png")" = 256x256 ] ||
+  fail "the menu entry's icon '$icon' is not an installed 256x256 PNG"
 
 # --- The tools on the installed scene -----------------------------------------------------------
 if ! "$bin/kalvorant-info" "$scene" >"$work/info.txt" 2>&1; then
@@ -84,6 +93,28 @@ fi
 read -r lit orange < <(pixel_counts "$work/frames/frame_0003.png")
 [ "$lit" -gt 2000 ] && [ "$orange" -eq "$lit" ] ||
   fail "the rendered frame does not show the scene ($orange of $lit lit pixels in the mesh colour)"
+
+# --- The thumbnailer ------------------------------------------------------------------------------
+# A file manager splits the Exec line at spaces, puts the size for %s, the output for %o and the
+# input for %i (or its URI for %u), and runs it through the PATH.
+real=/usr/share/glmark2/models/horse.3ds
+if [ -f "$real" ]; then
+  exec_line=$(sed -n 's/^Exec=//p' "$prefix/share/thumbnailers/kalvorant.thumbnailer")
+  read -ra words <<<"$exec_line"
+  words=("${words[@]//%s/128}")
+  words=("${words[@]//%o/$work/thumb.png}")
+  words=("${words[@]//%i/$real}")
+  words=("${words[@]//%u/file://$real}")
+  if ! PATH=$bin:$PATH "${words[@]}" >"$work/thumb.txt" 2>&1; then
+    fail "the thumbnailer failed on $real: $(head -n 1 "$work/thumb.txt")"
+  fi
+  [ "$(png_size "$work/thumb.png")" = 128x128 ] || fail "the thumbnailer made no 128x128 PNG"
+  read -r lit orange < <(pixel_counts "$work/thumb.png")
+  echo "thumbnailer on $real: $(png_size "$work/thumb.png"), $lit lit pixels"
+  [ "$lit" -gt 300 ] || fail "the thumbnail of $real is nearly empty ($lit lit pixels)"
+else
+  echo "the thumbnailer is not run: no $real (Debian package glmark2-data)"
+fi
 
 # --- The launcher ---------------------------------------------------------------------------------
 touch "$work/not-a-folder"
