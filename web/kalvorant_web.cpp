@@ -1,6 +1,7 @@
 #include "web/kalvorant_web.h"
 
 #include "app/demo.h"
+#include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 
 #include <cstddef>
@@ -33,17 +34,12 @@ WebState& web() {
 // error, leaving shown and demo as they were.
 bool start_view(const Scene& scene, const std::string& view, Scene& shown, DemoState& demo,
                 std::string& error) {
-    if (view != "demo") {
-        error = "unknown view \"" + view + "\"; the views are demo, fit, camera and camera:NAME";
-        return false;
-    }
+    ViewChoice choice;
+    if (!parse_view_choice(view, choice, error)) return false;
     try {
         Scene copy = scene;
         DemoState started;
-        if (!demo_start(started, copy)) {
-            error = "not enough memory to show this scene";
-            return false;
-        }
+        if (!view_start(started, copy, choice, kWidth, kHeight, error)) return false;
         shown = std::move(copy);
         demo = std::move(started);
         demo.scene = &shown;

@@ -176,6 +176,12 @@ function startPage() {
             viewSelect.append(option);
         };
         add("demo", "demo");
+        add("fit", "fit");
+        // A camera is chosen by its name; the first one can go without.
+        scene.cameraNames().forEach((name, i) => {
+            if (name !== "") add(`camera:${name}`, `camera ${name}`);
+            else if (i === 0) add("camera", "camera (unnamed)");
+        });
         viewSelect.value = "demo";
     };
 

@@ -37,7 +37,7 @@ test("frames of the bundled scene equal kalvorant-render's", async (t) => {
     assertFramesMatch(scene, dir, frames, "object.3ds");
 });
 
-test("frames of glmark2's real files equal kalvorant-render's", async (t) => {
+test("frames of glmark2's real files in the fit view equal kalvorant-render's", async (t) => {
     const files = support.glmarkScenes();
     if (files.length === 0) {
         t.skip("glmark2-data is not installed (apt-get install glmark2-data)");
@@ -46,8 +46,9 @@ test("frames of glmark2's real files equal kalvorant-render's", async (t) => {
     const scene = await support.loadWasmScene();
     for (const file of files) {
         const dir = support.temporaryDir(t, "glmark2");
-        support.renderNative(file, dir, ["--frames", "63"]);
+        support.renderNative(file, dir, ["--frames", "63", "--view", "fit"]);
         assert.equal(scene.load(fs.readFileSync(file)).error, "");
+        assert.deepEqual(scene.setView("fit"), { ok: true, error: "" });
         assertFramesMatch(scene, dir, [1, 2, 16, 32, 63], path.basename(file));
     }
 });

@@ -190,6 +190,28 @@ test("the page in Chromium", async (t) => {
         await setPaused(page, false);
     });
 
+    await t.test("switching views changes the picture", async (t) => {
+        const input = await page.$("#file");
+        await input.uploadFile(support.bundledScene);
+        await page.waitForFunction(() => document.getElementById("status").textContent.startsWith("object.3ds"));
+        await setPaused(page, true);
+        const options = await page.$$eval("#view option", (list) => list.map((option) => option.value));
+        const camera = options.find((value) => value.startsWith("camera"));
+        assert.ok(options.includes("fit") && camera, `views offered: ${options.join(", ")}`);
+
+        const pictures = {};
+        for (const [view, nativeArgs] of [["demo", []], ["fit", ["--view", "fit"]], [camera, ["--view", camera]]]) {
+            await page.select("#view", view);
+            assert.equal(await errorText(page), "");
+            const shown = await assertCanvasIsNativeFrame(t, page, support.bundledScene, nativeArgs);
+            assert.equal(shown.frame, 1, `the ${view} view starts again at frame 1`);
+            pictures[view] = shown.pixels;
+        }
+        assert.notDeepEqual(pictures.fit, pictures.demo, "the fit view looks like the demo view");
+        assert.notDeepEqual(pictures[camera], pictures.fit, "the camera view looks like the fit view");
+        await setPaused(page, false);
+    });
+
     await t.test("the page logs no error", () => {
         assert.deepEqual(problems, []);
     });
