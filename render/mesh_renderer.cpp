@@ -15,7 +15,7 @@ namespace {
 // would recompute exactly these values for each face, so caching them changes no pixel.
 struct CachedVertex {
     float x = 0, y = 0, z = 0; // camera space
-    float sx = 0, sy = 0;      // projected, meaningful only when near_ok
+    ScreenPoint screen;        // projected, meaningful only when near_ok
     uint8_t in_or_on = 0;      // bit k: inside or on frustum plane k
     uint8_t out_or_on = 0;     // bit k: outside or on plane k (a NaN distance is outside)
     bool near_ok = false;      // z >= 0.1, so the projection may stand
@@ -67,10 +67,7 @@ CachedVertex cache_vertex(const Matrix4& mv, const Vertex& vertex, const ViewSet
         if (!(d > 0.0)) c.out_or_on |= uint8_t(1u << k);
     }
     c.near_ok = project(v, view);
-    if (c.near_ok) {
-        c.sx = v.x;
-        c.sy = v.y;
-    }
+    if (c.near_ok) c.screen = screen_point(v.x, v.y);
     return c;
 }
 
@@ -101,15 +98,9 @@ bool indices_valid(const Face& face, size_t vertex_count) {
 void draw_inside_triangle(const CachedVertex* c[3], const Matrix4& mv, const Plane& plane,
                           const Frame& frame, uint32_t base_colour) {
     if (!c[0]->near_ok || !c[1]->near_ok || !c[2]->near_ok) return;
-    ClipPolygon q;
-    q.count = 3;
-    for (size_t i = 0; i < 3; ++i) {
-        q.vertices[i].x = c[i]->sx;
-        q.vertices[i].y = c[i]->sy;
-        q.vertices[i].z = c[i]->z;
-    }
-    if (!polygon_covers_scanline(q)) return; // the fill would step no row
-    fill_polygon(q, frame, face_colour(mv, plane, base_colour));
+    EdgeTables tables;
+    if (!setup_triangle_edges(c[0]->screen, c[1]->screen, c[2]->screen, tables)) return;
+    fill_edge_rows(tables, frame, face_colour(mv, plane, base_colour), 0, INT32_MAX);
 }
 
 void draw_clipped_triangle(const CachedVertex* c[3], const Matrix4& mv, const Plane& plane,

@@ -102,7 +102,43 @@ void fill_span(uint32_t* row, int32_t width, int32_t left_x, int32_t right_x, ui
     if (l < r) std::fill(row + l, row + r, colour);
 }
 
+// Inside this range the ceiling of a y is an integral float and the sentinels of find_extremes
+// never win, so the row-based triangle set-up is exact.
+bool row_based_setup_is_exact(const ScreenPoint& p) {
+    return p.y > kBottomSentinel && p.y < kTopSentinel;
+}
+
+// setup_edge with the ceilings already taken.
+int32_t setup_edge_rows(const ScreenPoint& upper, const ScreenPoint& lower, EdgeStep& out) {
+    const int32_t lines = lower.row - upper.row;
+    if (lines <= 0) return 0;
+    const int32_t dx = saturate_to_int32((double(lower.x) - double(upper.x)) /
+                                         (double(lower.y) - double(upper.y)) * 65536.0);
+    out.x = saturate_to_int32((double(upper.row) - double(upper.y)) * double(dx) +
+                              double(upper.x) * 65536.0);
+    out.y = upper.row;
+    out.lines = lines;
+    out.dx = dx;
+    return 1;
+}
+
+ClipPolygon triangle_polygon(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c) {
+    ClipPolygon polygon;
+    polygon.count = 3;
+    size_t i = 0;
+    for (const ScreenPoint* p : {&a, &b, &c}) {
+        polygon.vertices[i].x = p->x;
+        polygon.vertices[i].y = p->y;
+        ++i;
+    }
+    return polygon;
+}
+
 } // namespace
+
+ScreenPoint screen_point(float x, float y) {
+    return ScreenPoint{x, y, ceil_to_int32(double(y))};
+}
 
 int32_t setup_edge(const ClipVertex& upper, const ClipVertex& lower, EdgeStep& out) {
     const float first = static_cast<float>(std::ceil(double(upper.y)));
@@ -150,13 +186,53 @@ int32_t setup_polygon_edges(const ClipPolygon& polygon, EdgeTables& tables) {
     return 1;
 }
 
-int32_t fill_polygon(const ClipPolygon& polygon, const Frame& frame, uint32_t colour) {
-    EdgeTables tables;
-    if (!setup_polygon_edges(polygon, tables)) return 0;
+int32_t setup_triangle_edges(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c,
+                             EdgeTables& tables) {
+    if (!row_based_setup_is_exact(a) || !row_based_setup_is_exact(b) ||
+        !row_based_setup_is_exact(c))
+        return setup_polygon_edges(triangle_polygon(a, b, c), tables);
 
-    // An undrawable frame still steps the polygon (the result says whether it covered a row),
-    // it just has no rows to write.
+    // The extremes as find_extremes picks them: ties go to the lowest index.
+    const ScreenPoint* v[3] = {&a, &b, &c};
+    int32_t top = 0, bottom = 0;
+    for (int32_t i = 1; i < 3; ++i) {
+        if (v[i]->y < v[top]->y) top = i;
+        if (v[i]->y > v[bottom]->y) bottom = i;
+    }
+    tables.left_edge_count = 0;
+    tables.right_edge_count = 0;
+    if (v[top]->row >= v[bottom]->row) return 0;
+
+    // The rows differ, so top and bottom are two different vertices and the third lies on the
+    // chain that follows increasing index from top (left) or from bottom (right). Each chain is
+    // collected in the order setup_polygon_edges walks it.
+    const int32_t middle = 3 - top - bottom;
+    const ScreenPoint& t = *v[top];
+    const ScreenPoint& m = *v[middle];
+    const ScreenPoint& btm = *v[bottom];
+    if (middle == (top == 2 ? 0 : top + 1)) {
+        tables.left_edge_count += setup_edge_rows(t, m, tables.left_edges[0]);
+        tables.left_edge_count +=
+            setup_edge_rows(m, btm, tables.left_edges[size_t(tables.left_edge_count)]);
+        tables.right_edge_count = setup_edge_rows(t, btm, tables.right_edges[0]);
+    } else {
+        tables.left_edge_count = setup_edge_rows(t, btm, tables.left_edges[0]);
+        tables.right_edge_count += setup_edge_rows(m, btm, tables.right_edges[0]);
+        tables.right_edge_count +=
+            setup_edge_rows(t, m, tables.right_edges[size_t(tables.right_edge_count)]);
+    }
+    if (tables.left_edge_count == 0 || tables.right_edge_count == 0) return 0;
+    tables.left_cursor = 0;
+    tables.right_cursor = tables.right_edge_count - 1;
+    return 1;
+}
+
+void fill_edge_rows(EdgeTables& tables, const Frame& frame, uint32_t colour, int32_t row_begin,
+                    int32_t row_end) {
+    // An undrawable frame has no rows to write.
     const int32_t rows = frame_is_drawable(frame) ? frame.height : 0;
+    const int64_t first = std::max(row_begin, 0);
+    const int64_t end = std::min(row_end, rows);
 
     Chain left{tables.left_edges, tables.left_edge_count, tables.left_cursor, +1, 0};
     Chain right{tables.right_edges, tables.right_edge_count, tables.right_cursor, -1, 0};
@@ -164,16 +240,23 @@ int32_t fill_polygon(const ClipPolygon& polygon, const Frame& frame, uint32_t co
     right.x = right.current().x;
 
     int64_t row = tables.left_edges[0].y;
-    if (row < 0) {
-        // Rows above the buffer draw nothing; step past them without a loop per row.
-        if (!right.skip(-row) || !left.skip(-row)) return 1;
-        row = 0;
+    if (row >= end) return;
+    if (row < first) {
+        // Rows before the first wanted one draw nothing; step past them without a loop per row.
+        if (!right.skip(first - row) || !left.skip(first - row)) return;
+        row = first;
     }
     // The right chain ends the polygon; the left one only ends early on non-convex input.
-    for (; row < rows; ++row) {
+    for (; row < end; ++row) {
         fill_span(frame.pixels + size_t(row) * size_t(frame.stride), frame.width, left.x, right.x,
                   colour);
-        if (!right.step() || !left.step()) return 1;
+        if (!right.step() || !left.step()) return;
     }
+}
+
+int32_t fill_polygon(const ClipPolygon& polygon, const Frame& frame, uint32_t colour) {
+    EdgeTables tables;
+    if (!setup_polygon_edges(polygon, tables)) return 0;
+    fill_edge_rows(tables, frame, colour, 0, INT32_MAX);
     return 1;
 }

@@ -22,24 +22,36 @@
 #include <array>
 #include <cstdint>
 
-// One polygon edge prepared for stepping down the screen.
+// One polygon edge prepared for stepping down the screen. Plain and left uninitialised by
+// default: the set-up fills every entry the fill reads, and zeroing the tables of every face
+// cost more than setting up a small triangle's edges.
 struct EdgeStep {
-    int32_t x = 0;     // 16.16 x at the current row (at the first row when built)
-    int32_t y = 0;     // first row of the edge
-    int32_t lines = 0; // rows still to step (rows covered when built)
-    int32_t dx = 0;    // 16.16 change of x per row
+    int32_t x;     // 16.16 x at the current row (at the first row when built)
+    int32_t y;     // first row of the edge
+    int32_t lines; // rows still to step (rows covered when built)
+    int32_t dx;    // 16.16 change of x per row
 };
 
 // The two chains of one polygon. The left chain is stored from the top edge down, the right
-// chain from the bottom edge up; the cursors are indices into them.
+// chain from the bottom edge up; the cursors are indices into them. Only the entries below the
+// counts are meaningful.
 struct EdgeTables {
-    std::array<EdgeStep, kMaxClipVertices> left_edges{};
+    std::array<EdgeStep, kMaxClipVertices> left_edges;
     int32_t left_edge_count = 0;
-    std::array<EdgeStep, kMaxClipVertices> right_edges{};
+    std::array<EdgeStep, kMaxClipVertices> right_edges;
     int32_t right_edge_count = 0;
     int32_t left_cursor = 0;
     int32_t right_cursor = 0;
 };
+
+// A projected vertex together with the first row at or below it. The renderer makes one per mesh
+// vertex, so the faces that share a vertex do not take its ceiling again.
+struct ScreenPoint {
+    float x = 0, y = 0; // screen pixels
+    int32_t row = 0;    // ceil(y), saturated to int32
+};
+
+ScreenPoint screen_point(float x, float y);
 
 // Prepares the edge from upper to lower. Returns 1 and fills out when the edge covers at least
 // one row, 0 (out untouched) otherwise.
@@ -50,6 +62,17 @@ bool polygon_covers_scanline(const ClipPolygon& polygon);
 
 // Builds both chains and cursors. Returns 1 when there is at least one row to step, else 0.
 int32_t setup_polygon_edges(const ClipPolygon& polygon, EdgeTables& tables);
+
+// The same tables and result as setup_polygon_edges for the polygon a, b, c, with the rows taken
+// from the points instead of recomputed per edge.
+int32_t setup_triangle_edges(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c,
+                             EdgeTables& tables);
+
+// Steps a polygon set up by setup_polygon_edges or setup_triangle_edges down the screen and fills
+// the rows from row_begin up to, not including, row_end (both clamped to the frame). Filling a
+// polygon in bands of rows this way gives the pixels of one whole fill. The tables are consumed.
+void fill_edge_rows(EdgeTables& tables, const Frame& frame, uint32_t colour, int32_t row_begin,
+                    int32_t row_end);
 
 // Fills polygon with colour. Returns 1 when the polygon was stepped, 0 when it covers no row.
 // A frame that is not drawable is left alone.

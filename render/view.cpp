@@ -48,11 +48,6 @@ const ViewSetup& view_setup() {
     return g_view;
 }
 
-double plane_distance(const Plane& plane, const ClipVertex& vertex) {
-    return double(plane.a) * double(vertex.x) + double(plane.b) * double(vertex.y) +
-           double(plane.c) * double(vertex.z) + double(plane.d);
-}
-
 int32_t setup_view(int32_t Width, int32_t Height) {
     const double quarter_pi = 0.785398163397448279;
     return setup_view_with_focal(

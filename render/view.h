@@ -75,5 +75,9 @@ ClipPolygon clip_to_plane(const ClipPolygon& polygon, const Plane& plane);
 // zero). Equal distances or a non-finite distance give a copy of a.
 ClipVertex intersect_edge(const ClipVertex& a, const ClipVertex& b, const Plane& plane);
 
-// Signed distance of the vertex's position from plane, in double precision.
-double plane_distance(const Plane& plane, const ClipVertex& vertex);
+// Signed distance of the vertex's position from plane, in double precision. Inline: the renderer
+// classifies every vertex of every mesh against four planes each frame.
+inline double plane_distance(const Plane& plane, const ClipVertex& vertex) {
+    return double(plane.a) * double(vertex.x) + double(plane.b) * double(vertex.y) +
+           double(plane.c) * double(vertex.z) + double(plane.d);
+}
