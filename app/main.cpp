@@ -112,7 +112,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show_command) {
 
     std::string error;
     g_scene = load_scene(kSceneFile, error);
-    if (!g_scene) return start_up_failure(std::string("cannot load ") + kSceneFile + ": " + error);
+    if (!g_scene)
+        return start_up_failure(std::string("cannot load \"") + kSceneFile + "\": " + error);
 
     const DemoStartFailure failure = demo_prepare_scene(g_demo, *g_scene);
     if (failure != DemoStartFailure::none)

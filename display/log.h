@@ -8,8 +8,9 @@
 // and every line ends with CR LF on every platform, so a log written on Linux is byte for byte
 // the log written on Windows.
 //
-// Failure: nothing is reported. A log that cannot be opened or written is skipped silently,
-// because the display set-up must go on whatever happens to its log.
+// Failure: nothing is reported. A log that cannot be opened or written, or that is not a regular
+// file (a named pipe, a device), is skipped silently, because the display set-up must go on
+// whatever happens to its log, and must never wait for it.
 // dd_error_text never fails: it returns a static text (never null, never to be freed), the
 // default text for 0 and for every code it does not know.
 #pragma once

@@ -1,5 +1,7 @@
 #include "loader/byte_reader.h"
 
+#include "loader/quoted.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -20,26 +22,66 @@ ByteSource memory_source(std::span<const uint8_t> bytes) {
     return source;
 }
 
-bool open_file_source(ByteSource& source, const std::string& path, std::string& error) {
+namespace {
+
+const char* file_kind(std::filesystem::file_type type) {
+    switch (type) {
+    case std::filesystem::file_type::directory:
+        return "a directory";
+    case std::filesystem::file_type::character:
+        return "a character device";
+    case std::filesystem::file_type::block:
+        return "a block device";
+    case std::filesystem::file_type::fifo:
+        return "a named pipe";
+    case std::filesystem::file_type::socket:
+        return "a socket";
+    default:
+        return "a special file";
+    }
+}
+
+// Only a regular file has a size to bound the walk and can be read twice. The type is checked
+// before the file is opened: opening a named pipe blocks until a writer comes, and a device such
+// as /dev/zero never ends.
+bool check_regular_file(const std::string& path, const std::string& label, std::string& error) {
     std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        error = "cannot read " + path + ": it is a directory";
+    const std::filesystem::file_status status = std::filesystem::status(path, ec);
+    if (ec) {
+        error = "cannot open " + label + ": " + ec.message();
         return false;
     }
+    if (std::filesystem::is_regular_file(status)) return true;
+    error = "cannot read " + label + ": it is " + file_kind(status.type()) + ", not a regular file";
+    return false;
+}
+
+} // namespace
+
+bool open_file_source(ByteSource& source, const std::string& path, std::string& error) {
+    const std::string label = quoted_text(path);
+    if (!check_regular_file(path, label, error)) return false;
     source = ByteSource{};
     source.file.reset(std::fopen(path.c_str(), "rb"));
     if (!source.file) {
-        error = "cannot open " + path + ": " + std::strerror(errno);
+        error = "cannot open " + label + ": " + std::strerror(errno);
         return false;
     }
     std::FILE* file = source.file.get();
     long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
     if (size < 0) {
-        error = "cannot measure " + path + ": " + std::strerror(errno);
+        error = "cannot measure " + label + ": " + std::strerror(errno);
         return false;
     }
     if (static_cast<unsigned long>(size) > kMaxInputSize) {
-        error = path + " is 2 GiB or larger, beyond what the 3DS format can address";
+        error = label + " is 2 GiB or larger, beyond what the 3DS format can address";
+        return false;
+    }
+    // Files under /proc and /sys are regular files that report a size of 0 and still hold text;
+    // taking the size at its word would load them as an empty scene.
+    if (size == 0 && std::fseek(file, 0, SEEK_SET) == 0 && std::fgetc(file) != EOF) {
+        error = "cannot read " + label +
+                ": its size reads as 0 but it holds data (a kernel file such as those in /proc?)";
         return false;
     }
     source.size = static_cast<size_t>(size);

@@ -4,6 +4,7 @@
 #include "loader/byte_reader.h"
 #include "loader/geometry.h"
 #include "loader/loader_internal.h"
+#include "loader/quoted.h"
 
 #include <new>
 #include <vector>
@@ -16,6 +17,7 @@ template <typename Record> void allocate_records(std::vector<Record>& records, i
 
 int run_pass(LoaderState& state, ByteSource& source, LoadPass pass) {
     state.pass = pass;
+    state.unrecorded_node_start = state.unrecorded_node_end = 0;
     ByteReader file = make_reader(source, 0, source.size);
     return read_chunks(state, file, source.size, 0);
 }
@@ -100,10 +102,17 @@ std::unique_ptr<Scene> guarded(const std::string& label, std::string& error, Loa
 } // namespace
 
 std::unique_ptr<Scene> load_scene(const std::string& path, std::string& error) {
-    return guarded(path, error, [&](LoaderState& state) -> std::unique_ptr<Scene> {
+    std::string label;
+    try {
+        label = quoted_text(path);
+    } catch (const std::bad_alloc&) {
+        error = "out of memory";
+        return nullptr;
+    }
+    return guarded(label, error, [&](LoaderState& state) -> std::unique_ptr<Scene> {
         ByteSource source;
         if (!open_file_source(source, path, error)) return nullptr;
-        return load_from_source(state, source, path, error);
+        return load_from_source(state, source, label, error);
     });
 }
 

@@ -41,8 +41,13 @@ bool node_index_fits(const LoaderState& state, size_t array_size) {
     return state.node_index >= 0 && static_cast<size_t>(state.node_index) < array_size;
 }
 
-PositionDestination position_destination(LoaderState& state) {
-    if (state.pass != LoadPass::filling) return {};
+// True for a chunk whose payload starts at pos inside the last node that has no record.
+bool inside_unrecorded_node(const LoaderState& state, size_t pos) {
+    return pos >= state.unrecorded_node_start && pos < state.unrecorded_node_end;
+}
+
+PositionDestination position_destination(LoaderState& state, size_t pos) {
+    if (state.pass != LoadPass::filling || inside_unrecorded_node(state, pos)) return {};
     Scene& scene = *state.scene;
     size_t index = static_cast<size_t>(state.node_index);
     switch (state.node_kind) {
@@ -61,8 +66,9 @@ PositionDestination position_destination(LoaderState& state) {
     return {};
 }
 
-MeshObject* rotation_destination(LoaderState& state) {
+MeshObject* rotation_destination(LoaderState& state, size_t pos) {
     if (state.pass != LoadPass::filling || state.node_kind != NodeKind::object) return nullptr;
+    if (inside_unrecorded_node(state, pos)) return nullptr;
     if (!node_index_fits(state, state.scene->meshes.size())) return nullptr;
     return &state.scene->meshes[static_cast<size_t>(state.node_index)];
 }
@@ -106,7 +112,17 @@ int handle_target_node(LoaderState& state, ByteReader&) {
     return 0;
 }
 
+// Ambient, light, light target and spotlight nodes leave NodeKind as it was; without this their
+// headers would look their names up among the cameras (or the meshes) and write their tracks
+// over those records' own.
+int handle_unrecorded_node(LoaderState& state, ByteReader& r) {
+    state.unrecorded_node_start = r.pos;
+    state.unrecorded_node_end = r.end;
+    return 0;
+}
+
 int handle_node_header(LoaderState& state, ByteReader& r) {
+    const size_t pos = r.pos;
     if (read_name(r, state.node_name) == NameRead::ran_into_end)
         return loader_fail(state, "node name has no end before the end of the chunk");
     uint16_t unused1 = 0, unused2 = 0, parent = 0;
@@ -114,7 +130,7 @@ int handle_node_header(LoaderState& state, ByteReader& r) {
     read_u16(r, unused1);
     read_u16(r, unused2);
     read_u16(r, parent);
-    if (state.pass != LoadPass::filling) return 0;
+    if (state.pass != LoadPass::filling || inside_unrecorded_node(state, pos)) return 0;
     if (state.node_kind == NodeKind::object_header_pending) {
         state.node_index = find_mesh(state, state.node_name);
         if (state.node_index >= 0) {
@@ -131,6 +147,7 @@ int handle_node_header(LoaderState& state, ByteReader& r) {
 }
 
 int handle_position_track(LoaderState& state, ByteReader& r) {
+    const size_t pos = r.pos;
     uint16_t n = 0;
     if (!read_track_header(r, n))
         return fail_short(state, "position track header", kTrackHeaderSize, r);
@@ -138,7 +155,7 @@ int handle_position_track(LoaderState& state, ByteReader& r) {
     if (minimum > remaining(r))
         return fail_short(state, ("position track of " + std::to_string(n) + " keys").c_str(),
                           minimum, r);
-    PositionDestination dest = position_destination(state);
+    PositionDestination dest = position_destination(state, pos);
     if (dest.track) {
         dest.track->frame.assign(n, 0.0f);
         dest.track->x.assign(n, 0.0f);
@@ -160,6 +177,7 @@ int handle_position_track(LoaderState& state, ByteReader& r) {
 }
 
 int handle_rotation_track(LoaderState& state, ByteReader& r) {
+    const size_t pos = r.pos;
     uint16_t n = 0;
     if (!read_track_header(r, n))
         return fail_short(state, "rotation track header", kTrackHeaderSize, r);
@@ -167,7 +185,7 @@ int handle_rotation_track(LoaderState& state, ByteReader& r) {
     if (minimum > remaining(r))
         return fail_short(state, ("rotation track of " + std::to_string(n) + " keys").c_str(),
                           minimum, r);
-    MeshObject* mesh = rotation_destination(state);
+    MeshObject* mesh = rotation_destination(state, pos);
     RotationTrack* track = mesh ? &mesh->rotation_track : nullptr;
     if (track) {
         track->frame.assign(n, 0.0f);

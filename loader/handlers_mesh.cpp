@@ -1,6 +1,7 @@
 // Chunk handlers for meshes: the object name, the mesh record, its vertices, faces, face
 // materials, mapping coordinates and local axes.
 #include "loader/loader_internal.h"
+#include "loader/quoted.h"
 
 #include <vector>
 
@@ -38,7 +39,7 @@ int handle_vertex_list(LoaderState& state, ByteReader& r) {
     MeshObject* mesh = current_mesh(state);
     if (!mesh) return skip_bytes(r, static_cast<size_t>(n) * 12), 0;
     if (mesh->face_count > 0)
-        return loader_fail(state, "a second vertex list for mesh " + quoted(mesh->name) +
+        return loader_fail(state, "a second vertex list for mesh " + quoted_text(mesh->name) +
                                       ", which already has faces");
     // Built in one pass over fresh memory: the largest meshes are dominated by first touches.
     std::vector<Vertex> vertices;
@@ -64,7 +65,7 @@ int handle_face_list(LoaderState& state, ByteReader& r) {
     MeshObject* mesh = current_mesh(state);
     if (!mesh) return skip_bytes(r, static_cast<size_t>(n) * 8), 0;
     if (n > 0 && !state.current_mesh_has_vertex_list)
-        return loader_fail(state, "face list of mesh " + quoted(mesh->name) +
+        return loader_fail(state, "face list of mesh " + quoted_text(mesh->name) +
                                       " comes before its vertex list");
     std::vector<Face> faces;
     faces.reserve(n);
@@ -76,7 +77,7 @@ int handle_face_list(LoaderState& state, ByteReader& r) {
             if (corner[k] >= mesh->vertex_count)
                 return loader_fail(state, "face " + std::to_string(i) + " names vertex " +
                                               std::to_string(corner[k]) + " but mesh " +
-                                              quoted(mesh->name) + " has " +
+                                              quoted_text(mesh->name) + " has " +
                                               std::to_string(mesh->vertex_count));
         // File corners a, b, c become a, c, b: the axis exchange mirrors, this restores winding.
         faces.emplace_back().v = {corner[0], corner[2], corner[1]};

@@ -64,6 +64,10 @@ struct LoaderState {
     NodeKind node_kind = NodeKind::object_header_pending;
     int32_t node_index = -1; // record named by the last node header, or -1
     int32_t key_index = 0;
+    // File offsets [start, end) of the payload of the last ambient, light, light target or
+    // spotlight node: those nodes have no record in the scene, so a header inside one looks
+    // nothing up and a track inside one stores nothing. Empty at the start of each pass.
+    size_t unrecorded_node_start = 0, unrecorded_node_end = 0;
 
     ChunkPlace chunk; // set by the walker before each handler
     std::string error;
@@ -102,10 +106,6 @@ int fail_short(LoaderState& state, const char* what, size_t needed, const ByteRe
 
 // Sets state.error for a file that ends inside a chunk header at offset, with left bytes; -1.
 int fail_in_header(LoaderState& state, size_t offset, size_t left);
-
-// A name from the file in double quotes, fit for a one-line message: control bytes, quotes and
-// backslashes become \xNN, since a name is any bytes up to its NUL, line ends included.
-std::string quoted(const std::string& name);
 
 // --- names and records --------------------------------------------------------------------------
 
@@ -214,6 +214,7 @@ int handle_node_id(LoaderState& state, ByteReader& r);          // 0xB030
 int handle_object_node(LoaderState& state, ByteReader& r);      // 0xB002
 int handle_camera_node(LoaderState& state, ByteReader& r);      // 0xB003
 int handle_target_node(LoaderState& state, ByteReader& r);      // 0xB004
+int handle_unrecorded_node(LoaderState& state, ByteReader& r);  // 0xB001, 0xB005 to 0xB007
 int handle_node_header(LoaderState& state, ByteReader& r);      // 0xB010
 int handle_position_track(LoaderState& state, ByteReader& r);   // 0xB020
 int handle_rotation_track(LoaderState& state, ByteReader& r);   // 0xB021

@@ -41,21 +41,6 @@ int fail_in_header(LoaderState& state, size_t offset, size_t left) {
     return -1;
 }
 
-std::string quoted(const std::string& name) {
-    std::string out = "\"";
-    for (char ch : name) {
-        auto byte = static_cast<unsigned char>(ch);
-        if (byte < 0x20 || byte == 0x7F || ch == '"' || ch == '\\') {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", static_cast<unsigned>(byte));
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
-
 NameRead read_name(ByteReader& r, std::string& out) {
     out.clear();
     uint8_t byte = 0;

@@ -2,14 +2,16 @@
 # The whole test suite: installs what is missing, then builds and tests every configuration.
 #   1. default preset (optimised): unit tests, end-to-end tests, tool tests
 #   1b. the core built at Release (-O3): its frames against the committed frame hashes
-#   2. fuzzing the scene loader for a bounded time (clang, libFuzzer)
+#   2. fuzzing the scene loader, then the loader with the renderer, for a bounded time (clang,
+#      libFuzzer)
 #   3. the Windows program: both cross builds, and the 64-bit one run under Wine
 #   4. packages: the .deb and both Windows zips made by scripts/package.sh, then checked: lintian,
 #      dpkg install into a private root, the installed programs, purge; each zip's contents and
 #      the 64-bit exe from the unpacked zip under Wine
 #   5. asan preset: the whole suite again under AddressSanitizer + UndefinedBehaviorSanitizer
 #   6. the web page: WebAssembly build, Node and headless Chromium tests (scripts/web-test.sh)
-# Exits non-zero when any stage fails. KALV_FUZZ_SECONDS sets the fuzzing time (default 60).
+# Exits non-zero when any stage fails. KALV_FUZZ_SECONDS sets the loader's fuzzing time (default
+# 60), KALV_RENDER_FUZZ_SECONDS the renderer's (default 30).
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -63,7 +65,8 @@ packages() {
 
 stage "default build and tests" build_and_test default
 stage "Release (-O3) frames" release_frames
-stage "loader fuzzing" bash fuzz/run-fuzz.sh "${KALV_FUZZ_SECONDS:-60}"
+stage "loader and renderer fuzzing" bash fuzz/run-fuzz.sh "${KALV_FUZZ_SECONDS:-60}" \
+  "${KALV_RENDER_FUZZ_SECONDS:-30}"
 stage "Windows builds and Wine run" bash scripts/windows.sh
 stage "packages" packages
 stage "sanitizer build and tests" build_and_test asan

@@ -317,6 +317,57 @@ TEST(LoaderKeyframes, ObjectNodeNamingNoMeshStoresNothingButStillEndsThePendingH
     EXPECT_EQ(scene->meshes[0].position_track.x[0], 2.0f);
 }
 
+// Ambient, light, light target and spotlight nodes have no record in the scene: their headers
+// look nothing up and their tracks store nothing, wherever they stand.
+TEST(LoaderKeyframes, LightNodesTakeNoMeshOrCameraTrack) {
+    ChunkWriter w;
+    begin_chunk(w, 0x4D4D);
+    begin_chunk(w, 0x3D3D);
+    mesh_object(w, "m", {{0, 0, 0}}, {});
+    mesh_object(w, "n", {{0, 0, 0}}, {});
+    named_object(w, "cam");
+    begin_chunk(w, 0x4700);
+    for (int i = 0; i < 8; ++i)
+        write_float(w, 0.0f);
+    end_chunk(w);
+    end_chunk(w);
+    end_chunk(w);
+    begin_chunk(w, 0xB000);
+    const auto node = [&](uint16_t kind, uint16_t id, const std::string& name, float value,
+                          size_t keys) {
+        begin_chunk(w, kind);
+        node_id(w, id);
+        node_header(w, name, 7);
+        position_track(w, std::vector<std::pair<uint32_t, Point>>(keys, {0, {value, 0, 0}}));
+        end_chunk(w);
+    };
+    node(0xB005, 9, "m", 5, 2); // named like a mesh, before any object node
+    node(0xB002, 4, "n", 1, 1);
+    node(0xB007, 8, "cam", 6, 3); // named like camera 0, after an object node
+    node(0xB003, 5, "cam", 3, 1);
+    node(0xB006, 6, "cam", 2, 4);
+    node(0xB001, 3, "n", 4, 5);
+    // Ending on an object node leaves the header pending for the start of the filling pass.
+    begin_chunk(w, 0xB002);
+    end_chunk(w);
+    end_all_chunks(w);
+    std::string error;
+    auto scene = load_writer(w, error);
+    ASSERT_TRUE(scene) << error;
+    const MeshObject& m = scene->meshes[0];
+    EXPECT_EQ(m.node_id, 0);
+    EXPECT_EQ(m.parent, 0);
+    EXPECT_EQ(m.position_key_count, 0);
+    const MeshObject& n = scene->meshes[1];
+    EXPECT_EQ(n.node_id, 4);
+    ASSERT_EQ(n.position_key_count, 1);
+    EXPECT_EQ(n.position_track.x, std::vector<float>{1});
+    const Camera& cam = scene->cameras[0];
+    ASSERT_EQ(cam.position_key_count, 1);
+    EXPECT_EQ(cam.position_track.x, std::vector<float>{3});
+    EXPECT_EQ(cam.target_key_count, 0);
+}
+
 TEST(LoaderNames, LongNamesKeep63BytesAndTheDataAfterThemStaysAligned) {
     const std::string exact(63, 'e');
     const std::string long_name(70, 'L');
@@ -397,12 +448,10 @@ TEST(LoaderState, TheFillingPassStartsWithTheNamesAndNodeKindTheCountingPassLeft
     end_chunk(w);
     end_chunk(w);
     begin_chunk(w, 0xB000);
-    // An ambient node leaves the node kind alone: in the filling pass it still holds "camera"
-    // from the counting pass's last node, so this header is looked up among the cameras.
-    begin_chunk(w, 0xB001);
+    // A header outside any node: in the filling pass the node kind still holds "camera" from the
+    // counting pass's last node, so it is looked up among the cameras.
     node_header(w, "cam", 0);
     position_track(w, {{4, {1, 2, 3}}});
-    end_chunk(w);
     begin_chunk(w, 0xB003);
     node_header(w, "cam", 0);
     end_all_chunks(w);

@@ -6,7 +6,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <future>
+
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace loader_test;
 
@@ -283,10 +292,53 @@ TEST(LoaderBadStructure, DeepNestingMissingFilesAndDirectoriesFailCleanly) {
 
     std::string error;
     EXPECT_EQ(load_scene("/nonexistent/object.3ds", error), nullptr);
-    EXPECT_EQ(error, "cannot open /nonexistent/object.3ds: No such file or directory");
-    std::string dir = std::filesystem::temp_directory_path().string();
-    EXPECT_EQ(load_scene(dir, error), nullptr);
-    EXPECT_NE(error.find("cannot"), std::string::npos);
+    EXPECT_EQ(error, "cannot open \"/nonexistent/object.3ds\": No such file or directory");
+    // A path is any bytes; in a message it stays on one line.
+    EXPECT_EQ(load_scene("/nonexistent/two\nlines.3ds", error), nullptr);
+    EXPECT_EQ(error, "cannot open \"/nonexistent/two\\x0Alines.3ds\": No such file or directory");
+}
+
+// Loads path on another thread; a load that blocks is released after a few seconds by opening
+// the named pipe's other end, and reported as blocked.
+std::string load_without_blocking(const std::string& path, bool& blocked) {
+    auto result = std::async(std::launch::async, [path] {
+        std::string error;
+        auto scene = load_scene(path, error);
+        return scene ? std::string("loaded") : error;
+    });
+    blocked = result.wait_for(std::chrono::seconds(5)) != std::future_status::ready;
+    if (blocked) close(open(path.c_str(), O_WRONLY | O_NONBLOCK));
+    return result.get();
+}
+
+TEST(LoaderInputFiles, AnythingButARegularFileIsRefusedWithoutBlocking) {
+    const auto dir =
+        std::filesystem::temp_directory_path() / ("kalv_special_" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    const std::string fifo = (dir / "pipe.3ds").string();
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string socket_path = (dir / "sock.3ds").string();
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket_path.c_str());
+    ASSERT_EQ(bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+
+    const std::pair<std::string, std::string> cases[] = {
+        {dir.string(), "it is a directory, not a regular file"},
+        {"/dev/zero", "it is a character device, not a regular file"},
+        {fifo, "it is a named pipe, not a regular file"},
+        {socket_path, "it is a socket, not a regular file"},
+        {"/proc/self/status", "its size reads as 0 but it holds data"},
+    };
+    for (const auto& [path, reason] : cases) {
+        bool blocked = false;
+        const std::string error = load_without_blocking(path, blocked);
+        EXPECT_FALSE(blocked) << path;
+        EXPECT_EQ(error.rfind("cannot read \"" + path + "\": " + reason, 0), 0u) << error;
+    }
+    close(sock);
+    std::filesystem::remove_all(dir);
 }
 
 TEST(LoaderBadStructure, FillingPassRefusesMoreRecordsThanCounted) {

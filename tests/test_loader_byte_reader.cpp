@@ -75,5 +75,5 @@ TEST(ByteReader, FileWindowFollowsJumpsAndNoticesAShrunkenFile) {
     std::filesystem::remove(path);
 
     EXPECT_FALSE(open_file_source(source, "/nonexistent/file.3ds", error));
-    EXPECT_NE(error.find("cannot open /nonexistent/file.3ds"), std::string::npos);
+    EXPECT_NE(error.find("cannot open \"/nonexistent/file.3ds\""), std::string::npos);
 }

@@ -2,6 +2,7 @@
 // errors, and their files, which must hold exactly the frames the demo computes in-process.
 #include "app/demo.h"
 #include "loader/chunk_reader.h"
+#include "loader/quoted.h"
 #include "tools_test_support.h"
 
 #include <gtest/gtest.h>
@@ -79,15 +80,18 @@ TEST(ToolsBadInput, MissingAndCorruptScenesFailWithOneLineNamingTheFile) {
     const std::string missing = dir + "/nothing-here.3ds";
     const std::string cut = truncated_asset(dir, 1000);
     const std::string zero = zero_length_chunk(dir);
-    for (const std::string& scene : {missing, cut, zero}) {
+    // A device that never ends and a path with a line end, shown escaped on the one line.
+    for (const std::string& scene :
+         {missing, cut, zero, std::string("/dev/zero"), dir + "/two\nlines.3ds"}) {
         SCOPED_TRACE(scene);
         auto r = run_program({kInfo, scene});
-        expect_one_line_failure(r, "kalvorant-info: " + scene + ": ");
-        EXPECT_GT(r.err.size(), ("kalvorant-info: " + scene + ": x\n").size()) << "no reason";
+        const std::string shown = quoted_text(scene);
+        expect_one_line_failure(r, "kalvorant-info: " + shown + ": ");
+        EXPECT_GT(r.err.size(), ("kalvorant-info: " + shown + ": x\n").size()) << "no reason";
         r = run_program({kInfo, scene, "--json"});
-        expect_one_line_failure(r, "kalvorant-info: " + scene + ": ");
+        expect_one_line_failure(r, "kalvorant-info: " + shown + ": ");
         r = run_program({kRender, scene, "--out", dir + "/frames"});
-        expect_one_line_failure(r, "kalvorant-render: " + scene + ": ");
+        expect_one_line_failure(r, "kalvorant-render: " + shown + ": ");
     }
     EXPECT_FALSE(std::filesystem::exists(dir + "/frames")) << "output made for a failed load";
     std::filesystem::remove_all(dir);
@@ -101,10 +105,10 @@ TEST(ToolsBadInput, FilesThatAreNo3dsSceneAreNamedAsSuch) {
     const std::string dir = tools_test::scratch_dir("cli_not3ds");
     const std::string obj = write_bytes(dir + "/cube.obj", "# Blender v2.8 OBJ File\nv 1 1 1\n");
     auto r = run_program({kInfo, obj});
-    expect_one_line_failure(r, "kalvorant-info: " + obj + ": ");
+    expect_one_line_failure(r, "kalvorant-info: \"" + obj + "\": ");
     EXPECT_NE(r.err.find(hint), std::string::npos) << r.err;
     r = run_program({kRender, obj, "--out", dir + "/frames"});
-    expect_one_line_failure(r, "kalvorant-render: " + obj + ": ");
+    expect_one_line_failure(r, "kalvorant-render: \"" + obj + "\": ");
     EXPECT_NE(r.err.find(hint), std::string::npos) << r.err;
 
     // A real 3DS file that fails keeps its reason without the hint.
@@ -122,13 +126,13 @@ TEST(ToolsBadInput, FilesThatAreNo3dsSceneAreNamedAsSuch) {
         r = run_program({kInfo, scene});
         EXPECT_EQ(r.exit_code, 0) << r.err;
         EXPECT_EQ(line_count(r.err), 1u) << r.err;
-        EXPECT_EQ(r.err.rfind("kalvorant-info: warning: " + scene + " holds no faces", 0), 0u)
+        EXPECT_EQ(r.err.rfind("kalvorant-info: warning: \"" + scene + "\" holds no faces", 0), 0u)
             << r.err;
         EXPECT_EQ(r.err.find(hint) != std::string::npos, scene != bare) << r.err;
         EXPECT_NE(r.out.find("meshes: 0"), std::string::npos) << r.out;
         r = run_program({kRender, scene, "--quiet", "--out", dir + "/frames"});
         EXPECT_EQ(r.exit_code, 0) << r.err;
-        EXPECT_EQ(r.err.rfind("kalvorant-render: warning: " + scene + " holds no faces", 0), 0u)
+        EXPECT_EQ(r.err.rfind("kalvorant-render: warning: \"" + scene + "\" holds no faces", 0), 0u)
             << r.err;
         EXPECT_EQ(line_count(r.err), 1u) << r.err;
     }

@@ -69,7 +69,9 @@ TEST(RenderOptions, MisuseIsAUsageErrorNamingTheProblem) {
         {{"s.3ds", "--gif"}, "needs a value"},
         {{"s.3ds", "--frames", "2", "--frames", "3"}, "more than once"},
         {{"s.3ds", "t.3ds"}, "more than one scene"},
-        {{"s.3ds", "--fps", "50"}, "unknown option --fps"},
+        {{"s.3ds", "--fps", "50"}, "unknown option \"--fps\""},
+        {{"s.3ds", "--f\nps"}, "unknown option \"--f\\x0Aps\""},
+        {{"s.3ds", "t\n.3ds"}, "\"t\\x0A.3ds\")"},
     };
     for (const Case& c : cases) {
         RenderOptions o;

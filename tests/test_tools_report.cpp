@@ -307,7 +307,24 @@ TEST(SceneSummary, BoundingBoxSpansAllMeshesAndSkipsNonFiniteVertices) {
     Scene none;
     none.meshes.push_back(MeshObject{});
     EXPECT_TRUE(scene_bounds(none).empty);
-    EXPECT_NE(scene_summary(none).find("bounding box: none"), std::string::npos);
+    EXPECT_NE(scene_summary(none).find("bounding box: none (no vertices)\n"), std::string::npos);
+
+    // Vertices that are there but all NaN are not "no vertices".
+    MeshObject not_finite;
+    not_finite.vertices.assign(3, Vertex{std::nanf(""), std::nanf(""), std::nanf("")});
+    none.meshes = {not_finite};
+    EXPECT_NE(scene_summary(none).find("bounding box: none (no finite vertex)\n"),
+              std::string::npos);
+
+    // Ends near the float limits: the size overflows float and is given exactly in double.
+    const float big = std::numeric_limits<float>::max();
+    MeshObject huge;
+    huge.vertices = {Vertex{-big, -big, 0}, Vertex{big, big, 1}};
+    none.meshes = {huge};
+    const std::string text = scene_summary(none);
+    EXPECT_NE(text.find(", size (6.805646932770577e+38, 6.805646932770577e+38, 1)\n"),
+              std::string::npos)
+        << text;
 }
 
 TEST(SceneSummary, ListsCountsNamesAndKeyFrameRange) {

@@ -2,6 +2,7 @@
 
 #include <gif_lib.h>
 #include <png.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -36,6 +37,12 @@ bool has_loop_forever(const SavedImage& image) {
             return true;
     }
     return false;
+}
+
+void apply_limit(int resource, rlim_t value) {
+    if (value == 0) return;
+    const rlimit limit{value, value};
+    setrlimit(resource, &limit);
 }
 
 } // namespace
@@ -142,14 +149,17 @@ bool decode_gif(const std::string& path, DecodedGif& gif, std::string& error) {
     return ok;
 }
 
-RunResult run_program(const std::vector<std::string>& argv) {
+RunResult run_program(const std::vector<std::string>& argv, const RunLimits& limits) {
     RunResult result;
     const std::string dir = scratch_dir("run");
-    const std::string out_path = dir + "/out", err_path = dir + "/err";
+    const std::string out_path = limits.stdout_path.empty() ? dir + "/out" : limits.stdout_path;
+    const std::string err_path = dir + "/err";
     const pid_t child = fork();
     if (child == 0) {
         std::freopen(out_path.c_str(), "wb", stdout);
         std::freopen(err_path.c_str(), "wb", stderr);
+        apply_limit(RLIMIT_AS, limits.address_space_bytes);
+        apply_limit(RLIMIT_CPU, limits.cpu_seconds);
         std::vector<char*> args;
         for (const std::string& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));
@@ -161,7 +171,7 @@ RunResult run_program(const std::vector<std::string>& argv) {
     if (child > 0 && waitpid(child, &status, 0) == child) {
         result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     }
-    result.out = slurp(out_path);
+    if (limits.stdout_path.empty()) result.out = slurp(out_path);
     result.err = slurp(err_path);
     std::filesystem::remove_all(dir);
     return result;

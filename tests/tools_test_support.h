@@ -33,8 +33,16 @@ struct RunResult {
     std::string out, err;
 };
 
-// Runs argv (argv[0] is the program path) with no shell, capturing both streams.
-RunResult run_program(const std::vector<std::string>& argv);
+// What the child process runs under; zero and empty mean no limit and a captured stream.
+struct RunLimits {
+    uint64_t address_space_bytes = 0; // RLIMIT_AS
+    uint64_t cpu_seconds = 0;         // RLIMIT_CPU: the child dies of SIGXCPU past it
+    std::string stdout_path;          // standard output goes here instead of being captured
+};
+
+// Runs argv (argv[0] is the program path) with no shell, capturing both streams. exit_code is
+// 128 + the signal number when the child was killed.
+RunResult run_program(const std::vector<std::string>& argv, const RunLimits& limits = {});
 
 // A fresh, empty directory under the system's temporary directory.
 std::string scratch_dir(const std::string& label);

@@ -1,5 +1,6 @@
 #include "tools/gif_writer.h"
 
+#include "loader/quoted.h"
 #include "tools/output_file.h"
 
 #include <gif_lib.h>
@@ -99,7 +100,7 @@ bool index_rect(GifWriter& gif, std::span<const uint32_t> pixels, const Rect& r,
                 if (last_index < 0) {
                     char hex[16];
                     std::snprintf(hex, sizeof hex, "0x%06X", static_cast<unsigned>(colour));
-                    error = gif.path + ": colour " + hex +
+                    error = quoted_text(gif.path) + ": colour " + hex +
                             " is not in the animation's palette; a GIF frame would lose it";
                     return false;
                 }
@@ -168,11 +169,11 @@ bool gif_begin(GifWriter& gif, const std::string& path, int32_t width, int32_t h
     gif = GifWriter{};
     gif.path = path;
     if (width <= 0 || height <= 0 || width > 65535 || height > 65535) {
-        error = path + ": a GIF frame must be 1 to 65535 pixels wide and high";
+        error = quoted_text(path) + ": a GIF frame must be 1 to 65535 pixels wide and high";
         return false;
     }
     if (palette.colours.empty() || palette.colours.size() > kMaxColours) {
-        error = path + ": a GIF palette needs 1 to 256 colours";
+        error = quoted_text(path) + ": a GIF palette needs 1 to 256 colours";
         return false;
     }
     gif.width = width;
@@ -181,19 +182,19 @@ bool gif_begin(GifWriter& gif, const std::string& path, int32_t width, int32_t h
 
     gif.file.reset(std::fopen(path.c_str(), "wb"));
     if (!gif.file) {
-        error = path + ": cannot create: " + std::strerror(errno);
+        error = quoted_text(path) + ": cannot create: " + std::strerror(errno);
         return false;
     }
     int code = 0;
     gif.encoder.reset(EGifOpen(gif.file.get(), write_to_file, &code));
     if (!gif.encoder) {
-        error = path + ": cannot start GIF: " + gif_error_text(code);
+        error = quoted_text(path) + ": cannot start GIF: " + gif_error_text(code);
         return false;
     }
     EGifSetGifVersion(gif.encoder.get(), true);
     ColorMapObject* map = make_colour_map(palette);
     if (map == nullptr) {
-        error = path + ": out of memory building the GIF palette";
+        error = quoted_text(path) + ": out of memory building the GIF palette";
         return false;
     }
     const int background = std::max(palette_index(gif.palette, 0), 0);
@@ -202,7 +203,8 @@ bool gif_begin(GifWriter& gif, const std::string& path, int32_t width, int32_t h
                           background, map) == GIF_OK;
     GifFreeMapObject(map);
     if (!screen_ok || !write_loop_forever(gif.encoder.get())) {
-        error = path + ": cannot write GIF header: " + gif_error_text(gif.encoder->Error);
+        error =
+            quoted_text(path) + ": cannot write GIF header: " + gif_error_text(gif.encoder->Error);
         return false;
     }
     return true;
@@ -211,11 +213,11 @@ bool gif_begin(GifWriter& gif, const std::string& path, int32_t width, int32_t h
 bool gif_add_frame(GifWriter& gif, std::span<const uint32_t> pixels, int delay_cs,
                    std::string& error) {
     if (!gif.encoder) {
-        error = gif.path + ": GIF is not open";
+        error = quoted_text(gif.path) + ": GIF is not open";
         return false;
     }
     if (pixels.size() != static_cast<size_t>(gif.width) * static_cast<size_t>(gif.height)) {
-        error = gif.path + ": frame size does not match the animation";
+        error = quoted_text(gif.path) + ": frame size does not match the animation";
         return false;
     }
     const Rect r = gif.previous.empty() ? Rect{0, 0, gif.width, gif.height}
@@ -225,7 +227,8 @@ bool gif_add_frame(GifWriter& gif, std::span<const uint32_t> pixels, int delay_c
     if (!put_frame_control(encoder, delay_cs) ||
         EGifPutImageDesc(encoder, r.left, r.top, r.width, r.height, false, nullptr) != GIF_OK ||
         EGifPutLine(encoder, gif.indices.data(), r.width * r.height) != GIF_OK) {
-        error = gif.path + ": cannot write GIF frame: " + gif_error_text(encoder->Error);
+        error =
+            quoted_text(gif.path) + ": cannot write GIF frame: " + gif_error_text(encoder->Error);
         return false;
     }
     gif.previous.assign(pixels.begin(), pixels.end());
@@ -234,7 +237,7 @@ bool gif_add_frame(GifWriter& gif, std::span<const uint32_t> pixels, int delay_c
 
 bool gif_finish(GifWriter& gif, std::string& error) {
     if (!gif.encoder) {
-        error = gif.path + ": GIF is not open";
+        error = quoted_text(gif.path) + ": GIF is not open";
         return false;
     }
     int code = 0;
@@ -242,7 +245,7 @@ bool gif_finish(GifWriter& gif, std::string& error) {
     const bool flushed = std::fflush(gif.file.get()) == 0 && !std::ferror(gif.file.get());
     const bool closed = std::fclose(gif.file.release()) == 0;
     if (encoded && flushed && closed) return true;
-    error = gif.path + ": cannot finish GIF: " +
+    error = quoted_text(gif.path) + ": cannot finish GIF: " +
             (encoded ? std::string(std::strerror(errno)) : gif_error_text(code));
     remove_partial_file(gif.path);
     return false;

@@ -1,6 +1,7 @@
 // kalvorant-info: what a .3ds file holds, as the loader sees it; readable text or JSON.
 // Exit status 0 done, 1 the scene could not be loaded or the output not written, 2 bad arguments.
 #include "loader/chunk_reader.h"
+#include "loader/quoted.h"
 #include "tools/command_line.h"
 #include "tools/scene_check.h"
 #include "tools/scene_json.h"
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,9 @@ namespace {
 
 constexpr const char* kUsage = "usage: kalvorant-info SCENE [--json]\n";
 
-void print_help() {
+// The help goes to standard output, which may be a full disk or a closed pipe: a help that was
+// not delivered is a failure like any other output.
+bool print_help() {
     std::fputs(kUsage, stdout);
     std::fputs(
         "Loads SCENE (.3ds) like the demo does and describes it.\n"
@@ -28,9 +32,20 @@ void print_help() {
         "             non-finite reals are the strings \"nan\", \"inf\", \"-inf\", names are\n"
         "             the file's bytes read as Latin-1\n"
         "  -h, --help show this help\n"
-        "Exit status: 0 done, 1 the scene could not be loaded (one line on standard\n"
-        "error says why), 2 bad arguments.\n",
+        "Exit status: 0 done, 1 the scene could not be loaded or the output not written (one\n"
+        "line on standard error says why), 2 bad arguments.\n",
         stdout);
+    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
+}
+
+int failure(const std::string& message) {
+    std::fprintf(stderr, "kalvorant-info: %s\n", message.c_str());
+    return 1;
+}
+
+int write_failure(int error_number) {
+    return failure(std::string("cannot write to standard output: ") +
+                   std::strerror(error_number != 0 ? error_number : EIO));
 }
 
 int usage_error(const std::string& message) {
@@ -38,48 +53,52 @@ int usage_error(const std::string& message) {
     return 2;
 }
 
+// Everything after the arguments are read. The report is written as it is made, so its size
+// does not count against memory; anything else that runs out of memory ends here as a failure.
+int describe(const std::string& path, bool json) {
+    std::string error;
+    std::unique_ptr<Scene> scene = load_scene(path, error);
+    if (!scene) return failure(quoted_text(path) + ": " + error + not_3ds_hint(path));
+    if (!scene_has_faces(*scene))
+        std::fprintf(stderr, "kalvorant-info: %s\n", empty_scene_warning(path).c_str());
+    TextSink sink;
+    sink.stream = stdout;
+    if (json) {
+        write_scene_json(sink, *scene);
+    } else {
+        sink.pending = "scene: " + quoted_text(path) + "\n";
+        write_scene_summary(sink, *scene);
+    }
+    return sink.failed ? write_failure(sink.error_number) : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
-    static constexpr std::array<std::string_view, 2> kFlags = {"--help", "--json"};
-    const std::vector<std::string> given(argv + (argc > 0 ? 1 : 0), argv + argc);
-    std::vector<std::string> args;
-    std::string error;
-    if (!split_inline_values(given, kFlags, args, error)) return usage_error(error);
-    std::string path;
-    bool json = false;
-    for (const std::string& arg : args) {
-        if (arg == "-h" || arg == "--help") {
-            print_help();
-            return 0;
+    try {
+        static constexpr std::array<std::string_view, 2> kFlags = {"--help", "--json"};
+        const std::vector<std::string> given(argv + (argc > 0 ? 1 : 0), argv + argc);
+        std::vector<std::string> args;
+        std::string error;
+        if (!split_inline_values(given, kFlags, args, error)) return usage_error(error);
+        std::string path;
+        bool json = false;
+        for (const std::string& arg : args) {
+            if (arg == "-h" || arg == "--help") return print_help() ? 0 : write_failure(errno);
+            if (arg == "--json") {
+                json = true;
+            } else if (arg.size() > 1 && arg[0] == '-') {
+                return usage_error("unknown option " + quoted_text(arg));
+            } else if (!path.empty()) {
+                return usage_error("more than one scene file given");
+            } else {
+                path = arg;
+            }
         }
-        if (arg == "--json") {
-            json = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            return usage_error("unknown option " + arg);
-        } else if (!path.empty()) {
-            return usage_error("more than one scene file given");
-        } else {
-            path = arg;
-        }
-    }
-    if (path.empty()) return usage_error("no scene file given");
-
-    std::unique_ptr<Scene> scene = load_scene(path, error);
-    if (!scene) {
-        std::fprintf(stderr, "kalvorant-info: %s: %s%s\n", path.c_str(), error.c_str(),
-                     not_3ds_hint(path).c_str());
+        if (path.empty()) return usage_error("no scene file given");
+        return describe(path, json);
+    } catch (const std::bad_alloc&) {
+        std::fputs("kalvorant-info: out of memory\n", stderr);
         return 1;
     }
-    if (!scene_has_faces(*scene))
-        std::fprintf(stderr, "kalvorant-info: %s\n", empty_scene_warning(path).c_str());
-    const std::string text =
-        json ? scene_to_json(*scene) : "scene: " + path + "\n" + scene_summary(*scene);
-    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
-        std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "kalvorant-info: cannot write to standard output: %s\n",
-                     std::strerror(errno));
-        return 1;
-    }
-    return 0;
 }

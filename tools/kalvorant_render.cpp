@@ -3,7 +3,9 @@
 // camera the scene does not have.
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
+#include "loader/quoted.h"
 #include "tools/gif_writer.h"
+#include "tools/output_checks.h"
 #include "tools/output_file.h"
 #include "tools/png_writer.h"
 #include "tools/render_options.h"
@@ -11,9 +13,12 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
+#include <new>
 #include <span>
 #include <string>
 #include <vector>
@@ -49,7 +54,8 @@ int32_t png_frame(const RenderOptions& o) {
 // The frames a pass must run: all of them for a frame directory or a GIF, otherwise up to the
 // one frame --png wants.
 int32_t last_frame(const RenderOptions& o) {
-    return !o.out_dir.empty() || !o.gif_path.empty() ? o.frames : png_frame(o);
+    if (o.out_dir.empty() && o.gif_path.empty()) return png_frame(o);
+    return o.only != 0 ? o.only : o.frames; // nothing after --only K is saved
 }
 
 std::string png_path(const std::string& dir, int32_t frame) {
@@ -58,14 +64,17 @@ std::string png_path(const std::string& dir, int32_t frame) {
     return (std::filesystem::path(dir) / name).string();
 }
 
-bool make_out_dir(const std::string& dir, std::string& error) {
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec || !std::filesystem::is_directory(dir, ec)) {
-        error = dir + ": cannot use as output directory" + (ec ? ": " + ec.message() : "");
-        return false;
+// Every output is checked before the first frame is rendered, so that a bad path costs nothing.
+bool check_outputs(const RenderOptions& o, std::string& error) {
+    if (!o.out_dir.empty()) {
+        if (!prepare_output_dir(o.out_dir, error)) return false;
+        for (int32_t frame = 1; frame <= last_frame(o); ++frame)
+            if (wants_frame(o, frame) &&
+                !check_output_file(png_path(o.out_dir, frame), o.scene, error))
+                return false;
     }
-    return true;
+    if (!o.png_path.empty() && !check_output_file(o.png_path, o.scene, error)) return false;
+    return o.gif_path.empty() || check_output_file(o.gif_path, o.scene, error);
 }
 
 std::span<const uint32_t> frame_pixels(const DemoState& demo) {
@@ -108,7 +117,7 @@ bool render_pngs_and_palette(const RenderOptions& o, const Scene& loaded, GifPal
         if (wants_frame(o, frame)) {
             if (pngs && !write_png_file(png_path(o.out_dir, frame), demo, error)) return false;
             if (gif && !collect_colours(palette, frame_pixels(demo), error)) {
-                error = o.gif_path + ": frame " + std::to_string(frame) + ": " + error;
+                error = quoted_text(o.gif_path) + ": frame " + std::to_string(frame) + ": " + error;
                 return false;
             }
         }
@@ -137,7 +146,7 @@ bool render_gif(const RenderOptions& o, const Scene& loaded, const GifPalette& p
     };
     if (!gif_begin(gif, staged.path, demo.width, demo.height, palette, error)) return failed();
     const Progress progress{!o.quiet && isatty(STDERR_FILENO) == 1, "writing GIF,"};
-    for (int32_t frame = 1; frame <= o.frames; ++frame) {
+    for (int32_t frame = 1; frame <= last_frame(o); ++frame) {
         demo_frame(demo);
         if (wants_frame(o, frame) && !gif_add_frame(gif, frame_pixels(demo), kGifDelayCs, error))
             return failed();
@@ -187,16 +196,20 @@ int fail(const std::string& message, int status = 1) {
     return status;
 }
 
-} // namespace
+// The help goes to standard output, which may be a full disk or a closed pipe: a help that was
+// not delivered is a failure like any other output.
+int print_help() {
+    const std::string help = render_help();
+    if (std::fputs(help.c_str(), stdout) >= 0 && std::fflush(stdout) == 0) return 0;
+    return fail(std::string("cannot write to standard output: ") + std::strerror(errno));
+}
 
-int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
+int run(const std::vector<std::string>& args) {
     RenderOptions options;
     std::string error;
     switch (parse_render_options(args, options, error)) {
     case RenderParse::help:
-        std::fputs(render_help().c_str(), stdout);
-        return 0;
+        return print_help();
     case RenderParse::usage_error:
         std::fprintf(stderr, "kalvorant-render: %s\n%s", error.c_str(), render_usage().c_str());
         return 2;
@@ -204,16 +217,30 @@ int main(int argc, char** argv) {
         break;
     }
     std::unique_ptr<Scene> scene = load_scene(options.scene, error);
-    if (!scene) return fail(options.scene + ": " + error + not_3ds_hint(options.scene));
-    if (!check_camera(options, *scene, error)) return fail(options.scene + ": " + error, 2);
+    if (!scene)
+        return fail(quoted_text(options.scene) + ": " + error + not_3ds_hint(options.scene));
+    if (!check_camera(options, *scene, error))
+        return fail(quoted_text(options.scene) + ": " + error, 2);
+    if (!check_outputs(options, error)) return fail(error);
     if (!scene_has_faces(*scene))
         std::fprintf(stderr, "kalvorant-render: %s\n", empty_scene_warning(options.scene).c_str());
-    if (!options.out_dir.empty() && !make_out_dir(options.out_dir, error)) return fail(error);
 
     GifPalette palette;
     if (!render_pngs_and_palette(options, *scene, palette, error)) return fail(error);
     if (!options.gif_path.empty() && !render_gif(options, *scene, palette, error))
         return fail(error);
-    if (!options.quiet) std::printf("%s\n", wrote_line(options).c_str());
+    if (!options.quiet &&
+        (std::printf("%s\n", wrote_line(options).c_str()) < 0 || std::fflush(stdout) != 0))
+        return fail(std::string("cannot write to standard output: ") + std::strerror(errno));
     return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return run(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+    } catch (const std::bad_alloc&) {
+        return fail("out of memory");
+    }
 }

@@ -1,5 +1,6 @@
 #include "tools/png_writer.h"
 
+#include "loader/quoted.h"
 #include "tools/output_file.h"
 
 #include <png.h>
@@ -74,12 +75,12 @@ bool write_png(const std::string& path, std::span<const uint32_t> pixels, int32_
                int32_t height, std::string& error) {
     if (width <= 0 || height <= 0 ||
         pixels.size() != static_cast<size_t>(width) * static_cast<size_t>(height)) {
-        error = path + ": frame size does not match its pixel count";
+        error = quoted_text(path) + ": frame size does not match its pixel count";
         return false;
     }
     FILE* file = std::fopen(path.c_str(), "wb");
     if (file == nullptr) {
-        error = path + ": cannot create: " + std::strerror(errno);
+        error = quoted_text(path) + ": cannot create: " + std::strerror(errno);
         return false;
     }
     std::vector<png_byte> row_bytes(static_cast<size_t>(width) * 3);
@@ -96,7 +97,7 @@ bool write_png(const std::string& path, std::span<const uint32_t> pixels, int32_
     }
     if (!ok) {
         remove_partial_file(path);
-        error = path + ": cannot write PNG: " + sink.message;
+        error = quoted_text(path) + ": cannot write PNG: " + sink.message;
     }
     return ok;
 }

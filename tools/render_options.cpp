@@ -1,5 +1,6 @@
 #include "tools/render_options.h"
 
+#include "loader/quoted.h"
 #include "tools/command_line.h"
 
 #include <array>
@@ -39,7 +40,7 @@ bool take_number(std::span<const std::string> args, size_t& i, int32_t& number,
     if (!take_value(args, i, value, error)) return false;
     if (!parse_frame_number(value, number)) {
         error = option + " wants a whole number from 1 to " + std::to_string(kMaxFrames) +
-                ", not '" + value + "'";
+                ", not " + quoted_text(value);
         return false;
     }
     return true;
@@ -152,10 +153,11 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
         } else if (arg == "--size") {
             ok = mark_once(seen.size, arg, error) && take_size(args, i, options, error);
         } else if (arg.size() > 1 && arg[0] == '-') {
-            error = "unknown option " + arg;
+            error = "unknown option " + quoted_text(arg);
             ok = false;
         } else if (!options.scene.empty()) {
-            error = "more than one scene file given ('" + options.scene + "' and '" + arg + "')";
+            error = "more than one scene file given (" + quoted_text(options.scene) + " and " +
+                    quoted_text(arg) + ")";
             ok = false;
         } else {
             options.scene = arg;

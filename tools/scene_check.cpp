@@ -1,5 +1,7 @@
 #include "tools/scene_check.h"
 
+#include "loader/quoted.h"
+
 #include <filesystem>
 #include <fstream>
 
@@ -24,5 +26,6 @@ bool scene_has_faces(const Scene& scene) {
 }
 
 std::string empty_scene_warning(const std::string& path) {
-    return "warning: " + path + " holds no faces, so there is nothing to draw" + not_3ds_hint(path);
+    return "warning: " + quoted_text(path) + " holds no faces, so there is nothing to draw" +
+           not_3ds_hint(path);
 }

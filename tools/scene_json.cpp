@@ -80,17 +80,20 @@ void append_face(std::string& out, const Face& f) {
 }
 
 // Vertices and faces go one per line so that large meshes stay readable and diffable.
+// The text is handed on after every record, so no more than one record's text waits in memory.
 template <typename T, typename Fn>
-void append_record_lines(std::string& out, const std::vector<T>& records, Fn append_one) {
-    out += '[';
+void append_record_lines(TextSink& sink, const std::vector<T>& records, Fn append_one) {
+    sink.pending += '[';
     for (size_t i = 0; i < records.size(); ++i) {
-        out += i == 0 ? "\n      " : ",\n      ";
-        append_one(out, records[i]);
+        sink.pending += i == 0 ? "\n      " : ",\n      ";
+        append_one(sink.pending, records[i]);
+        text_sink_drain(sink);
     }
-    out += records.empty() ? "]" : "\n    ]";
+    sink.pending += records.empty() ? "]" : "\n    ]";
 }
 
-void append_mesh(std::string& out, const MeshObject& m) {
+void append_mesh(TextSink& sink, const MeshObject& m) {
+    std::string& out = sink.pending;
     out += "{";
     append_key(out, "name");
     append_json_name(out, m.name);
@@ -105,10 +108,10 @@ void append_mesh(std::string& out, const MeshObject& m) {
     append_reals(out, m.matrix.m);
     out += ",\n    ";
     append_key(out, "vertices");
-    append_record_lines(out, m.vertices, append_vertex);
+    append_record_lines(sink, m.vertices, append_vertex);
     out += ",\n    ";
     append_key(out, "faces");
-    append_record_lines(out, m.faces, append_face);
+    append_record_lines(sink, m.faces, append_face);
     out += ",\n    ";
     append_key(out, "position_track");
     append_position_track(out, m.position_track);
@@ -229,17 +232,23 @@ void append_material(std::string& out, const Material& m) {
 }
 
 template <typename T, typename Fn>
-void append_section(std::string& out, std::string_view key, const std::vector<T>& records,
+void append_section(TextSink& sink, std::string_view key, const std::vector<T>& records,
                     Fn append_one, bool last) {
-    out += " ";
-    append_key(out, key);
-    out += '[';
+    sink.pending += " ";
+    append_key(sink.pending, key);
+    sink.pending += '[';
     for (size_t i = 0; i < records.size(); ++i) {
-        out += i == 0 ? "\n   " : ",\n   ";
-        append_one(out, records[i]);
+        sink.pending += i == 0 ? "\n   " : ",\n   ";
+        append_one(sink, records[i]);
+        text_sink_drain(sink);
     }
-    out += records.empty() ? "]" : "\n ]";
-    out += last ? "\n" : ",\n";
+    sink.pending += records.empty() ? "]" : "\n ]";
+    sink.pending += last ? "\n" : ",\n";
+}
+
+// Adapts a writer of one small record to the sink form that append_section calls.
+template <typename T> auto small_record(void (*append_one)(std::string&, const T&)) {
+    return [append_one](TextSink& sink, const T& record) { append_one(sink.pending, record); };
 }
 
 } // namespace
@@ -285,19 +294,26 @@ void append_json_name(std::string& out, std::string_view bytes) {
     out += '"';
 }
 
-std::string scene_to_json(const Scene& scene) {
-    std::string out = "{";
+void write_scene_json(TextSink& sink, const Scene& scene) {
+    std::string& out = sink.pending;
+    out += "{";
     append_key(out, "keyframe_start");
     append_int(out, scene.keyframe_start);
     out += ", ";
     append_key(out, "keyframe_end");
     append_int(out, scene.keyframe_end);
     out += ",\n";
-    append_section(out, "meshes", scene.meshes, append_mesh, false);
-    append_section(out, "cameras", scene.cameras, append_camera, false);
-    append_section(out, "lights", scene.lights, append_light, false);
-    append_section(out, "materials", scene.materials, append_material, false);
+    append_section(sink, "meshes", scene.meshes, append_mesh, false);
+    append_section(sink, "cameras", scene.cameras, small_record(append_camera), false);
+    append_section(sink, "lights", scene.lights, small_record(append_light), false);
+    append_section(sink, "materials", scene.materials, small_record(append_material), false);
     append_fit(out, scene);
     out += "}\n";
-    return out;
+    text_sink_drain(sink, true);
+}
+
+std::string scene_to_json(const Scene& scene) {
+    TextSink sink;
+    write_scene_json(sink, scene);
+    return std::move(sink.pending);
 }

@@ -15,10 +15,15 @@
 // same value and written as UTF-8, with quotes, backslashes and control characters escaped, so
 // any name yields valid JSON and can be mapped back to its bytes.
 //
-// Ownership: reads the scene only. Failure: none; every scene has a JSON form.
+// The text goes out record by record through a TextSink, so a huge scene's JSON is never held
+// whole in memory.
+//
+// Ownership: reads the scene only. Failure: every scene has a JSON form; a failed write is
+// recorded in the sink (text_sink.h).
 #pragma once
 
 #include "scene/scene.h"
+#include "tools/text_sink.h"
 
 #include <string>
 #include <string_view>
@@ -29,5 +34,8 @@ void append_json_real(std::string& out, float value);
 // Appends bytes as a quoted JSON string (Latin-1 to UTF-8, escaped).
 void append_json_name(std::string& out, std::string_view bytes);
 
-// The whole scene, ending in a newline.
+// Writes the whole scene, ending in a newline, and drains the sink completely.
+void write_scene_json(TextSink& sink, const Scene& scene);
+
+// The whole scene as one string, ending in a newline.
 std::string scene_to_json(const Scene& scene);

@@ -5,6 +5,7 @@
 #include "app/view_choice.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <map>
 
@@ -32,6 +33,7 @@ std::string plural(size_t count, const char* one, const char* many) {
 }
 
 void add_vertex(SceneBounds& box, const Vertex& v) {
+    box.has_vertices = true;
     const std::array<float, 3> p = {v.x, v.y, v.z};
     if (!std::isfinite(p[0]) || !std::isfinite(p[1]) || !std::isfinite(p[2])) return;
     if (box.empty) {
@@ -84,7 +86,8 @@ std::string faces_by_material(const Scene& scene, const MeshObject& mesh) {
     return out;
 }
 
-void append_meshes(std::string& out, const Scene& scene) {
+void append_meshes(TextSink& sink, const Scene& scene) {
+    std::string& out = sink.pending;
     size_t vertices = 0, faces = 0;
     for (const MeshObject& m : scene.meshes) {
         vertices += m.vertices.size();
@@ -105,6 +108,7 @@ void append_meshes(std::string& out, const Scene& scene) {
         if (all_zero(m.matrix)) out += ", no local axes";
         out += '\n';
         if (!m.faces.empty()) out += "    " + faces_by_material(scene, m) + "\n";
+        text_sink_drain(sink);
     }
 }
 
@@ -125,7 +129,8 @@ void append_fit(std::string& out, const Scene& scene) {
            " units from the centre\n";
 }
 
-void append_cameras(std::string& out, const Scene& scene) {
+void append_cameras(TextSink& sink, const Scene& scene) {
+    std::string& out = sink.pending;
     out += "cameras: " + std::to_string(scene.cameras.size()) + "\n";
     for (const Camera& c : scene.cameras) {
         out += "  " + name_text(c.name) + ": at " + triple_text(c.position) + " looking at " +
@@ -137,10 +142,12 @@ void append_cameras(std::string& out, const Scene& scene) {
                triple_text(to_floats(view.target)) +
                " (scene axes, first key frame), field of view " +
                real_text(float(view.field_of_view * 180.0 / 3.14159265358979323846)) + " degrees\n";
+        text_sink_drain(sink);
     }
 }
 
-void append_lights(std::string& out, const Scene& scene) {
+void append_lights(TextSink& sink, const Scene& scene) {
+    std::string& out = sink.pending;
     out += "lights: " + std::to_string(scene.lights.size()) + "\n";
     for (const Light& l : scene.lights) {
         out += "  " + name_text(l.name) + ": " + (l.spot ? "spotlight" : "omni light") + " at " +
@@ -157,13 +164,36 @@ void append_lights(std::string& out, const Scene& scene) {
         if (l.off) out += ", off";
         if (l.raytrace_shadow) out += ", ray-traced shadows";
         out += '\n';
+        text_sink_drain(sink);
     }
 }
 
-void append_materials(std::string& out, const Scene& scene) {
-    out += "materials: " + std::to_string(scene.materials.size()) + "\n";
-    for (const Material& m : scene.materials)
-        out += "  " + name_text(m.name) + "\n";
+void append_materials(TextSink& sink, const Scene& scene) {
+    sink.pending += "materials: " + std::to_string(scene.materials.size()) + "\n";
+    for (const Material& m : scene.materials) {
+        sink.pending += "  " + name_text(m.name) + "\n";
+        text_sink_drain(sink);
+    }
+}
+
+// A size too large for a float (the box spans most of the float range) is given as the
+// difference of the two ends worked out in double, where it fits, instead of as "inf".
+std::string extent_text(float low, float high) {
+    const float size = high - low;
+    if (std::isfinite(size)) return real_text(size);
+    char text[32];
+    const double exact = double(high) - double(low);
+    const auto result = std::to_chars(text, text + sizeof text, exact);
+    return std::string(text, result.ptr);
+}
+
+std::string bounds_line(const SceneBounds& box) {
+    if (box.empty)
+        return box.has_vertices ? "bounding box: none (no finite vertex)\n"
+                                : "bounding box: none (no vertices)\n";
+    return "bounding box: " + triple_text(box.min) + " to " + triple_text(box.max) + ", size (" +
+           extent_text(box.min[0], box.max[0]) + ", " + extent_text(box.min[1], box.max[1]) + ", " +
+           extent_text(box.min[2], box.max[2]) + ")\n";
 }
 
 // What a reader would otherwise have to guess, in the words the JSON output needs too.
@@ -189,25 +219,23 @@ SceneBounds scene_bounds(const Scene& scene) {
     return box;
 }
 
+void write_scene_summary(TextSink& sink, const Scene& scene) {
+    sink.pending += has_keyframe_data(scene)
+                        ? "key frames: " + std::to_string(scene.keyframe_start) + " to " +
+                              std::to_string(scene.keyframe_end) + "\n"
+                        : "key frames: none\n";
+    sink.pending += bounds_line(scene_bounds(scene));
+    append_fit(sink.pending, scene);
+    append_meshes(sink, scene);
+    append_cameras(sink, scene);
+    append_lights(sink, scene);
+    append_materials(sink, scene);
+    append_notes(sink.pending);
+    text_sink_drain(sink, true);
+}
+
 std::string scene_summary(const Scene& scene) {
-    std::string out = has_keyframe_data(scene)
-                          ? "key frames: " + std::to_string(scene.keyframe_start) + " to " +
-                                std::to_string(scene.keyframe_end) + "\n"
-                          : "key frames: none\n";
-    const SceneBounds box = scene_bounds(scene);
-    if (box.empty) {
-        out += "bounding box: none (no vertices)\n";
-    } else {
-        out += "bounding box: " + triple_text(box.min) + " to " + triple_text(box.max) + ", size " +
-               triple_text(
-                   {box.max[0] - box.min[0], box.max[1] - box.min[1], box.max[2] - box.min[2]}) +
-               "\n";
-    }
-    append_fit(out, scene);
-    append_meshes(out, scene);
-    append_cameras(out, scene);
-    append_lights(out, scene);
-    append_materials(out, scene);
-    append_notes(out);
-    return out;
+    TextSink sink;
+    write_scene_summary(sink, scene);
+    return std::move(sink.pending);
 }

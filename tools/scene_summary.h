@@ -9,10 +9,15 @@
 // and target, which keep the file's order as loaded. Names are quoted like JSON strings (bytes
 // shown as Latin-1), so odd bytes in a file cannot garble the terminal.
 //
-// Ownership: reads the scene only. Failure: none.
+// The text goes out line by line through a TextSink, so the summary of a scene of millions of
+// records is never held whole in memory.
+//
+// Ownership: reads the scene only. Failure: none of its own; a failed write is recorded in the
+// sink (text_sink.h).
 #pragma once
 
 #include "scene/scene.h"
+#include "tools/text_sink.h"
 
 #include <array>
 #include <string>
@@ -20,6 +25,7 @@
 // Axis-aligned box around vertex positions; empty when no finite vertex was seen.
 struct SceneBounds {
     bool empty = true;
+    bool has_vertices = false; // any vertex at all, finite or not
     std::array<float, 3> min{};
     std::array<float, 3> max{};
 };
@@ -28,5 +34,8 @@ struct SceneBounds {
 // one stray NaN would otherwise make the whole box meaningless.
 SceneBounds scene_bounds(const Scene& scene);
 
-// The summary text, several lines, each ending in a newline.
+// Writes the summary, several lines each ending in a newline, and drains the sink completely.
+void write_scene_summary(TextSink& sink, const Scene& scene);
+
+// The summary as one string.
 std::string scene_summary(const Scene& scene);
