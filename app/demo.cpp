@@ -117,6 +117,14 @@ void demo_frame(DemoState& demo) {
     }
 }
 
+void demo_advance(DemoState& demo) {
+    advance_angle(demo.angle);
+    if (demo.scene == nullptr) return;
+    if (!demo.spin) return;
+    for (MeshObject& mesh : demo.scene->meshes)
+        spin_mesh(mesh.matrix, demo.angle);
+}
+
 void demo_copy_frame(const DemoState& demo, void* surface, std::ptrdiff_t pitch) {
     const size_t pixels = pixel_count(demo);
     const std::ptrdiff_t row_bytes = std::ptrdiff_t(demo.width) * 4;

@@ -69,6 +69,10 @@ bool demo_start(DemoState& demo, Scene& scene);
 // scene order.
 void demo_frame(DemoState& demo);
 
+// The motion of one frame without drawing: advance the angle and spin every mesh (unless spin
+// is off).
+void demo_advance(DemoState& demo);
+
 // Copies the finished frame into a locked surface whose rows are pitch bytes apart
 // (pitch >= width * 4): one block copy when the rows are contiguous, row by row otherwise.
 void demo_copy_frame(const DemoState& demo, void* surface, std::ptrdiff_t pitch);

@@ -190,20 +190,28 @@ TEST(ToolsBadInput, UnwritableOutputsFailWithOneLine) {
 
 TEST(RenderTool, PngFramesAreTheDemoFramesPixelForPixel) {
     const std::string dir = tools_test::scratch_dir("cli_png");
-    const auto r = run_program({kRender, kAsset, "--frames", "4", "--out", dir + "/out"});
-    ASSERT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_TRUE(r.err.empty()) << "progress must stay off when stderr is no terminal: " << r.err;
     const auto expected = demo_frames(4);
     ASSERT_EQ(expected.size(), 4u);
-    for (int k = 1; k <= 4; ++k) {
-        char name[32];
-        std::snprintf(name, sizeof name, "/out/frame_%04d.png", k);
-        tools_test::DecodedImage image;
-        std::string error;
-        ASSERT_TRUE(tools_test::decode_png(dir + name, image, error)) << name << ": " << error;
-        EXPECT_EQ(image.width, kWidth);
-        EXPECT_EQ(image.height, kHeight);
-        EXPECT_TRUE(image.pixels == expected[static_cast<size_t>(k - 1)]) << "frame " << k;
+    // The default draws on every processor; one thread and more threads than processors too.
+    for (std::vector<std::string> threads :
+         {std::vector<std::string>{}, {"--threads", "1"}, {"--threads", "5"}}) {
+        std::vector<std::string> args = {kRender, kAsset, "--frames", "4", "--out", dir + "/out"};
+        args.insert(args.end(), threads.begin(), threads.end());
+        const auto r = run_program(args);
+        ASSERT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_TRUE(r.err.empty())
+            << "progress must stay off when stderr is no terminal: " << r.err;
+        for (int k = 1; k <= 4; ++k) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/out/frame_%04d.png", k);
+            tools_test::DecodedImage image;
+            std::string error;
+            ASSERT_TRUE(tools_test::decode_png(dir + name, image, error)) << name << ": " << error;
+            EXPECT_EQ(image.width, kWidth);
+            EXPECT_EQ(image.height, kHeight);
+            EXPECT_TRUE(image.pixels == expected[static_cast<size_t>(k - 1)])
+                << "frame " << k << (threads.empty() ? "" : " with --threads " + threads[1]);
+        }
     }
     EXPECT_FALSE(std::filesystem::exists(dir + "/out/frame_0005.png"));
     EXPECT_NE(expected[0], expected[3]) << "the scene should move between frames";

@@ -40,6 +40,7 @@ TEST(RenderOptions, DefaultsWriteOneFrameToTheCurrentDirectory) {
     EXPECT_EQ(o.only, 0);
     EXPECT_EQ(o.out_dir, ".");
     EXPECT_TRUE(o.gif_path.empty());
+    EXPECT_EQ(o.threads, 0) << "one thread per processor unless told";
 
     // A GIF alone writes no PNGs; --only alone renders up to that frame.
     ASSERT_EQ(parse({"--gif", "a.gif", "s.3ds", "--frames", "63"}, o, error), RenderParse::ok);
@@ -72,6 +73,9 @@ TEST(RenderOptions, MisuseIsAUsageErrorNamingTheProblem) {
         {{"s.3ds", "--fps", "50"}, "unknown option \"--fps\""},
         {{"s.3ds", "--f\nps"}, "unknown option \"--f\\x0Aps\""},
         {{"s.3ds", "t\n.3ds"}, "\"t\\x0A.3ds\")"},
+        {{"s.3ds", "--threads", "0"}, "--threads"},
+        {{"s.3ds", "--threads", "257"}, "257"},
+        {{"s.3ds", "--threads", "2", "--threads", "2"}, "more than once"},
     };
     for (const Case& c : cases) {
         RenderOptions o;
@@ -100,10 +104,12 @@ TEST(RenderOptions, HelpIsRecognisedAndDocumentsTheDefaults) {
 TEST(RenderOptions, ValuesMayBeJoinedWithAnEqualsSign) {
     RenderOptions o;
     std::string error;
-    ASSERT_EQ(
-        parse({"s.3ds", "--frames=5", "--only=2", "--out=a=b", "--gif=x.gif", "--quiet"}, o, error),
-        RenderParse::ok)
+    ASSERT_EQ(parse({"s.3ds", "--frames=5", "--only=2", "--out=a=b", "--gif=x.gif", "--quiet",
+                     "--threads=256"},
+                    o, error),
+              RenderParse::ok)
         << error;
+    EXPECT_EQ(o.threads, 256);
     EXPECT_EQ(o.frames, 5);
     EXPECT_EQ(o.only, 2);
     EXPECT_EQ(o.out_dir, "a=b") << "only the first '=' separates the value";

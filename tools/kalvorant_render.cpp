@@ -1,6 +1,7 @@
 // kalvorant-render: the demo's frames without a window, in any view and size, saved as PNG files
 // or an animated GIF. Exit status 0 done, 1 the scene or an output failed, 2 bad arguments or a
 // camera the scene does not have.
+#include "app/demo_threads.h"
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 #include "loader/quoted.h"
@@ -77,6 +78,19 @@ bool check_outputs(const RenderOptions& o, std::string& error) {
     return o.gif_path.empty() || check_output_file(o.gif_path, o.scene, error);
 }
 
+// The threads that draw each frame; with one thread the demo's own frame is used as it is.
+RenderThreads* g_render_threads = nullptr;
+
+bool next_frame(DemoState& demo, std::string& error) {
+    if (g_render_threads == nullptr || render_thread_count(*g_render_threads) == 1) {
+        demo_frame(demo);
+        return true;
+    }
+    if (demo_frame_threaded(demo, *g_render_threads)) return true;
+    error = "out of memory while drawing a frame";
+    return false;
+}
+
 std::span<const uint32_t> frame_pixels(const DemoState& demo) {
     return std::span<const uint32_t>(demo.frame_buffer);
 }
@@ -113,7 +127,7 @@ bool render_pngs_and_palette(const RenderOptions& o, const Scene& loaded, GifPal
     const Progress progress{!o.quiet && isatty(STDERR_FILENO) == 1 && frames > 1,
                             pngs || !gif ? "rendering" : "gathering colours,"};
     for (int32_t frame = 1; frame <= frames; ++frame) {
-        demo_frame(demo);
+        if (!next_frame(demo, error)) return false;
         if (wants_frame(o, frame)) {
             if (pngs && !write_png_file(png_path(o.out_dir, frame), demo, error)) return false;
             if (gif && !collect_colours(palette, frame_pixels(demo), error)) {
@@ -147,7 +161,7 @@ bool render_gif(const RenderOptions& o, const Scene& loaded, const GifPalette& p
     if (!gif_begin(gif, staged.path, demo.width, demo.height, palette, error)) return failed();
     const Progress progress{!o.quiet && isatty(STDERR_FILENO) == 1, "writing GIF,"};
     for (int32_t frame = 1; frame <= last_frame(o); ++frame) {
-        demo_frame(demo);
+        if (!next_frame(demo, error)) return failed();
         if (wants_frame(o, frame) && !gif_add_frame(gif, frame_pixels(demo), kGifDelayCs, error))
             return failed();
         show_progress(progress, frame, o.frames);
@@ -225,10 +239,15 @@ int run(const std::vector<std::string>& args) {
     if (!scene_has_faces(*scene))
         std::fprintf(stderr, "kalvorant-render: %s\n", empty_scene_warning(options.scene).c_str());
 
+    const int32_t threads = options.threads > 0 ? options.threads : default_render_thread_count();
+    g_render_threads = render_threads_start(threads, error);
+    if (g_render_threads == nullptr) return fail(error);
     GifPalette palette;
-    if (!render_pngs_and_palette(options, *scene, palette, error)) return fail(error);
-    if (!options.gif_path.empty() && !render_gif(options, *scene, palette, error))
-        return fail(error);
+    const bool done = render_pngs_and_palette(options, *scene, palette, error) &&
+                      (options.gif_path.empty() || render_gif(options, *scene, palette, error));
+    render_threads_stop(g_render_threads);
+    g_render_threads = nullptr;
+    if (!done) return fail(error);
     if (!options.quiet &&
         (std::printf("%s\n", wrote_line(options).c_str()) < 0 || std::fflush(stdout) != 0))
         return fail(std::string("cannot write to standard output: ") + std::strerror(errno));

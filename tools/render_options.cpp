@@ -1,6 +1,7 @@
 #include "tools/render_options.h"
 
 #include "loader/quoted.h"
+#include "render/threaded_frame.h"
 #include "tools/command_line.h"
 
 #include <array>
@@ -10,7 +11,7 @@ namespace {
 
 struct Seen {
     bool frames = false, only = false, out = false, gif = false, png = false, view = false,
-         still = false, size = false;
+         still = false, size = false, threads = false;
 };
 
 // Fetches the value that follows option args[i]; false when it is missing.
@@ -40,6 +41,19 @@ bool take_number(std::span<const std::string> args, size_t& i, int32_t& number,
     if (!take_value(args, i, value, error)) return false;
     if (!parse_frame_number(value, number)) {
         error = option + " wants a whole number from 1 to " + std::to_string(kMaxFrames) +
+                ", not " + quoted_text(value);
+        return false;
+    }
+    return true;
+}
+
+bool take_thread_count(std::span<const std::string> args, size_t& i, int32_t& count,
+                       std::string& error) {
+    const std::string option = args[i];
+    std::string value;
+    if (!take_value(args, i, value, error)) return false;
+    if (!parse_frame_number(value, count) || count > kMaxRenderThreads) {
+        error = option + " wants a whole number from 1 to " + std::to_string(kMaxRenderThreads) +
                 ", not " + quoted_text(value);
         return false;
     }
@@ -139,6 +153,9 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
             ok = mark_once(seen.frames, arg, error) && take_number(args, i, options.frames, error);
         } else if (arg == "--only") {
             ok = mark_once(seen.only, arg, error) && take_number(args, i, options.only, error);
+        } else if (arg == "--threads") {
+            ok = mark_once(seen.threads, arg, error) &&
+                 take_thread_count(args, i, options.threads, error);
         } else if (arg == "--out") {
             ok = mark_once(seen.out, arg, error) && take_path(args, i, options.out_dir, error);
         } else if (arg == "--gif") {
@@ -169,7 +186,8 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
 
 std::string render_usage() {
     return "usage: kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] "
-           "[--png FILE] [--view demo|fit|camera[:NAME]] [--still] [--size WxH] [--quiet]\n";
+           "[--png FILE] [--view demo|fit|camera[:NAME]] [--still] [--size WxH] "
+           "[--threads N] [--quiet]\n";
 }
 
 std::string render_help() {
@@ -187,6 +205,8 @@ std::string render_help() {
            "              camera or camera:NAME: through the file's first camera or camera NAME\n"
            "  --still     the meshes stay as the view placed them instead of spinning\n"
            "  --size WxH  frame size in pixels, each side 16 to 4096 (default 512x384)\n"
+           "  --threads N draw each frame on N threads (default: one per processor); the\n"
+           "              pixels are the same for every N\n"
            "  --quiet     print neither progress nor the closing line naming what was written\n"
            "  -h, --help  show this help\n"
            "Every option that takes a value may also be written --name=value.\n"

@@ -1,7 +1,8 @@
 // render_options.h - the command line of kalvorant-render, checked strictly.
 //
 //   kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] [--png FILE]
-//                          [--view demo|fit|camera[:NAME]] [--still] [--size WxH] [--quiet]
+//                          [--view demo|fit|camera[:NAME]] [--still] [--size WxH]
+//                          [--threads N] [--quiet]
 //
 // Any option that takes a value may also be written --name=value (command_line.h).
 // Defaults: N is 1, or K when only --only K is given. PNG frames are written to DIR when --out is
@@ -10,6 +11,8 @@
 // writes the one frame --only selects (frame 1 without --only) to exactly that path. The view is
 // the demo's, spinning, at 512x384 unless --view, --still or --size say otherwise; a size is
 // WIDTHxHEIGHT in pixels, each side from kMinFrameSide to kMaxFrameSide.
+// --threads N draws each frame on N threads (1..kMaxRenderThreads; default: one per processor);
+// every count gives the same pixels.
 // Numbers are plain decimal digits (no sign, no spaces, no suffix) from 1 to kMaxFrames; anything
 // else is refused rather than read as a partial or wrapped value.
 //
@@ -37,6 +40,7 @@ struct RenderOptions {
     std::string png_path; // empty: no single PNG
     ViewChoice view;      // the demo's own view unless --view / --still
     int32_t width = kWidth, height = kHeight;
+    int32_t threads = 0; // 0: one per processor
     bool quiet = false; // no progress, no closing "wrote ..." line
 };
 

@@ -1,0 +1,18 @@
+#include "app/demo_threads.h"
+
+#include <algorithm>
+
+bool demo_frame_threaded(DemoState& demo, RenderThreads& threads) {
+    if (demo.frame_buffer.empty() ||
+        demo.frame_buffer.size() != size_t(demo.width) * size_t(demo.height))
+        return true;
+    demo_advance(demo);
+    if (demo.scene == nullptr) {
+        std::fill(demo.frame_buffer.begin(), demo.frame_buffer.end(), 0u);
+        return true;
+    }
+    // Spinning every mesh before drawing any changes nothing: a mesh's picture depends only on
+    // its own matrix.
+    const Frame frame = make_frame(demo.frame_buffer, demo.width, demo.height);
+    return render_frame_threaded(threads, demo.scene->meshes, demo.camera, frame, kMeshColour);
+}

@@ -1,0 +1,159 @@
+// face_setup.h - the renderer's per-vertex and per-face work up to a set-up polygon, shared by
+// the one-thread draw_mesh and the banded many-thread frame (internal to render/).
+//
+// A mesh is drawn in two steps: every vertex is transformed, classified against the frustum and
+// projected once (cache_vertex), then every face is culled, clipped when it straddles the
+// frustum, shaded and set up for the fill (set_up_face). The per-face pipeline would recompute
+// exactly the cached values for each face, so the cache changes no pixel; whoever fills the
+// set-up polygons in face order gets the picture of the plain pipeline.
+//
+// Spaces and units as in view.h and mesh_renderer.h. Everything here is inline: it runs per
+// vertex and per face, and a call across files per face costs a measurable share of a frame.
+// Failure: none reported; faces that draw nothing make set_up_face return false.
+#pragma once
+
+#include "render/mesh_renderer.h"
+#include "render/raster.h"
+#include "render/view.h"
+#include "scene/math3d.h"
+#include "scene/scene.h"
+
+#include <cstdint>
+#include <span>
+
+// One mesh vertex as every face that uses it sees it in the current frame.
+struct CachedVertex {
+    float x = 0, y = 0, z = 0; // camera space
+    ScreenPoint screen;        // projected, meaningful only when near_ok
+    uint8_t in_or_on = 0;      // bit k: inside or on frustum plane k
+    uint8_t out_or_on = 0;     // bit k: outside or on plane k (a NaN distance is outside)
+    bool near_ok = false;      // z >= 0.1, so the projection may stand
+};
+
+// Where one mesh stands in front of the camera for one frame.
+struct MeshPose {
+    Matrix4 mv;        // object space -> camera space
+    double ex, ey, ez; // the camera position in object space
+};
+
+namespace face_setup_detail {
+
+constexpr uint8_t kAllPlanes = 0x0F;
+constexpr double kBackFaceLimit = 0.1;
+constexpr double kNearZ = 0.1;
+
+inline float transform_coordinate(const Matrix4& mv, const Vertex& v, int column) {
+    return static_cast<float>(double(v.x) * double(mv.at(0, column)) +
+                              double(v.y) * double(mv.at(1, column)) +
+                              double(v.z) * double(mv.at(2, column)) + double(mv.at(3, column)));
+}
+
+// Returns false when the vertex must drop the polygon it belongs to (too near or z not a number).
+inline bool project(ClipVertex& v, const ViewSetup& view) {
+    if (!(double(v.z) >= kNearZ)) return false;
+    // The exact half, not the integer one: for an odd size the frustum's margin is then 2 pixels
+    // on both sides. Even sizes, the demo's included, get the very same numbers either way.
+    const double half_width = double(view.Width) / 2;
+    const double half_height = double(view.Height) / 2;
+    v.x = static_cast<float>(double(view.focal) * double(v.x) / double(v.z) + half_width);
+    v.y = static_cast<float>(double(view.focal) * double(v.y) / double(v.z) + half_height);
+    return true;
+}
+
+inline ClipVertex camera_space(const CachedVertex& c) {
+    ClipVertex v;
+    v.x = c.x;
+    v.y = c.y;
+    v.z = c.z;
+    return v;
+}
+
+inline uint32_t face_colour(const Matrix4& mv, const Plane& plane, uint32_t base_colour) {
+    const double a = plane.a, b = plane.b, c = plane.c;
+    const double nx = a * double(mv.at(0, 0)) + b * double(mv.at(1, 0)) + c * double(mv.at(2, 0));
+    const double ny = a * double(mv.at(0, 1)) + b * double(mv.at(1, 1)) + c * double(mv.at(2, 1));
+    const double nz = a * double(mv.at(0, 2)) + b * double(mv.at(1, 2)) + c * double(mv.at(2, 2));
+    return shade_colour(base_colour, face_intensity(nx, ny, nz));
+}
+
+inline bool indices_valid(const Face& face, size_t vertex_count) {
+    for (int32_t index : face.v)
+        if (index < 0 || size_t(index) >= vertex_count) return false;
+    return true;
+}
+
+} // namespace face_setup_detail
+
+inline MeshPose mesh_pose(const Matrix4& mesh_matrix, const Matrix4& camera_matrix) {
+    MeshPose pose;
+    matrix_inverse(camera_matrix, pose.mv);
+    matrix_multiply(pose.mv, mesh_matrix, pose.mv);
+    Matrix4 mv_inverse;
+    matrix_inverse(pose.mv, mv_inverse);
+    pose.ex = mv_inverse.at(3, 0);
+    pose.ey = mv_inverse.at(3, 1);
+    pose.ez = mv_inverse.at(3, 2);
+    return pose;
+}
+
+// The faces of mesh that are drawn: face_count clamped to the faces present.
+inline size_t drawn_face_count(const MeshObject& mesh) {
+    if (mesh.face_count <= 0) return 0;
+    return mesh.faces.size() < size_t(mesh.face_count) ? mesh.faces.size()
+                                                       : size_t(mesh.face_count);
+}
+
+inline CachedVertex cache_vertex(const Matrix4& mv, const Vertex& vertex, const ViewSetup& view) {
+    using namespace face_setup_detail;
+    CachedVertex c;
+    ClipVertex v;
+    v.x = c.x = transform_coordinate(mv, vertex, 0);
+    v.y = c.y = transform_coordinate(mv, vertex, 1);
+    v.z = c.z = transform_coordinate(mv, vertex, 2);
+    for (int k = 0; k < 4; ++k) {
+        const double d = plane_distance(view.planes[size_t(k)], v);
+        if (d >= 0.0) c.in_or_on |= uint8_t(1u << k);
+        if (!(d > 0.0)) c.out_or_on |= uint8_t(1u << k);
+    }
+    c.near_ok = project(v, view);
+    if (c.near_ok) c.screen = screen_point(v.x, v.y);
+    return c;
+}
+
+// Clips a triangle that straddles the frustum, projects the polygon and sets up its edges.
+// Returns false when nothing of it is left to fill. Kept out of line: few faces take this way,
+// and the per-face code stays small enough to inline.
+bool set_up_clipped_triangle(const CachedVertex& a, const CachedVertex& b, const CachedVertex& c,
+                             const ViewSetup& view, EdgeTables& tables);
+
+// Culls, clips, projects and shades one face against the cached vertices of its mesh. Returns
+// true with the edge tables and the face colour set when the face has rows to fill. Always
+// inlined: GCC otherwise keeps one out-of-line copy, and the call per face costs about 5%.
+[[gnu::always_inline]] inline bool set_up_face(const MeshPose& pose, const Face& face,
+                                               std::span<const CachedVertex> cache,
+                                               const ViewSetup& view, uint32_t base_colour,
+                                               EdgeTables& tables, uint32_t& colour) {
+    using namespace face_setup_detail;
+    const Plane& p = face.plane;
+    const double d =
+        double(p.a) * pose.ex + double(p.b) * pose.ey + double(p.c) * pose.ez + double(p.d);
+    if (d > kBackFaceLimit) return false; // a NaN distance goes on: never culled
+    if (!indices_valid(face, cache.size())) return false;
+
+    const CachedVertex& a = cache[size_t(face.v[0])];
+    const CachedVertex& b = cache[size_t(face.v[1])];
+    const CachedVertex& c = cache[size_t(face.v[2])];
+    const uint8_t all_in = a.in_or_on & b.in_or_on & c.in_or_on;
+    const uint8_t all_out = a.out_or_on & b.out_or_on & c.out_or_on;
+    if (all_in == kAllPlanes) {
+        // Inside all four planes: the clipper would return the triangle unchanged, so the
+        // cached projections are the polygon.
+        if (!a.near_ok || !b.near_ok || !c.near_ok) return false;
+        if (!setup_triangle_edges(a.screen, b.screen, c.screen, tables)) return false;
+    } else {
+        if ((all_out & ~all_in & kAllPlanes) != 0) return false; // wholly outside one plane
+        if (!set_up_clipped_triangle(a, b, c, view, tables)) return false;
+    }
+    colour = face_colour(pose.mv, p, base_colour);
+    return true;
+}

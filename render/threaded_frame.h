@@ -1,0 +1,52 @@
+// threaded_frame.h - one frame of meshes drawn on several threads, pixel for pixel the picture
+// that draw_mesh gives on one thread.
+//
+// The frame is drawn sort-middle: the faces of all meshes, in scene order, are cut into slices;
+// threads take slices, cull, clip, project, shade and set up the edges of their faces, and file
+// each set-up face under the bands of rows it touches. Then threads take bands, clear them and
+// fill each band from the slices in order, so within a band faces keep their order and a later
+// face covers an earlier one exactly as on one thread. Bands are render_band_rows rows high.
+//
+// Frame: the record of frame.h; only its columns 0..width-1 of rows 0..height-1 are written.
+// setup_view must have run, and the view must not change while a frame is drawn.
+// Ownership: RenderThreads owns its worker threads and every buffer of the frame. The buffers
+// keep their size between frames, so frames allocate nothing once they have grown to what the
+// scene needs. One RenderThreads draws one frame at a time; it is not itself thread-safe.
+// Failure: render_threads_start returns nullptr with a reason when a thread cannot be started;
+// render_frame_threaded returns false when the frame's buffers cannot grow (the frame is then
+// incomplete). Nothing here throws.
+#pragma once
+
+#include "render/frame.h"
+#include "scene/math3d.h"
+#include "scene/scene.h"
+
+#include <cstdint>
+#include <span>
+#include <string>
+
+struct RenderThreads;
+
+// More than any machine this program meets; a request above it is clamped.
+constexpr int32_t kMaxRenderThreads = 256;
+
+// The processor count the system reports, at least 1.
+int32_t default_render_thread_count();
+
+// Starts threads - 1 worker threads (the caller's thread is the first of the frame's threads).
+// threads is clamped to 1..kMaxRenderThreads.
+RenderThreads* render_threads_start(int32_t threads, std::string& error);
+
+// Stops and joins the workers and frees everything. Accepts nullptr.
+void render_threads_stop(RenderThreads* threads);
+
+int32_t render_thread_count(const RenderThreads& threads);
+
+// Height in rows of the bands a frame of the given height is filled in by that many threads.
+int32_t render_band_rows(int32_t rows, int32_t threads);
+
+// Clears frame to black, then draws every mesh of meshes in order, each with its own matrix,
+// seen from camera_matrix, in base colour colour: the pixels of clearing the frame and calling
+// draw_mesh for each mesh in turn.
+bool render_frame_threaded(RenderThreads& threads, std::span<const MeshObject> meshes,
+                           const Matrix4& camera_matrix, const Frame& frame, uint32_t colour);

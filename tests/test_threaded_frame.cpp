@@ -1,0 +1,272 @@
+// A frame drawn on several threads must be, pixel for pixel, the frame drawn on one: the scenes
+// below mix ordinary faces with those that stress the banding (faces ending exactly on band
+// edges or spanning many bands), degenerate, huge and clipped faces, and overlaps whose order
+// shows.
+#include "app/demo_threads.h"
+#include "loader/chunk_reader.h"
+#include "render/mesh_renderer.h"
+#include "render/threaded_frame.h"
+#include "render/view.h"
+#include "tests/render_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+#include <random>
+#include <string>
+#include <vector>
+
+// Counts heap allocations so a test can check that a steady frame makes none. GCC cannot see
+// that these replacements pair malloc with free and warns where vectors free their memory.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+namespace {
+std::atomic<long> g_allocations{0};
+}
+void* operator new(std::size_t size) {
+    ++g_allocations;
+    if (void* p = std::malloc(size ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using fixtures::vertex;
+
+constexpr uint32_t kBase = 0x00FA8008;
+constexpr float kDepth =
+    256.0f; // with the identity camera, (x, y, 256) lands on (x + 256, y + 192)
+
+Matrix4 identity() {
+    Matrix4 m;
+    matrix_identity(m);
+    return m;
+}
+
+// Screen position (sx, sy) at depth kDepth, for the identity camera and a 512 x 384 view.
+Vertex at_screen(float sx, float sy, float z = kDepth) {
+    return vertex((sx - 256.0f) * z / 256.0f, (sy - 192.0f) * z / 256.0f, z);
+}
+
+struct SceneBuilder {
+    std::mt19937 rng{20261207};
+    std::vector<Vertex> vs;
+    std::vector<std::array<int32_t, 3>> tris;
+
+    float uniform(float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(rng); }
+    void triangle(const Vertex& a, const Vertex& b, const Vertex& c) {
+        const int32_t n = int32_t(vs.size());
+        vs.insert(vs.end(), {a, b, c});
+        // Either winding: about half face away and are culled or come out clockwise.
+        if (rng() & 1)
+            tris.push_back({n, n + 1, n + 2});
+        else
+            tris.push_back({n, n + 2, n + 1});
+    }
+    MeshObject take() {
+        MeshObject m = fixtures::mesh(std::move(vs), tris);
+        vs.clear();
+        tris.clear();
+        return m;
+    }
+};
+
+// Small faces anywhere on the screen, tilted so their shades differ and overlaps show.
+MeshObject small_faces(SceneBuilder& b, int count) {
+    for (int i = 0; i < count; ++i) {
+        const float x = b.uniform(-20, 530), y = b.uniform(-20, 400), s = b.uniform(0.3f, 30);
+        b.triangle(at_screen(x, y, b.uniform(200, 300)), at_screen(x + s, y + b.uniform(-s, s)),
+                   at_screen(x + b.uniform(-s, s), y + s, b.uniform(200, 300)));
+    }
+    return b.take();
+}
+
+// Faces whose top or bottom lies on, just above or just below a band edge, or that span many
+// bands, for every band height the thread counts under test use.
+MeshObject band_edge_faces(SceneBuilder& b) {
+    for (int32_t threads : {2, 3, 8}) {
+        const int32_t rows = render_band_rows(384, threads);
+        for (int32_t edge = rows; edge < 384; edge += rows) {
+            const float e = float(edge);
+            for (float top : {e - 1.0f, e - 0.5f, e, e + 0.25f}) {
+                const float x = b.uniform(10, 480);
+                b.triangle(at_screen(x, top), at_screen(x + 20, e + b.uniform(0, 3)),
+                           at_screen(x - 10, e + 2 * float(rows) + 0.5f));
+            }
+            b.triangle(at_screen(30, e), at_screen(480, e), at_screen(250, e + 1));
+            b.triangle(at_screen(30, e - 3), at_screen(480, e + 0.01f), at_screen(250, e));
+        }
+    }
+    return b.take();
+}
+
+// Degenerate faces (a repeated vertex, collinear corners, a point), faces far larger than the
+// view, faces cut by the frustum, and faces reaching behind the near limit.
+MeshObject awkward_faces(SceneBuilder& b) {
+    const Vertex p = at_screen(100, 100), q = at_screen(300, 250);
+    b.triangle(p, p, q);
+    b.triangle(p, q, at_screen(500, 400));
+    b.triangle(p, p, p);
+    b.triangle(at_screen(-1e6f, -1e6f), at_screen(1e6f, -1e6f), at_screen(0, 1e6f));
+    b.triangle(vertex(-5e4f, -5e4f, 300), vertex(5e4f, -4e4f, 280), vertex(0, 6e4f, 320));
+    for (int i = 0; i < 40; ++i) {
+        const float x = b.uniform(-300, 800), y = b.uniform(-300, 700);
+        b.triangle(
+            at_screen(x, y), at_screen(x + b.uniform(100, 600), y + b.uniform(-50, 400)),
+            at_screen(x + b.uniform(-300, 300), y + b.uniform(100, 500), b.uniform(50, 600)));
+    }
+    b.triangle(vertex(-50, -40, 0.05f), vertex(60, -30, 200), vertex(0, 70, 150));
+    b.triangle(vertex(-50, -40, -100), vertex(60, -30, 200), vertex(0, 70, 150));
+    return b.take();
+}
+
+std::vector<uint32_t> one_thread_frame(const std::vector<MeshObject>& meshes,
+                                       const Matrix4& camera) {
+    std::vector<uint32_t> frame(512 * 384, 0xDEADBEEFu);
+    std::fill(frame.begin(), frame.end(), 0u);
+    for (const MeshObject& mesh : meshes)
+        draw_mesh(mesh.matrix, camera, mesh, make_frame(frame, 512, 384), kBase);
+    return frame;
+}
+
+size_t differing_pixels(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b) {
+    size_t n = 0;
+    for (size_t i = 0; i < a.size(); ++i)
+        n += a[i] != b[i];
+    return n;
+}
+
+class ThreadedFrame : public ::testing::Test {
+  protected:
+    void SetUp() override { setup_view(512, 384); }
+};
+
+TEST_F(ThreadedFrame, AnyThreadCountGivesTheOneThreadPicture) {
+    SceneBuilder b;
+    std::vector<MeshObject> meshes;
+    meshes.push_back(small_faces(b, 3000));
+    meshes.push_back(MeshObject{}); // no faces at all
+    meshes.push_back(band_edge_faces(b));
+    meshes.push_back(awkward_faces(b));
+    meshes.push_back(small_faces(b, 500));
+    for (MeshObject& m : meshes)
+        matrix_identity(m.matrix);
+    // A later mesh turned a little so its faces cross the others at other shades.
+    matrix_rotate_z(meshes[4].matrix, 0.3f);
+
+    for (const Matrix4& camera : {identity(), [] {
+                                      Matrix4 c = identity();
+                                      matrix_rotate_y(c, 0.2f);
+                                      matrix_translate(c, 10.0f, -20.0f, -40.0f);
+                                      return c;
+                                  }()}) {
+        const std::vector<uint32_t> expected = one_thread_frame(meshes, camera);
+        size_t lit = 0;
+        for (uint32_t p : expected)
+            lit += p != 0;
+        ASSERT_GT(lit, 512u * 384u / 4) << "the scene should cover a good part of the frame";
+
+        for (int32_t threads : {1, 2, 3, 8}) {
+            std::string error;
+            RenderThreads* rt = render_threads_start(threads, error);
+            ASSERT_NE(rt, nullptr) << error;
+            EXPECT_EQ(render_thread_count(*rt), threads);
+            std::vector<uint32_t> frame(512 * 384, 0xDEADBEEFu);
+            for (int repeat = 0; repeat < 2; ++repeat) {
+                ASSERT_TRUE(
+                    render_frame_threaded(*rt, meshes, camera, make_frame(frame, 512, 384), kBase));
+                EXPECT_EQ(differing_pixels(frame, expected), 0u)
+                    << threads << " threads, frame " << repeat;
+            }
+            render_threads_stop(rt);
+        }
+    }
+}
+
+TEST_F(ThreadedFrame, AWindowIntoALargerPictureIsClearedAndDrawnWithinItsColumns) {
+    SceneBuilder b;
+    std::vector<MeshObject> meshes;
+    meshes.push_back(awkward_faces(b));
+    meshes.push_back(small_faces(b, 800));
+    const std::vector<uint32_t> expected = one_thread_frame(meshes, identity());
+    constexpr int32_t kStride = 530;
+    constexpr uint32_t kGuard = 0xDEADBEEFu;
+    std::vector<uint32_t> picture(size_t(kStride) * 390, kGuard);
+    const Frame window{picture.data() + 3 * kStride + 7, 512, 384, kStride};
+    std::string error;
+    RenderThreads* rt = render_threads_start(3, error);
+    ASSERT_NE(rt, nullptr) << error;
+    ASSERT_TRUE(render_frame_threaded(*rt, meshes, identity(), window, kBase));
+    render_threads_stop(rt);
+    size_t wrong = 0, touched = 0;
+    for (int32_t y = 0; y < 390; ++y)
+        for (int32_t x = 0; x < kStride; ++x) {
+            const uint32_t p = picture[size_t(y) * kStride + size_t(x)];
+            const int32_t fx = x - 7, fy = y - 3;
+            if (fx >= 0 && fx < 512 && fy >= 0 && fy < 384)
+                wrong += p != expected[size_t(fy) * 512 + size_t(fx)];
+            else
+                touched += p != kGuard;
+        }
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_EQ(touched, 0u) << "pixels outside the window were written";
+}
+
+TEST_F(ThreadedFrame, ASteadyFrameAllocatesNothing) {
+    SceneBuilder b;
+    std::vector<MeshObject> meshes;
+    meshes.push_back(small_faces(b, 2000));
+    meshes.push_back(awkward_faces(b));
+    std::string error;
+    RenderThreads* rt = render_threads_start(3, error);
+    ASSERT_NE(rt, nullptr) << error;
+    std::vector<uint32_t> frame(512 * 384);
+    ASSERT_TRUE(render_frame_threaded(*rt, meshes, identity(), make_frame(frame, 512, 384), kBase));
+    const long before = g_allocations.load();
+    for (int i = 0; i < 3; ++i)
+        ASSERT_TRUE(
+            render_frame_threaded(*rt, meshes, identity(), make_frame(frame, 512, 384), kBase));
+    EXPECT_EQ(g_allocations.load() - before, 0);
+    render_threads_stop(rt);
+}
+
+TEST_F(ThreadedFrame, BundledSceneFramesMatchTheDemo) {
+    std::string error;
+    const std::unique_ptr<Scene> loaded =
+        load_scene(std::string(KALV_SOURCE_DIR) + "/assets/object.3ds", error);
+    ASSERT_TRUE(loaded) << error;
+    Scene one = *loaded, many = *loaded;
+    DemoState a, b;
+    ASSERT_TRUE(demo_start(a, one));
+    ASSERT_TRUE(demo_start(b, many));
+    RenderThreads* rt = render_threads_start(2, error);
+    ASSERT_NE(rt, nullptr) << error;
+    for (int frame = 1; frame <= 63; ++frame) {
+        demo_frame(a);
+        ASSERT_TRUE(demo_frame_threaded(b, *rt));
+        ASSERT_EQ(differing_pixels(a.frame_buffer, b.frame_buffer), 0u) << "frame " << frame;
+    }
+    render_threads_stop(rt);
+}
+
+TEST(RenderThreads, CountsAreClampedAndBandsCoverTheFrame) {
+    std::string error;
+    RenderThreads* rt = render_threads_start(0, error);
+    ASSERT_NE(rt, nullptr) << error;
+    EXPECT_EQ(render_thread_count(*rt), 1);
+    render_threads_stop(rt);
+    render_threads_stop(nullptr);
+    EXPECT_GE(default_render_thread_count(), 1);
+    for (int32_t rows : {1, 16, 384, 4096})
+        for (int32_t threads : {1, 2, 8, 256})
+            EXPECT_GE(render_band_rows(rows, threads) * threads * 8, rows);
+}
+
+} // namespace
