@@ -1,14 +1,17 @@
-// One whole demo frame (clear, spin, draw) of a finely tessellated torus, at three sizes.
+// One whole demo frame (clear, spin, draw) of a finely tessellated torus, at three sizes, on one
+// thread as the demo draws it and on several threads as kalvorant-render does (wall-clock time).
 // The torus is about 100 units across and centred at the origin, where the demo camera looks,
 // so roughly half its faces face the camera and are clipped, shaded and filled.
 #include "app/demo.h"
+#include "app/demo_threads.h"
 #include "tests/render_fixtures.h"
 
 #include <benchmark/benchmark.h>
 
 namespace {
 
-void frame_of_torus(benchmark::State& state, int rings, int sides) {
+// threads 0: the demo's own one-thread frame; otherwise the banded frame on that many threads.
+void frame_of_torus(benchmark::State& state, int rings, int sides, int32_t threads = 0) {
     Scene scene;
     scene.meshes.push_back(fixtures::torus(rings, sides, 38.0f, 12.0f));
     scene.mesh_count = 1;
@@ -18,11 +21,21 @@ void frame_of_torus(benchmark::State& state, int rings, int sides) {
         state.SkipWithError("demo_start could not allocate the frame buffer");
         return;
     }
+    std::string error;
+    RenderThreads* workers = threads > 0 ? render_threads_start(threads, error) : nullptr;
+    if (threads > 0 && workers == nullptr) {
+        state.SkipWithError(error.c_str());
+        return;
+    }
     for (auto _ : state) {
-        demo_frame(demo);
+        if (workers != nullptr)
+            demo_frame_threaded(demo, *workers);
+        else
+            demo_frame(demo);
         benchmark::DoNotOptimize(demo.frame_buffer.data());
         benchmark::ClobberMemory();
     }
+    render_threads_stop(workers);
     state.counters["faces"] = faces;
     // Printed as a time per face (for example "47.0ns"), from the CPU time of the frames.
     state.counters["per_face"] = benchmark::Counter(
@@ -42,6 +55,22 @@ void BM_frame_1M(benchmark::State& state) {
 BENCHMARK(BM_frame_10k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_frame_100k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_frame_1M)->Unit(benchmark::kMillisecond);
+
+// The argument is the thread count.
+void BM_frame_threads_10k(benchmark::State& state) {
+    frame_of_torus(state, 100, 50, int32_t(state.range(0)));
+}
+void BM_frame_threads_100k(benchmark::State& state) {
+    frame_of_torus(state, 500, 100, int32_t(state.range(0)));
+}
+void BM_frame_threads_1M(benchmark::State& state) {
+    frame_of_torus(state, 1000, 500, int32_t(state.range(0)));
+}
+
+// Time per frame on the clock: the helpers' processor time is not the caller's.
+BENCHMARK(BM_frame_threads_10k)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_frame_threads_100k)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_frame_threads_1M)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 

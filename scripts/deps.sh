@@ -7,6 +7,8 @@ packages=(
   # build
   build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
   libgtest-dev libbenchmark-dev libpng-dev libgif-dev libsdl2-dev
+  # the same-work comparison with Mesa's software OpenGL (bench_mesa, built when present)
+  libosmesa6-dev
   # end-to-end tests: a real X server, key presses, screenshots
   xvfb xdotool x11-apps imagemagick
   # the Windows program: cross compilers and Wine to run it

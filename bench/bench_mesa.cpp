@@ -1,0 +1,254 @@
+// The same work through Mesa: the torus of bench_frame drawn by our renderer and by OSMesa
+// (llvmpipe, the software OpenGL Linux falls back to), side by side, at 512 x 384.
+//
+// Both draw the same mesh with the same camera and projection (focal 256, x' = f x / z + 256,
+// y' = f y / z + 192, y growing down), cull the same back faces, fill each face in one flat
+// colour computed the same way, in face order with no depth buffer, and start from a cleared
+// frame. Mesa is timed to glFinish, including the per-face colours it is handed each frame.
+// One process per thread count runs Mesa, because llvmpipe reads LP_NUM_THREADS once.
+//
+// Prints, for 10k, 100k and 1M faces with one thread and with every processor: the median of 5
+// frames for each renderer, the ratio, and the lit area of both pictures. Exits 1 when the lit
+// areas differ by more than 3% (the comparison would not be honest), or when OSMesa fails.
+#include "app/demo.h"
+#include "render/mesh_renderer.h"
+#include "render/threaded_frame.h"
+#include "render/view.h"
+#include "scene/math3d.h"
+#include "tests/render_fixtures.h"
+
+#include <GL/gl.h>
+#include <GL/osmesa.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double kLitTolerance = 0.03;
+constexpr int kRepetitions = 5;
+
+struct Result {
+    double ours_ms = 0, mesa_ms = 0;
+    size_t ours_lit = 0, mesa_lit = 0;
+};
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+template <class Draw> double median_ms(Draw draw) {
+    std::vector<double> times;
+    draw(); // warm-up: buffers grow, caches fill
+    for (int i = 0; i < kRepetitions; ++i) {
+        const auto start = std::chrono::steady_clock::now();
+        draw();
+        times.push_back(
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                .count());
+    }
+    return median(times);
+}
+
+size_t lit_pixels(const std::vector<uint32_t>& frame, uint32_t rgb_mask) {
+    size_t n = 0;
+    for (uint32_t p : frame)
+        n += (p & rgb_mask) != 0;
+    return n;
+}
+
+// The demo's camera and the torus turned a little, so that its faces meet the view at many
+// angles.
+MeshObject posed_torus(int rings, int sides, Matrix4& camera) {
+    DemoState demo;
+    demo_build_camera(demo);
+    camera = demo.camera;
+    MeshObject mesh = fixtures::torus(rings, sides, 38.0f, 12.0f);
+    matrix_rotate_x(mesh.matrix, 0.4f);
+    matrix_rotate_y(mesh.matrix, 0.3f);
+    return mesh;
+}
+
+double ours(const MeshObject& mesh, const Matrix4& camera, int32_t threads,
+            std::vector<uint32_t>& frame) {
+    frame.assign(size_t(kWidth) * kHeight, 0u);
+    const Frame target = make_frame(frame, kWidth, kHeight);
+    if (threads == 1) {
+        return median_ms([&] {
+            std::fill(frame.begin(), frame.end(), 0u);
+            draw_mesh(mesh.matrix, camera, mesh, target, kMeshColour);
+        });
+    }
+    std::string error;
+    RenderThreads* rt = render_threads_start(threads, error);
+    if (rt == nullptr) {
+        std::fprintf(stderr, "bench_mesa: %s\n", error.c_str());
+        std::exit(1);
+    }
+    const double ms = median_ms([&] {
+        render_frame_threaded(*rt, {&mesh, 1}, camera, target, kMeshColour);
+    });
+    render_threads_stop(rt);
+    return ms;
+}
+
+// Camera space to clip space for GL's column vectors: x_ndc = 2 f x / (W z),
+// y_ndc = -2 f y / (H z) (rows grow down), w = z (the camera looks along +z).
+void load_projection(float focal) {
+    const float n = 0.1f, far = 100000.0f;
+    const GLfloat p[16] = {2 * focal / kWidth,
+                           0,
+                           0,
+                           0,
+                           0,
+                           -2 * focal / kHeight,
+                           0,
+                           0,
+                           0,
+                           0,
+                           (far + n) / (far - n),
+                           1,
+                           0,
+                           0,
+                           -2 * far * n / (far - n),
+                           0};
+    glMatrixMode(GL_PROJECTION);
+    glLoadMatrixf(p);
+}
+
+double mesa(const MeshObject& mesh, const Matrix4& camera, std::vector<uint32_t>& frame) {
+    frame.assign(size_t(kWidth) * kHeight, 0u);
+    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 0, 0, 0, nullptr);
+    if (context == nullptr ||
+        !OSMesaMakeCurrent(context, frame.data(), GL_UNSIGNED_BYTE, kWidth, kHeight)) {
+        std::fprintf(stderr, "bench_mesa: cannot create an OSMesa context\n");
+        std::exit(1);
+    }
+    OSMesaPixelStore(OSMESA_Y_UP, 0); // first row of the buffer = top of the picture
+    glViewport(0, 0, kWidth, kHeight);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_DITHER);
+    glShadeModel(GL_FLAT);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CW); // counter-clockwise with rows growing down is clockwise in GL
+    load_projection(view_setup().focal);
+    // Our matrices are row-major for row vectors, which is GL's column-major layout.
+    Matrix4 mv;
+    matrix_inverse(camera, mv);
+    matrix_multiply(mv, mesh.matrix, mv);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadMatrixf(mv.m.data());
+
+    const size_t faces = mesh.faces.size();
+    std::vector<float> positions(faces * 9);
+    for (size_t f = 0; f < faces; ++f)
+        for (size_t k = 0; k < 3; ++k) {
+            const Vertex& v = mesh.vertices[size_t(mesh.faces[f].v[k])];
+            positions[f * 9 + k * 3 + 0] = v.x;
+            positions[f * 9 + k * 3 + 1] = v.y;
+            positions[f * 9 + k * 3 + 2] = v.z;
+        }
+    std::vector<uint32_t> colours(faces * 3);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_COLOR_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, positions.data());
+    glColorPointer(4, GL_UNSIGNED_BYTE, 0, colours.data());
+
+    const double ms = median_ms([&] {
+        // The flat colour of every face, as our renderer shades it, in GL's byte order.
+        for (size_t f = 0; f < faces; ++f) {
+            const Plane& p = mesh.faces[f].plane;
+            const double nx =
+                double(p.a) * mv.at(0, 0) + double(p.b) * mv.at(1, 0) + double(p.c) * mv.at(2, 0);
+            const double ny =
+                double(p.a) * mv.at(0, 1) + double(p.b) * mv.at(1, 1) + double(p.c) * mv.at(2, 1);
+            const double nz =
+                double(p.a) * mv.at(0, 2) + double(p.b) * mv.at(1, 2) + double(p.c) * mv.at(2, 2);
+            const uint32_t c = shade_colour(kMeshColour, face_intensity(nx, ny, nz));
+            const uint32_t rgba = (c >> 16 & 0xFF) | (c & 0xFF00) | (c & 0xFF) << 16 | 0xFF000000u;
+            colours[f * 3] = colours[f * 3 + 1] = colours[f * 3 + 2] = rgba;
+        }
+        glClearColor(0, 0, 0, 1);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glDrawArrays(GL_TRIANGLES, 0, GLsizei(faces * 3));
+        glFinish();
+    });
+    OSMesaDestroyContext(context);
+    return ms;
+}
+
+// Runs one size with one thread count; Mesa in a child process so its thread count takes.
+bool compare(int rings, int sides, int32_t threads, Result& r) {
+    setup_view(kWidth, kHeight);
+    Matrix4 camera;
+    const MeshObject mesh = posed_torus(rings, sides, camera);
+    std::vector<uint32_t> ours_frame, mesa_frame;
+    r.ours_ms = ours(mesh, camera, threads, ours_frame);
+    r.ours_lit = lit_pixels(ours_frame, 0x00FFFFFFu);
+
+    int pipe_fds[2];
+    if (pipe(pipe_fds) != 0) return false;
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        close(pipe_fds[0]);
+        setenv("LP_NUM_THREADS", std::to_string(threads == 1 ? 0 : threads).c_str(), 1);
+        Result m;
+        m.mesa_ms = mesa(mesh, camera, mesa_frame);
+        m.mesa_lit = lit_pixels(mesa_frame, 0x00FFFFFFu);
+        const bool ok = write(pipe_fds[1], &m, sizeof m) == ssize_t(sizeof m);
+        _exit(ok ? 0 : 1);
+    }
+    close(pipe_fds[1]);
+    Result m;
+    const bool got = read(pipe_fds[0], &m, sizeof m) == ssize_t(sizeof m);
+    close(pipe_fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    if (!got || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return false;
+    r.mesa_ms = m.mesa_ms;
+    r.mesa_lit = m.mesa_lit;
+    return true;
+}
+
+} // namespace
+
+int main() {
+    const int32_t all = default_render_thread_count();
+    std::printf("faces    threads  ours ms  llvmpipe ms  ratio   lit ours  lit llvmpipe\n");
+    bool agree = true;
+    for (auto [rings, sides] : {std::pair{100, 50}, std::pair{500, 100}, std::pair{1000, 500}}) {
+        for (int32_t threads : {1, all}) {
+            if (threads == all && all == 1 && threads != 1) continue;
+            Result r;
+            if (!compare(rings, sides, threads, r)) {
+                std::fprintf(stderr, "bench_mesa: the OSMesa run failed\n");
+                return 1;
+            }
+            const double lit_gap = std::fabs(double(r.ours_lit) - double(r.mesa_lit)) /
+                                   double(std::max<size_t>(r.ours_lit, 1));
+            agree = agree && lit_gap <= kLitTolerance;
+            std::printf("%-8d %-8d %-8.2f %-12.1f %-7.1f %-9zu %zu%s\n", 2 * rings * sides, threads,
+                        r.ours_ms, r.mesa_ms, r.mesa_ms / r.ours_ms, r.ours_lit, r.mesa_lit,
+                        lit_gap <= kLitTolerance ? "" : "  (pictures disagree)");
+            std::fflush(stdout);
+            if (all == 1) break;
+        }
+    }
+    if (!agree) {
+        std::fprintf(stderr,
+                     "bench_mesa: the two pictures differ by more than %.0f%% in lit area\n",
+                     kLitTolerance * 100);
+        return 1;
+    }
+    return 0;
+}
