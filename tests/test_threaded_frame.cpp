@@ -3,6 +3,7 @@
 // edges or spanning many bands), degenerate, huge and clipped faces, and overlaps whose order
 // shows.
 #include "app/demo_threads.h"
+#include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 #include "render/mesh_renderer.h"
 #include "render/threaded_frame.h"
@@ -11,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdlib>
 #include <new>
@@ -258,6 +260,47 @@ TEST_F(ThreadedFrame, BundledSceneFramesMatchTheDemo) {
         ASSERT_EQ(differing_pixels(a.frame_buffer, b.frame_buffer), 0u) << "frame " << frame;
     }
     render_threads_stop(rt);
+}
+
+// The views choose the frame size (odd sizes too) and may hold the meshes still: the threaded
+// frame follows both.
+TEST_F(ThreadedFrame, ViewsAtOtherSizesMatchTheOneThreadFrames) {
+    std::string error;
+    const std::unique_ptr<Scene> loaded =
+        load_scene(std::string(KALV_SOURCE_DIR) + "/assets/object.3ds", error);
+    ASSERT_TRUE(loaded) << error;
+    struct Case {
+        ViewKind kind;
+        bool still;
+        int32_t width, height, threads;
+    };
+    for (const Case& c :
+         {Case{ViewKind::fit, false, 333, 197, 2}, Case{ViewKind::fit, true, 97, 601, 3},
+          Case{ViewKind::demo, false, 16, 16, 8}}) {
+        ViewChoice choice;
+        choice.kind = c.kind;
+        choice.still = c.still;
+        Scene one = *loaded, many = *loaded;
+        DemoState a, b;
+        ASSERT_TRUE(view_start(a, one, choice, c.width, c.height, error)) << error;
+        ASSERT_TRUE(view_start(b, many, choice, c.width, c.height, error)) << error;
+        RenderThreads* rt = render_threads_start(c.threads, error);
+        ASSERT_NE(rt, nullptr) << error;
+        size_t lit = 0;
+        for (int frame = 1; frame <= 9; ++frame) {
+            demo_frame(a);
+            std::fill(b.frame_buffer.begin(), b.frame_buffer.end(), 0xDEADBEEFu);
+            ASSERT_TRUE(demo_frame_threaded(b, *rt));
+            ASSERT_EQ(a.frame_buffer.size(), size_t(c.width) * size_t(c.height));
+            ASSERT_EQ(b.frame_buffer.size(), a.frame_buffer.size());
+            ASSERT_EQ(differing_pixels(a.frame_buffer, b.frame_buffer), 0u)
+                << c.width << "x" << c.height << ", frame " << frame;
+            for (uint32_t p : a.frame_buffer)
+                lit += p != 0;
+        }
+        EXPECT_GT(lit, 0u) << c.width << "x" << c.height << " should show the scene";
+        render_threads_stop(rt);
+    }
 }
 
 TEST(RenderThreads, CountsAreClampedAndBandsCoverTheFrame) {

@@ -41,7 +41,7 @@ struct RenderOptions {
     ViewChoice view;      // the demo's own view unless --view / --still
     int32_t width = kWidth, height = kHeight;
     int32_t threads = 0; // 0: one per processor
-    bool quiet = false; // no progress, no closing "wrote ..." line
+    bool quiet = false;  // no progress, no closing "wrote ..." line
 };
 
 enum class RenderParse { ok, help, usage_error };
