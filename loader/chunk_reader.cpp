@@ -58,6 +58,10 @@ std::unique_ptr<Scene> load_from_source(LoaderState& state, ByteSource& source,
     state.scene = scene.get();
     if (pass_result(state, source, run_pass(state, source, LoadPass::counting), label, error) != 0)
         return nullptr;
+    if (check_memory_need(state, source.size) != 0) {
+        error = state.error;
+        return nullptr;
+    }
     allocate_records(scene->materials, scene->material_count);
     allocate_records(scene->meshes, scene->mesh_count);
     allocate_records(scene->cameras, scene->camera_count);

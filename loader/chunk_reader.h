@@ -10,6 +10,10 @@
 // leaves this module; an allocation failure is a failed load. The returned scene satisfies the
 // invariants documented in scene.h.
 //
+// Memory is bounded by the input: when the records and arrays the counting pass found would take
+// more than 64 times the file's size plus 64 MiB (in bytes of their in-memory form), the load
+// fails before allocating them, with both figures in the reason.
+//
 // Each load keeps its working state to itself, so loads on different threads do not meet. The
 // loader's parts (the chunk walker, the table, the handlers) are declared in loader_internal.h,
 // which only the loader uses.

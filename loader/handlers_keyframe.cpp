@@ -155,6 +155,7 @@ int handle_position_track(LoaderState& state, ByteReader& r) {
     if (minimum > remaining(r))
         return fail_short(state, ("position track of " + std::to_string(n) + " keys").c_str(),
                           minimum, r);
+    count_memory(state, n, 4 * sizeof(float)); // frame, x, y, z
     PositionDestination dest = position_destination(state, pos);
     if (dest.track) {
         dest.track->frame.assign(n, 0.0f);
@@ -185,6 +186,7 @@ int handle_rotation_track(LoaderState& state, ByteReader& r) {
     if (minimum > remaining(r))
         return fail_short(state, ("rotation track of " + std::to_string(n) + " keys").c_str(),
                           minimum, r);
+    count_memory(state, n, 5 * sizeof(float)); // frame, angle, axis x, y, z
     MeshObject* mesh = rotation_destination(state, pos);
     RotationTrack* track = mesh ? &mesh->rotation_track : nullptr;
     if (track) {

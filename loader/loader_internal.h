@@ -68,6 +68,10 @@ struct LoaderState {
     // spotlight node: those nodes have no record in the scene, so a header inside one looks
     // nothing up and a track inside one stores nothing. Empty at the start of each pass.
     size_t unrecorded_node_start = 0, unrecorded_node_end = 0;
+    // Counting pass: bytes the filling pass will allocate (memory_need.cpp), and the records
+    // counted while no name was read, whose name the end of the pass decides.
+    uint64_t needed_bytes = 0;
+    uint64_t records_named_late = 0;
 
     ChunkPlace chunk; // set by the walker before each handler
     std::string error;
@@ -106,6 +110,19 @@ int fail_short(LoaderState& state, const char* what, size_t needed, const ByteRe
 
 // Sets state.error for a file that ends inside a chunk header at offset, with left bytes; -1.
 int fail_in_header(LoaderState& state, size_t offset, size_t left);
+
+// --- memory the scene will need (memory_need.cpp) ----------------------------------------------
+
+// Counting pass only: the filling pass will allocate count elements of element_size bytes.
+void count_memory(LoaderState& state, size_t count, size_t element_size);
+
+// Counting pass only: one more record of record_size bytes, named with current_name.
+void count_record_memory(LoaderState& state, size_t record_size);
+
+// After the counting pass, before anything is allocated: 0 when what it counted fits the limit for
+// a file of file_size bytes (64 times its size plus 64 MiB), else -1 with both figures in
+// state.error.
+int check_memory_need(LoaderState& state, size_t file_size);
 
 // --- names and records --------------------------------------------------------------------------
 
@@ -160,6 +177,7 @@ int create_or_count(LoaderState& state, const RecordKind<Record>& kind, Record*&
     Scene& scene = *state.scene;
     if (state.pass == LoadPass::counting) {
         ++(scene.*kind.count);
+        count_record_memory(state, sizeof(Record));
         return 0;
     }
     std::vector<Record>& records = scene.*kind.records;

@@ -356,3 +356,29 @@ TEST(LoaderBadStructure, FillingPassRefusesMoreRecordsThanCounted) {
     EXPECT_EQ(handle_light(state, light), -1);
     EXPECT_NE(state.error.find("more lights than the counting pass found"), std::string::npos);
 }
+
+// Six bytes of file make a mesh record of a few hundred bytes, and a name read after the last
+// mesh is copied into every mesh before the first name: enough such meshes must be refused from
+// their counts, before the arrays are allocated.
+TEST(LoaderMemoryBound, CountsNeedingMoreThanTheLimitAreRefusedBeforeAllocating) {
+    constexpr size_t kMeshes = 1'500'000;
+    ChunkWriter w;
+    begin_scene(w);
+    for (size_t i = 0; i < kMeshes; ++i)
+        write_leaf_chunk(w, 0x4100, {});
+    named_object(w, std::string(63, 'n'));
+    end_all_chunks(w);
+    const uint64_t file_size = chunk_bytes(w).size();
+    const uint64_t limit = 64 * file_size + (uint64_t{64} << 20);
+
+    const std::string error = expect_failure(chunk_bytes(w));
+    const std::string prefix = "the scene would need ";
+    ASSERT_EQ(error.rfind(prefix, 0), 0u) << error;
+    const uint64_t needed = std::stoull(error.substr(prefix.size()));
+    EXPECT_GT(needed, limit);
+    EXPECT_GE(needed, kMeshes * (sizeof(MeshObject) + 64));
+    EXPECT_NE(error.find(" bytes of memory, more than the limit of " + std::to_string(limit) +
+                         " bytes for a file of " + std::to_string(file_size) + " bytes"),
+              std::string::npos)
+        << error;
+}
