@@ -402,3 +402,8 @@ bool view_start(DemoState& demo, Scene& scene, const ViewChoice& choice, int32_t
     }
     return false;
 }
+
+void view_rewind(DemoState& demo) {
+    demo.angle = 0.0f;
+    if (demo.scene != nullptr) demo_reset_mesh_matrices(*demo.scene);
+}

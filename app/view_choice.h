@@ -105,3 +105,9 @@ const Camera* find_view_camera(const Scene& scene, const std::string& name, std:
 // is as it was.
 bool view_start(DemoState& demo, Scene& scene, const ViewChoice& choice, int32_t width,
                 int32_t height, std::string& error);
+
+// Takes a view that view_start started back to its first frame: the animation angle to 0 and
+// every mesh matrix to the identity, as view_start leaves them whatever the view. The view's other
+// changes to the scene stay, so the frames that follow are the very frames that followed
+// view_start, without a second copy of the scene to start from.
+void view_rewind(DemoState& demo);

@@ -453,4 +453,31 @@ TEST(FrameSize, BundledSceneInEveryViewAtTheSmallestAndLargestSizes) {
     }
 }
 
+// The render tool draws its GIF pass from the scene its first pass left spun: rewinding must give
+// the first pass's frames again in every view, though the view moved the scene only once.
+TEST(ViewRewind, EveryViewDrawsItsFramesAgainFromTheSceneItAlreadyPrepared) {
+    std::string error;
+    auto scene = load_scene(kAsset, error);
+    ASSERT_TRUE(scene) << error;
+    for (const char* name : {"demo", "fit", "camera"}) {
+        SCOPED_TRACE(name);
+        ViewChoice choice;
+        ASSERT_TRUE(parse_view_choice(name, choice, error));
+        DemoState demo;
+        ASSERT_TRUE(view_start(demo, *scene, choice, kWidth, kHeight, error)) << error;
+        std::vector<uint64_t> first, again;
+        for (int frame = 0; frame < 40; ++frame) {
+            demo_frame(demo);
+            first.push_back(frame_stats::frame_hash(demo.frame_buffer));
+        }
+        view_rewind(demo);
+        for (int frame = 0; frame < 40; ++frame) {
+            demo_frame(demo);
+            again.push_back(frame_stats::frame_hash(demo.frame_buffer));
+        }
+        EXPECT_EQ(first, again);
+        EXPECT_NE(first.front(), first.back()); // the frames spin, so a rewind has work to do
+    }
+}
+
 } // namespace

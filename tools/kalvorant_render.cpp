@@ -107,20 +107,9 @@ bool write_png_file(const std::string& path, const DemoState& demo, std::string&
     return commit_file(staged, error);
 }
 
-// Every pass starts from the scene as loaded: the view moves the scene and the frames spin the
-// mesh matrices in place, and a second run must see exactly the frames of the first.
-bool start_view(DemoState& demo, Scene& working, const Scene& loaded, const RenderOptions& o,
-                std::string& error) {
-    working = loaded;
-    return view_start(demo, working, o.view, o.width, o.height, error);
-}
-
 // First pass: the PNG files, and the colours a GIF will need.
-bool render_pngs_and_palette(const RenderOptions& o, const Scene& loaded, GifPalette& palette,
+bool render_pngs_and_palette(const RenderOptions& o, DemoState& demo, GifPalette& palette,
                              std::string& error) {
-    Scene working;
-    DemoState demo;
-    if (!start_view(demo, working, loaded, o, error)) return false;
     const bool pngs = !o.out_dir.empty();
     const bool gif = !o.gif_path.empty();
     const int32_t frames = last_frame(o);
@@ -144,11 +133,10 @@ bool render_pngs_and_palette(const RenderOptions& o, const Scene& loaded, GifPal
 }
 
 // Second pass: the same frames again, straight into the GIF, so memory stays one frame deep.
-bool render_gif(const RenderOptions& o, const Scene& loaded, const GifPalette& palette,
+// The view has already prepared the scene; only the spin of the first pass is undone.
+bool render_gif(const RenderOptions& o, DemoState& demo, const GifPalette& palette,
                 std::string& error) {
-    Scene working;
-    DemoState demo;
-    if (!start_view(demo, working, loaded, o, error)) return false;
+    view_rewind(demo);
     StagedFile staged;
     if (!stage_file(o.gif_path, staged, error)) return false;
     GifWriter gif;
@@ -239,12 +227,16 @@ int run(const std::vector<std::string>& args) {
     if (!scene_has_faces(*scene))
         std::fprintf(stderr, "kalvorant-render: %s\n", empty_scene_warning(options.scene).c_str());
 
+    // The view prepares the loaded scene itself; both passes draw it, so it is never copied.
+    DemoState demo;
+    if (!view_start(demo, *scene, options.view, options.width, options.height, error))
+        return fail(error);
     const int32_t threads = options.threads > 0 ? options.threads : default_render_thread_count();
     g_render_threads = render_threads_start(threads, error);
     if (g_render_threads == nullptr) return fail(error);
     GifPalette palette;
-    const bool done = render_pngs_and_palette(options, *scene, palette, error) &&
-                      (options.gif_path.empty() || render_gif(options, *scene, palette, error));
+    const bool done = render_pngs_and_palette(options, demo, palette, error) &&
+                      (options.gif_path.empty() || render_gif(options, demo, palette, error));
     render_threads_stop(g_render_threads);
     g_render_threads = nullptr;
     if (!done) return fail(error);
