@@ -6,8 +6,9 @@
 #   FOLDER|<folder>|<target>|<folders it may include, comma separated>
 #   FILE|<folder/file>|<target>|<folders>        (a file owned by another target of the folder)
 # Quoted includes are read as paths from the project root ("render/view.h"); one without a
-# folder names a file beside the includer. Window-system headers (<windows.h>, <ddraw.h>, SDL) are
-# reserved to platform/, so the core cannot reach them through the system include path either.
+# folder names a file beside the includer. Window-system headers (<windows.h>, <ddraw.h>, SDL,
+# X11) are reserved to platform/, so the core cannot reach them through the system include path
+# either.
 cmake_minimum_required(VERSION 3.25)
 
 file(STRINGS "${TABLE}" rows)
@@ -40,7 +41,8 @@ function(check_file rel target allowed)
     elseif(line MATCHES "#[ \t]*include[ \t]*<([^>]+)>")
       set(header "${CMAKE_MATCH_1}")
       string(TOLOWER "${header}" lower)
-      if(NOT own STREQUAL "platform" AND lower MATCHES "^(windows\\.h|ddraw\\.h|sdl2?/|sdl[._])")
+      if(NOT own STREQUAL "platform"
+         AND lower MATCHES "^(windows\\.h|ddraw\\.h|sdl2?/|sdl[._]|x11/)")
         set(bad "a window-system header, which only platform/ may use")
       endif()
     endif()

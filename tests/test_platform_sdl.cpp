@@ -2,6 +2,7 @@
 // driver: message order and timer rules the demo's frame loop relies on, and DirectDraw's
 // answers to what the display device asks and to what it never should.
 #include "platform/ddraw_api.h"
+#include "platform/sdl/full_screen.h"
 #include "platform/sdl/sdl_platform.h"
 #include "platform/sdl/sdl_session.h"
 #include "platform/win32_api.h"
@@ -415,6 +416,22 @@ TEST_F(DirectDrawTest, SurfacesOutlivingTheirDirectDrawObjectStaySafe) {
     DDSURFACEDESC2 desc = lock_desc();
     EXPECT_EQ(offscreen_->Lock(nullptr, &desc, 0, nullptr), DD_OK);
     EXPECT_EQ(offscreen_->Unlock(nullptr), DD_OK);
+}
+
+// The picture on whatever output the renderer really has: as large as fits, square pixels,
+// centred, with black bars where the output's shape differs.
+TEST(PictureArea, LargestCentredFitOfThePictureShape) {
+    auto area = [](int width, int height) {
+        SDL_Rect r = picture_area(512, 384, width, height);
+        return std::vector<int>{r.x, r.y, r.w, r.h};
+    };
+    EXPECT_EQ(area(1024, 768), (std::vector<int>{0, 0, 1024, 768}));
+    EXPECT_EQ(area(512, 384), (std::vector<int>{0, 0, 512, 384}));
+    EXPECT_EQ(area(1920, 1080), (std::vector<int>{240, 0, 1440, 1080}));
+    EXPECT_EQ(area(1280, 1024), (std::vector<int>{0, 32, 1280, 960}));
+    EXPECT_EQ(area(500, 10), (std::vector<int>{243, 0, 13, 10}));
+    EXPECT_EQ(area(0, 768), (std::vector<int>{0, 0, 0, 0}));
+    EXPECT_EQ(area(1024, -1), (std::vector<int>{0, 0, 0, 0}));
 }
 
 } // namespace

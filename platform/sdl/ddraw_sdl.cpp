@@ -1,8 +1,9 @@
 // The DirectDraw 7 stand-in over SDL2. Every surface is a plain buffer of 32-bit 0x00RRGGBB
 // pixels; the primary flipping chain is two such buffers, and Flip shows the new front buffer
-// through a streaming texture on the window, scaled to the full-screen window with square
-// pixels and nearest-neighbour filtering.
+// through a streaming texture on the window, scaled to the size the renderer really has with
+// square pixels and nearest-neighbour filtering.
 #include "platform/ddraw_api.h"
+#include "platform/sdl/full_screen.h"
 #include "platform/sdl/sdl_platform.h"
 
 #include <algorithm>
@@ -172,10 +173,18 @@ HRESULT Surface::present() {
         return DDERR_SURFACELOST;
     if (!fits_mode()) return DDERR_WRONGMODE; // the texture has the mode's size
     HWND window = device->window;
+    // Asked every frame: the window system may still resize the window after start-up, and
+    // what the renderer draws into is what ends up on the screen.
+    int output_width = 0;
+    int output_height = 0;
+    if (SDL_GetRendererOutputSize(window->renderer, &output_width, &output_height) != 0)
+        return DDERR_GENERIC;
+    SDL_Rect area = picture_area(static_cast<int>(width), static_cast<int>(height), output_width,
+                                 output_height);
     if (SDL_UpdateTexture(window->texture, nullptr, pixels.data(), pitch()) != 0 ||
         SDL_SetRenderDrawColor(window->renderer, 0, 0, 0, 255) != 0 ||
         SDL_RenderClear(window->renderer) != 0 ||
-        SDL_RenderCopy(window->renderer, window->texture, nullptr, nullptr) != 0)
+        SDL_RenderCopy(window->renderer, window->texture, nullptr, &area) != 0)
         return DDERR_GENERIC;
     SDL_RenderPresent(window->renderer);
     return DD_OK;
@@ -275,21 +284,20 @@ HRESULT Device::SetCooperativeLevel(HWND target, DWORD flags) {
 
 HRESULT Device::prepare_presentation() {
     window_drop_presentation(window);
-    if (SDL_SetWindowFullscreen(window->sdl_window, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
-        return DDERR_UNSUPPORTEDMODE;
+    // The renderer comes first: making an OpenGL renderer may recreate the window at its
+    // earlier place and size, undoing a move made before it.
     SDL_Renderer* renderer = SDL_CreateRenderer(window->sdl_window, -1, 0);
     if (renderer == nullptr)
         renderer = SDL_CreateRenderer(window->sdl_window, -1, SDL_RENDERER_SOFTWARE);
     if (renderer == nullptr) return DDERR_NODIRECTDRAWHW;
     window->renderer = renderer;
-    // The logical size keeps the aspect ratio: square pixels, black bars where the screen's
-    // shape differs.
+    // A window that cannot be made to cover the screen still shows the whole picture, scaled
+    // into the area it has.
+    cover_display(window->sdl_window);
     window->texture =
         SDL_CreateTexture(renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING,
                           static_cast<int>(mode_width), static_cast<int>(mode_height));
     if (window->texture == nullptr ||
-        SDL_RenderSetLogicalSize(renderer, static_cast<int>(mode_width),
-                                 static_cast<int>(mode_height)) != 0 ||
         SDL_SetTextureScaleMode(window->texture, SDL_ScaleModeNearest) != 0) {
         window_drop_presentation(window);
         return DDERR_OUTOFVIDEOMEMORY;
