@@ -9,8 +9,8 @@ packages=(
   libgtest-dev libbenchmark-dev libpng-dev libgif-dev libsdl2-dev
   # the same-work comparison with Mesa's software OpenGL (bench_mesa, built when present)
   libosmesa6-dev
-  # end-to-end tests: a real X server, key presses, screenshots
-  xvfb xdotool x11-apps imagemagick
+  # end-to-end tests: a real X server, key presses, screenshots, a window manager
+  xvfb xdotool x11-apps imagemagick openbox
   # the Windows program: cross compilers and Wine to run it
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine wine64
   # real .3ds files written by other programs, used as test data

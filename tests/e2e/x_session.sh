@@ -1,9 +1,9 @@
 # shellcheck shell=bash
 # x_session.sh: a real X server for end-to-end scripts, and what they read off its screen.
 # Source it; it defines:
-#   start_x_server DIR   starts Xvfb (512x384, 24 bits, no window manager), keeping its display
-#                        number and log in DIR; exports DISPLAY and sets xvfb_pid. Returns 1
-#                        after printing why when the server does not come up.
+#   start_x_server DIR [WxH]  starts Xvfb (512x384 unless given, 24 bits, no window manager),
+#                        keeping its display number and log in DIR; exports DISPLAY and sets
+#                        xvfb_pid. Returns 1 after printing why when the server does not come up.
 #   screenshot PNG       the whole screen as PNG (xwd, then ImageMagick's convert).
 #   pixel_counts PNG     prints "LIT ORANGE": the non-black pixels, and how many of them have the
 #                        shape of the mesh colour 0xFA8008 scaled by a shading intensity.
@@ -14,9 +14,9 @@
 # The caller kills $xvfb_pid when done.
 
 start_x_server() {
-  local dir=$1
+  local dir=$1 size=${2:-512x384}
   # Xvfb picks a free display number itself and writes it to the given descriptor.
-  Xvfb -displayfd 3 -screen 0 512x384x24 -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 "${size}x24" -nolisten tcp 3>"$dir/display" 2>"$dir/xvfb.log" &
   # shellcheck disable=SC2034  # read by the caller
   xvfb_pid=$!
   for _ in $(seq 100); do
