@@ -36,17 +36,19 @@ struct MeshPose {
     double ex, ey, ez; // the camera position in object space
 };
 
+// The per-vertex constants of one mesh in one view (the matrix and planes widened to double once,
+// not once per vertex).
+struct VertexTransform {
+    double mv[4][3]; // rows 0..3, columns 0..2 of object -> camera space
+    std::array<std::array<double, 4>, 4> planes; // the frustum planes, A B C D
+    double focal, half_width, half_height;
+};
+
 namespace face_setup_detail {
 
 constexpr uint8_t kAllPlanes = 0x0F;
 constexpr double kBackFaceLimit = 0.1;
 constexpr double kNearZ = 0.1;
-
-inline float transform_coordinate(const Matrix4& mv, const Vertex& v, int column) {
-    return static_cast<float>(double(v.x) * double(mv.at(0, column)) +
-                              double(v.y) * double(mv.at(1, column)) +
-                              double(v.z) * double(mv.at(2, column)) + double(mv.at(3, column)));
-}
 
 // Returns false when the vertex must drop the polygon it belongs to (too near or z not a number).
 inline bool project(ClipVertex& v, const ViewSetup& view) {
@@ -103,21 +105,52 @@ inline size_t drawn_face_count(const MeshObject& mesh) {
                                                        : size_t(mesh.face_count);
 }
 
-inline CachedVertex cache_vertex(const Matrix4& mv, const Vertex& vertex, const ViewSetup& view) {
-    using namespace face_setup_detail;
-    CachedVertex c;
-    ClipVertex v;
-    v.x = c.x = transform_coordinate(mv, vertex, 0);
-    v.y = c.y = transform_coordinate(mv, vertex, 1);
-    v.z = c.z = transform_coordinate(mv, vertex, 2);
-    for (int k = 0; k < 4; ++k) {
-        const double d = plane_distance(view.planes[size_t(k)], v);
-        if (d >= 0.0) c.in_or_on |= uint8_t(1u << k);
-        if (!(d > 0.0)) c.out_or_on |= uint8_t(1u << k);
+inline VertexTransform vertex_transform(const Matrix4& mv, const ViewSetup& view) {
+    VertexTransform t;
+    for (int row = 0; row < 4; ++row)
+        for (int column = 0; column < 3; ++column)
+            t.mv[row][column] = mv.at(row, column);
+    for (size_t k = 0; k < 4; ++k) {
+        const Plane& p = view.planes[k];
+        t.planes[k] = {p.a, p.b, p.c, p.d};
     }
-    c.near_ok = project(v, view);
-    if (c.near_ok) c.screen = screen_point(v.x, v.y);
+    t.focal = view.focal;
+    // The exact half, not the integer one: for an odd size the frustum's margin is then 2 pixels
+    // on both sides. Even sizes, the demo's included, get the very same numbers either way.
+    t.half_width = double(view.Width) / 2;
+    t.half_height = double(view.Height) / 2;
+    return t;
+}
+
+// The same arithmetic, term by term and in the same order, as transforming the vertex by the
+// float matrix, classifying it with plane_distance and projecting it with project().
+inline CachedVertex cache_vertex(const VertexTransform& t, const Vertex& vertex) {
+    using namespace face_setup_detail;
+    const double x = vertex.x, y = vertex.y, z = vertex.z;
+    CachedVertex c;
+    c.x = static_cast<float>(x * t.mv[0][0] + y * t.mv[1][0] + z * t.mv[2][0] + t.mv[3][0]);
+    c.y = static_cast<float>(x * t.mv[0][1] + y * t.mv[1][1] + z * t.mv[2][1] + t.mv[3][1]);
+    c.z = static_cast<float>(x * t.mv[0][2] + y * t.mv[1][2] + z * t.mv[2][2] + t.mv[3][2]);
+    const double cx = c.x, cy = c.y, cz = c.z;
+    unsigned in_or_on = 0, out_or_on = 0;
+    for (unsigned k = 0; k < 4; ++k) {
+        const auto& p = t.planes[k];
+        const double d = p[0] * cx + p[1] * cy + p[2] * cz + p[3];
+        in_or_on |= unsigned(d >= 0.0) << k;
+        out_or_on |= unsigned(!(d > 0.0)) << k;
+    }
+    c.in_or_on = uint8_t(in_or_on);
+    c.out_or_on = uint8_t(out_or_on);
+    c.near_ok = cz >= kNearZ;
+    if (c.near_ok)
+        c.screen = screen_point(static_cast<float>(t.focal * cx / cz + t.half_width),
+                                static_cast<float>(t.focal * cy / cz + t.half_height));
     return c;
+}
+
+// For callers that cache one vertex at a time; a whole mesh is cheaper with one VertexTransform.
+inline CachedVertex cache_vertex(const Matrix4& mv, const Vertex& vertex, const ViewSetup& view) {
+    return cache_vertex(vertex_transform(mv, view), vertex);
 }
 
 // Clips a triangle that straddles the frustum, projects the polygon and sets up its edges.

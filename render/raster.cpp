@@ -136,10 +136,6 @@ ClipPolygon triangle_polygon(const ScreenPoint& a, const ScreenPoint& b, const S
 
 } // namespace
 
-ScreenPoint screen_point(float x, float y) {
-    return ScreenPoint{x, y, ceil_to_int32(double(y))};
-}
-
 int32_t setup_edge(const ClipVertex& upper, const ClipVertex& lower, EdgeStep& out) {
     const float first = static_cast<float>(std::ceil(double(upper.y)));
     const int32_t lines = saturate_to_int32(std::ceil(double(lower.y)) - double(first));

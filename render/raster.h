@@ -17,6 +17,7 @@
 #pragma once
 
 #include "render/frame.h"
+#include "render/numeric.h"
 #include "render/view.h"
 
 #include <array>
@@ -51,7 +52,9 @@ struct ScreenPoint {
     int32_t row = 0;    // ceil(y), saturated to int32
 };
 
-ScreenPoint screen_point(float x, float y);
+inline ScreenPoint screen_point(float x, float y) {
+    return ScreenPoint{x, y, ceil_to_int32(double(y))};
+}
 
 // Prepares the edge from upper to lower. Returns 1 and fills out when the edge covers at least
 // one row, 0 (out untouched) otherwise.
