@@ -24,11 +24,14 @@
 // One mesh vertex as every face that uses it sees it in the current frame.
 struct CachedVertex {
     float x = 0, y = 0, z = 0; // camera space
-    ScreenPoint screen;        // projected, meaningful only when near_ok
+    ScreenPoint screen;        // meaningful only with kProjected
     uint8_t in_or_on = 0;      // bit k: inside or on frustum plane k
     uint8_t out_or_on = 0;     // bit k: outside or on plane k (a NaN distance is outside)
-    bool near_ok = false;      // z >= 0.1, so the projection may stand
+    uint8_t projection = 0;    // kProjected and kSmall bits, below
 };
+
+constexpr uint8_t kProjected = 1; // z >= 0.1, so the projection may stand
+constexpr uint8_t kSmall = 2;     // projected, and the screen point is small (raster.h)
 
 // Where one mesh stands in front of the camera for one frame.
 struct MeshPose {
@@ -78,10 +81,24 @@ inline uint32_t face_colour(const Matrix4& mv, const Plane& plane, uint32_t base
     return shade_colour(base_colour, face_intensity(nx, ny, nz));
 }
 
+inline double plane_distance(const std::array<double, 4>& p, double x, double y, double z) {
+    return p[0] * x + p[1] * y + p[2] * z + p[3];
+}
+
+inline unsigned inside_or_on(double distance) {
+    return distance >= 0.0;
+}
+
+// A distance that is not a number counts as outside.
+inline unsigned outside_or_on(double distance) {
+    return !(distance > 0.0);
+}
+
+// A negative index becomes a huge unsigned one, so one comparison per index refuses both.
 inline bool indices_valid(const Face& face, size_t vertex_count) {
-    for (int32_t index : face.v)
-        if (index < 0 || size_t(index) >= vertex_count) return false;
-    return true;
+    return (size_t(uint32_t(face.v[0])) < vertex_count) &
+           (size_t(uint32_t(face.v[1])) < vertex_count) &
+           (size_t(uint32_t(face.v[2])) < vertex_count);
 }
 
 } // namespace face_setup_detail
@@ -132,19 +149,20 @@ inline CachedVertex cache_vertex(const VertexTransform& t, const Vertex& vertex)
     c.y = static_cast<float>(x * t.mv[0][1] + y * t.mv[1][1] + z * t.mv[2][1] + t.mv[3][1]);
     c.z = static_cast<float>(x * t.mv[0][2] + y * t.mv[1][2] + z * t.mv[2][2] + t.mv[3][2]);
     const double cx = c.x, cy = c.y, cz = c.z;
-    unsigned in_or_on = 0, out_or_on = 0;
-    for (unsigned k = 0; k < 4; ++k) {
-        const auto& p = t.planes[k];
-        const double d = p[0] * cx + p[1] * cy + p[2] * cz + p[3];
-        in_or_on |= unsigned(d >= 0.0) << k;
-        out_or_on |= unsigned(!(d > 0.0)) << k;
-    }
-    c.in_or_on = uint8_t(in_or_on);
-    c.out_or_on = uint8_t(out_or_on);
-    c.near_ok = cz >= kNearZ;
-    if (c.near_ok)
+    // Written out plane by plane: as a loop, GCC kept the counter and shifted by it.
+    const double d0 = plane_distance(t.planes[0], cx, cy, cz);
+    const double d1 = plane_distance(t.planes[1], cx, cy, cz);
+    const double d2 = plane_distance(t.planes[2], cx, cy, cz);
+    const double d3 = plane_distance(t.planes[3], cx, cy, cz);
+    c.in_or_on = uint8_t(inside_or_on(d0) | inside_or_on(d1) << 1 | inside_or_on(d2) << 2 |
+                         inside_or_on(d3) << 3);
+    c.out_or_on = uint8_t(outside_or_on(d0) | outside_or_on(d1) << 1 | outside_or_on(d2) << 2 |
+                          outside_or_on(d3) << 3);
+    if (cz >= kNearZ) {
         c.screen = screen_point(static_cast<float>(t.focal * cx / cz + t.half_width),
                                 static_cast<float>(t.focal * cy / cz + t.half_height));
+        c.projection = screen_point_is_small(c.screen) ? kProjected | kSmall : kProjected;
+    }
     return c;
 }
 
@@ -181,8 +199,14 @@ bool set_up_clipped_triangle(const CachedVertex& a, const CachedVertex& b, const
     if (all_in == kAllPlanes) {
         // Inside all four planes: the clipper would return the triangle unchanged, so the
         // cached projections are the polygon.
-        if (!a.near_ok || !b.near_ok || !c.near_ok) return false;
-        if (!setup_triangle_edges(a.screen, b.screen, c.screen, tables)) return false;
+        const uint8_t projection = a.projection & b.projection & c.projection;
+        if (!(projection & kProjected)) return false;
+        if (projection & kSmall) {
+            if (!small_triangle_fills(a.screen, b.screen, c.screen)) return false;
+            if (!setup_small_triangle_edges(a.screen, b.screen, c.screen, tables)) return false;
+        } else if (!setup_triangle_edges(a.screen, b.screen, c.screen, tables)) {
+            return false;
+        }
     } else {
         if ((all_out & ~all_in & kAllPlanes) != 0) return false; // wholly outside one plane
         if (!set_up_clipped_triangle(a, b, c, view, tables)) return false;

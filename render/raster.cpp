@@ -108,17 +108,23 @@ bool row_based_setup_is_exact(const ScreenPoint& p) {
     return p.y > kBottomSentinel && p.y < kTopSentinel;
 }
 
+// The edge setup_edge makes from upper to lower, with the ceilings already taken, for an edge
+// that covers at least one row.
+EdgeStep edge_over_rows(const ScreenPoint& upper, const ScreenPoint& lower) {
+    EdgeStep e;
+    e.dx = saturate_to_int32((double(lower.x) - double(upper.x)) /
+                             (double(lower.y) - double(upper.y)) * 65536.0);
+    e.x = saturate_to_int32((double(upper.row) - double(upper.y)) * double(e.dx) +
+                            double(upper.x) * 65536.0);
+    e.y = upper.row;
+    e.lines = lower.row - upper.row;
+    return e;
+}
+
 // setup_edge with the ceilings already taken.
 int32_t setup_edge_rows(const ScreenPoint& upper, const ScreenPoint& lower, EdgeStep& out) {
-    const int32_t lines = lower.row - upper.row;
-    if (lines <= 0) return 0;
-    const int32_t dx = saturate_to_int32((double(lower.x) - double(upper.x)) /
-                                         (double(lower.y) - double(upper.y)) * 65536.0);
-    out.x = saturate_to_int32((double(upper.row) - double(upper.y)) * double(dx) +
-                              double(upper.x) * 65536.0);
-    out.y = upper.row;
-    out.lines = lines;
-    out.dx = dx;
+    if (lower.row - upper.row <= 0) return 0;
+    out = edge_over_rows(upper, lower);
     return 1;
 }
 
@@ -132,6 +138,76 @@ ClipPolygon triangle_polygon(const ScreenPoint& a, const ScreenPoint& b, const S
         ++i;
     }
     return polygon;
+}
+
+// A triangle's vertices by height, as find_extremes picks them (ties go to the lowest index), and
+// which chain the third one lies on.
+struct OrderedTriangle {
+    const ScreenPoint* top;
+    const ScreenPoint* middle;
+    const ScreenPoint* bottom;
+    bool middle_on_left; // the middle vertex follows the top one in index order
+};
+
+OrderedTriangle order_triangle(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c) {
+    const ScreenPoint* v[3] = {&a, &b, &c};
+    int32_t top = 0, bottom = 0;
+    for (int32_t i = 1; i < 3; ++i) {
+        if (v[i]->y < v[top]->y) top = i;
+        if (v[i]->y > v[bottom]->y) bottom = i;
+    }
+    // With equal extremes top and bottom are both 0; the middle is then 1 or 2 and covers no row.
+    const int32_t middle = top == bottom ? 1 + (top == 1) : 3 - top - bottom;
+    return {v[top], v[middle], v[bottom], middle == (top == 2 ? 0 : top + 1)};
+}
+
+void clear_tables(EdgeTables& tables) {
+    tables.left_edge_count = 0;
+    tables.right_edge_count = 0;
+}
+
+// Both chains of a triangle whose rows lie within the exact range, each collected in the order
+// setup_polygon_edges walks it.
+int32_t setup_ordered_triangle(const OrderedTriangle& t, EdgeTables& tables) {
+    clear_tables(tables);
+    if (t.top->row >= t.bottom->row) return 0;
+    // The rows differ, so top and bottom are two different vertices.
+    if (t.middle_on_left) {
+        tables.left_edge_count += setup_edge_rows(*t.top, *t.middle, tables.left_edges[0]);
+        tables.left_edge_count += setup_edge_rows(
+            *t.middle, *t.bottom, tables.left_edges[size_t(tables.left_edge_count)]);
+        tables.right_edge_count = setup_edge_rows(*t.top, *t.bottom, tables.right_edges[0]);
+    } else {
+        tables.left_edge_count = setup_edge_rows(*t.top, *t.bottom, tables.left_edges[0]);
+        tables.right_edge_count += setup_edge_rows(*t.middle, *t.bottom, tables.right_edges[0]);
+        tables.right_edge_count +=
+            setup_edge_rows(*t.top, *t.middle, tables.right_edges[size_t(tables.right_edge_count)]);
+    }
+    if (tables.left_edge_count == 0 || tables.right_edge_count == 0) return 0;
+    tables.left_cursor = 0;
+    tables.right_cursor = tables.right_edge_count - 1;
+    return 1;
+}
+
+// A triangle over exactly one row has one edge on each chain across it: the long edge from top
+// to bottom, and the upper short edge when the middle vertex lies below the row, else the lower
+// one. The other short edge covers no row. Its one span is known at once, and when it is empty
+// the triangle draws nothing.
+int32_t setup_one_row_triangle(const OrderedTriangle& t, EdgeTables& tables) {
+    clear_tables(tables);
+    const EdgeStep long_edge = edge_over_rows(*t.top, *t.bottom);
+    const EdgeStep short_edge = t.middle->row > t.top->row ? edge_over_rows(*t.top, *t.middle)
+                                                           : edge_over_rows(*t.middle, *t.bottom);
+    const EdgeStep& left = t.middle_on_left ? short_edge : long_edge;
+    const EdgeStep& right = t.middle_on_left ? long_edge : short_edge;
+    if ((left.x >> 16) >= (right.x >> 16)) return 0;
+    tables.left_edges[0] = left;
+    tables.right_edges[0] = right;
+    tables.left_edge_count = 1;
+    tables.right_edge_count = 1;
+    tables.left_cursor = 0;
+    tables.right_cursor = 0;
+    return 1;
 }
 
 } // namespace
@@ -187,40 +263,14 @@ int32_t setup_triangle_edges(const ScreenPoint& a, const ScreenPoint& b, const S
     if (!row_based_setup_is_exact(a) || !row_based_setup_is_exact(b) ||
         !row_based_setup_is_exact(c))
         return setup_polygon_edges(triangle_polygon(a, b, c), tables);
+    return setup_ordered_triangle(order_triangle(a, b, c), tables);
+}
 
-    // The extremes as find_extremes picks them: ties go to the lowest index.
-    const ScreenPoint* v[3] = {&a, &b, &c};
-    int32_t top = 0, bottom = 0;
-    for (int32_t i = 1; i < 3; ++i) {
-        if (v[i]->y < v[top]->y) top = i;
-        if (v[i]->y > v[bottom]->y) bottom = i;
-    }
-    tables.left_edge_count = 0;
-    tables.right_edge_count = 0;
-    if (v[top]->row >= v[bottom]->row) return 0;
-
-    // The rows differ, so top and bottom are two different vertices and the third lies on the
-    // chain that follows increasing index from top (left) or from bottom (right). Each chain is
-    // collected in the order setup_polygon_edges walks it.
-    const int32_t middle = 3 - top - bottom;
-    const ScreenPoint& t = *v[top];
-    const ScreenPoint& m = *v[middle];
-    const ScreenPoint& btm = *v[bottom];
-    if (middle == (top == 2 ? 0 : top + 1)) {
-        tables.left_edge_count += setup_edge_rows(t, m, tables.left_edges[0]);
-        tables.left_edge_count +=
-            setup_edge_rows(m, btm, tables.left_edges[size_t(tables.left_edge_count)]);
-        tables.right_edge_count = setup_edge_rows(t, btm, tables.right_edges[0]);
-    } else {
-        tables.left_edge_count = setup_edge_rows(t, btm, tables.left_edges[0]);
-        tables.right_edge_count += setup_edge_rows(m, btm, tables.right_edges[0]);
-        tables.right_edge_count +=
-            setup_edge_rows(t, m, tables.right_edges[size_t(tables.right_edge_count)]);
-    }
-    if (tables.left_edge_count == 0 || tables.right_edge_count == 0) return 0;
-    tables.left_cursor = 0;
-    tables.right_cursor = tables.right_edge_count - 1;
-    return 1;
+int32_t setup_small_triangle_edges(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c,
+                                   EdgeTables& tables) {
+    const OrderedTriangle t = order_triangle(a, b, c);
+    if (t.bottom->row - t.top->row == 1) return setup_one_row_triangle(t, tables);
+    return setup_ordered_triangle(t, tables);
 }
 
 void fill_edge_rows(EdgeTables& tables, const Frame& frame, uint32_t colour, int32_t row_begin,

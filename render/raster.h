@@ -20,6 +20,7 @@
 #include "render/numeric.h"
 #include "render/view.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -56,6 +57,31 @@ inline ScreenPoint screen_point(float x, float y) {
     return ScreenPoint{x, y, ceil_to_int32(double(y))};
 }
 
+// A screen point is small when both coordinates lie within 8192 pixels of the origin: its 16.16
+// values and its row are then far from every limit, which small_triangle_fills relies on. Every
+// point inside the view is small; NaN is not.
+inline bool screen_point_is_small(const ScreenPoint& p) {
+    constexpr float limit = 8192.0f;
+    return p.x > -limit && p.x < limit && p.y > -limit && p.y < limit;
+}
+
+// For three small points: false when filling the triangle a, b, c certainly writes no pixel,
+// true when it may. Most faces of a dense mesh are smaller than a pixel, and this spares them
+// the edge set-up.
+inline bool small_triangle_fills(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c) {
+    // No row lies at or below the top vertex and above the bottom one.
+    if (std::min({a.row, b.row, c.row}) == std::max({a.row, b.row, c.row})) return false;
+    // Every 16.16 x the fill steps to lies within 2 units of the triangle's x range: the slope is
+    // truncated toward zero, so each row's x only lags toward its edge's upper end; the start x
+    // is truncated once; the double arithmetic is far finer than a unit. So when that range,
+    // widened by 4 units, lies within one pixel column, every span starts and ends in that
+    // column and is empty. The bias keeps the sums positive, so truncation is the floor.
+    constexpr double bias = 1073741824.0; // 2^30, above any small x in 16.16
+    const double low = double(std::min({a.x, b.x, c.x})) * 65536.0 - 4.0 + bias;
+    const double high = double(std::max({a.x, b.x, c.x})) * 65536.0 + 4.0 + bias;
+    return (int32_t(low) >> 16) != (int32_t(high) >> 16);
+}
+
 // Prepares the edge from upper to lower. Returns 1 and fills out when the edge covers at least
 // one row, 0 (out untouched) otherwise.
 int32_t setup_edge(const ClipVertex& upper, const ClipVertex& lower, EdgeStep& out);
@@ -70,6 +96,12 @@ int32_t setup_polygon_edges(const ClipPolygon& polygon, EdgeTables& tables);
 // from the points instead of recomputed per edge.
 int32_t setup_triangle_edges(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c,
                              EdgeTables& tables);
+
+// For three small points (screen_point_is_small): 0 when filling the triangle a, b, c writes no
+// pixel for certain (a triangle over one row whose span is empty, or one over no row), else 1
+// with the very tables setup_triangle_edges gives.
+int32_t setup_small_triangle_edges(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c,
+                                   EdgeTables& tables);
 
 // Steps a polygon set up by setup_polygon_edges or setup_triangle_edges down the screen and fills
 // the rows from row_begin up to, not including, row_end (both clamped to the frame). Filling a

@@ -314,4 +314,52 @@ TEST_F(TriangleShortcut, SetUpAndBandedFillMatchThePolygonPath) {
     }
 }
 
+// Triangles of a pixel or two, their corners on and near whole and half pixels: the small-triangle
+// shortcuts may only refuse a triangle whose fill writes nothing, and otherwise set up the very
+// tables of the general triangle set-up.
+TEST_F(TriangleShortcut, SmallTrianglesAreRefusedOnlyWhenTheyDrawNothing) {
+    std::mt19937 rng(11);
+    std::uniform_int_distribution<int> corner(4, 380), halves(-5, 5), nudge(-2, 2);
+    auto near = [&](float base) {
+        float v = base + float(halves(rng)) * 0.5f;
+        const int k = nudge(rng); // a unit or two in the last place either way, or none
+        for (int i = 0; i < std::abs(k); ++i)
+            v = std::nextafter(v, k > 0 ? 1e9f : -1e9f);
+        return v;
+    };
+    // Every refused triangle is filled into the one frame, which must stay empty.
+    frame.assign(512 * 384, 0u);
+    int refused = 0, kept = 0;
+    for (int n = 0; n < 20000; ++n) {
+        const float x = float(corner(rng)), y = float(corner(rng));
+        ScreenPoint p[3];
+        for (ScreenPoint& q : p)
+            q = screen_point(near(x), near(y));
+        ASSERT_TRUE(screen_point_is_small(p[0]));
+        const ClipPolygon q = polygon({{p[0].x, p[0].y}, {p[1].x, p[1].y}, {p[2].x, p[2].y}});
+        EdgeTables want, got;
+        const bool fills = small_triangle_fills(p[0], p[1], p[2]);
+        if (!fills || !setup_small_triangle_edges(p[0], p[1], p[2], got)) {
+            ++refused;
+            fill_polygon(q, whole(), kInk);
+            continue;
+        }
+        ++kept;
+        ASSERT_EQ(setup_triangle_edges(p[0], p[1], p[2], want), 1) << n;
+        ASSERT_EQ(got.left_edge_count, want.left_edge_count) << n;
+        ASSERT_EQ(got.right_edge_count, want.right_edge_count) << n;
+        for (int32_t i = 0; i < want.left_edge_count; ++i) {
+            const EdgeStep &g = got.left_edges[size_t(i)], &w = want.left_edges[size_t(i)];
+            ASSERT_TRUE(g.x == w.x && g.y == w.y && g.lines == w.lines && g.dx == w.dx) << n;
+        }
+        for (int32_t i = 0; i < want.right_edge_count; ++i) {
+            const EdgeStep &g = got.right_edges[size_t(i)], &w = want.right_edges[size_t(i)];
+            ASSERT_TRUE(g.x == w.x && g.y == w.y && g.lines == w.lines && g.dx == w.dx) << n;
+        }
+    }
+    EXPECT_EQ(inked(), 0);
+    EXPECT_GT(refused, 2000);
+    EXPECT_GT(kept, 2000);
+}
+
 } // namespace
