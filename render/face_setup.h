@@ -159,9 +159,15 @@ inline CachedVertex cache_vertex(const VertexTransform& t, const Vertex& vertex)
     c.out_or_on = uint8_t(outside_or_on(d0) | outside_or_on(d1) << 1 | outside_or_on(d2) << 2 |
                           outside_or_on(d3) << 3);
     if (cz >= kNearZ) {
-        c.screen = screen_point(static_cast<float>(t.focal * cx / cz + t.half_width),
-                                static_cast<float>(t.focal * cy / cz + t.half_height));
-        c.projection = screen_point_is_small(c.screen) ? kProjected | kSmall : kProjected;
+        const float sx = static_cast<float>(t.focal * cx / cz + t.half_width);
+        const float sy = static_cast<float>(t.focal * cy / cz + t.half_height);
+        if (screen_coordinates_are_small(sx, sy)) {
+            c.screen = small_screen_point(sx, sy);
+            c.projection = kProjected | kSmall;
+        } else {
+            c.screen = screen_point(sx, sy);
+            c.projection = kProjected;
+        }
     }
     return c;
 }

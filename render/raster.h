@@ -60,9 +60,20 @@ inline ScreenPoint screen_point(float x, float y) {
 // A screen point is small when both coordinates lie within 8192 pixels of the origin: its 16.16
 // values and its row are then far from every limit, which small_triangle_fills relies on. Every
 // point inside the view is small; NaN is not.
-inline bool screen_point_is_small(const ScreenPoint& p) {
+inline bool screen_coordinates_are_small(float x, float y) {
     constexpr float limit = 8192.0f;
-    return p.x > -limit && p.x < limit && p.y > -limit && p.y < limit;
+    return x > -limit && x < limit && y > -limit && y < limit;
+}
+
+inline bool screen_point_is_small(const ScreenPoint& p) {
+    return screen_coordinates_are_small(p.x, p.y);
+}
+
+// screen_point for small coordinates, where the ceiling needs no range checks: the truncation is
+// exact and rounds toward zero, so only a positive fraction moves it up.
+inline ScreenPoint small_screen_point(float x, float y) {
+    const int32_t truncated = static_cast<int32_t>(y);
+    return ScreenPoint{x, y, static_cast<float>(truncated) < y ? truncated + 1 : truncated};
 }
 
 // For three small points: false when filling the triangle a, b, c certainly writes no pixel,

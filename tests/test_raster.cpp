@@ -261,6 +261,9 @@ TEST(RasterShortcuts, CeilingMatchesTheLibraryCeiling) {
           2147483647.0,  2147483647.5, 2147483648.0, -2147483647.5, -2147483648.0, -2147483648.5,
           -2147483649.0, 1e30,         -1e30,        inf,           -inf,          nan})
         EXPECT_EQ(ceil_to_int32(v), saturate_to_int32(std::ceil(v))) << v;
+    for (float y : {-8191.5f, -2.0f, -1.5f, -0.5f, -1e-30f, -0.0f, 0.0f, 1e-30f, 0.5f, 1.0f,
+                    381.99997f, 8191.5f})
+        EXPECT_EQ(small_screen_point(3, y).row, screen_point(3, y).row) << y;
 }
 
 class TriangleShortcut : public Raster {
