@@ -18,6 +18,7 @@
 #include "scene/math3d.h"
 #include "scene/scene.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 
@@ -39,11 +40,17 @@ struct MeshPose {
     double ex, ey, ez; // the camera position in object space
 };
 
+// Two doubles side by side (GCC's and Clang's vector extension): each lane of an operation
+// rounds exactly as the scalar operation would, so two plane distances cost one instruction per
+// term on SSE2 and come out bit for bit the same.
+typedef double DoublePair __attribute__((vector_size(16)));
+
 // The per-vertex constants of one mesh in one view (the matrix and planes widened to double once,
 // not once per vertex).
 struct VertexTransform {
     double mv[4][3]; // rows 0..3, columns 0..2 of object -> camera space
-    std::array<std::array<double, 4>, 4> planes; // the frustum planes, A B C D
+    // The frustum planes in pairs, right with left and top with bottom: A, B, C, D of each pair.
+    DoublePair planes[2][4];
     double focal, half_width, half_height;
 };
 
@@ -81,7 +88,9 @@ inline uint32_t face_colour(const Matrix4& mv, const Plane& plane, uint32_t base
     return shade_colour(base_colour, face_intensity(nx, ny, nz));
 }
 
-inline double plane_distance(const std::array<double, 4>& p, double x, double y, double z) {
+// The signed distances of one point from a pair of planes, term by term as plane_distance.
+inline DoublePair pair_distances(const DoublePair (&p)[4], DoublePair x, DoublePair y,
+                                 DoublePair z) {
     return p[0] * x + p[1] * y + p[2] * z + p[3];
 }
 
@@ -94,11 +103,9 @@ inline unsigned outside_or_on(double distance) {
     return !(distance > 0.0);
 }
 
-// A negative index becomes a huge unsigned one, so one comparison per index refuses both.
+// A negative index becomes a huge unsigned one, so one comparison of the largest refuses both.
 inline bool indices_valid(const Face& face, size_t vertex_count) {
-    return (size_t(uint32_t(face.v[0])) < vertex_count) &
-           (size_t(uint32_t(face.v[1])) < vertex_count) &
-           (size_t(uint32_t(face.v[2])) < vertex_count);
+    return std::max({uint32_t(face.v[0]), uint32_t(face.v[1]), uint32_t(face.v[2])}) < vertex_count;
 }
 
 } // namespace face_setup_detail
@@ -127,9 +134,13 @@ inline VertexTransform vertex_transform(const Matrix4& mv, const ViewSetup& view
     for (int row = 0; row < 4; ++row)
         for (int column = 0; column < 3; ++column)
             t.mv[row][column] = mv.at(row, column);
-    for (size_t k = 0; k < 4; ++k) {
-        const Plane& p = view.planes[k];
-        t.planes[k] = {p.a, p.b, p.c, p.d};
+    for (size_t pair = 0; pair < 2; ++pair) {
+        const Plane& p = view.planes[2 * pair];
+        const Plane& q = view.planes[2 * pair + 1];
+        t.planes[pair][0] = DoublePair{p.a, q.a};
+        t.planes[pair][1] = DoublePair{p.b, q.b};
+        t.planes[pair][2] = DoublePair{p.c, q.c};
+        t.planes[pair][3] = DoublePair{p.d, q.d};
     }
     t.focal = view.focal;
     // The exact half, not the integer one: for an odd size the frustum's margin is then 2 pixels
@@ -149,11 +160,10 @@ inline CachedVertex cache_vertex(const VertexTransform& t, const Vertex& vertex)
     c.y = static_cast<float>(x * t.mv[0][1] + y * t.mv[1][1] + z * t.mv[2][1] + t.mv[3][1]);
     c.z = static_cast<float>(x * t.mv[0][2] + y * t.mv[1][2] + z * t.mv[2][2] + t.mv[3][2]);
     const double cx = c.x, cy = c.y, cz = c.z;
-    // Written out plane by plane: as a loop, GCC kept the counter and shifted by it.
-    const double d0 = plane_distance(t.planes[0], cx, cy, cz);
-    const double d1 = plane_distance(t.planes[1], cx, cy, cz);
-    const double d2 = plane_distance(t.planes[2], cx, cy, cz);
-    const double d3 = plane_distance(t.planes[3], cx, cy, cz);
+    const DoublePair x2 = {cx, cx}, y2 = {cy, cy}, z2 = {cz, cz};
+    const DoublePair d01 = pair_distances(t.planes[0], x2, y2, z2);
+    const DoublePair d23 = pair_distances(t.planes[1], x2, y2, z2);
+    const double d0 = d01[0], d1 = d01[1], d2 = d23[0], d3 = d23[1];
     c.in_or_on = uint8_t(inside_or_on(d0) | inside_or_on(d1) << 1 | inside_or_on(d2) << 2 |
                          inside_or_on(d3) << 3);
     c.out_or_on = uint8_t(outside_or_on(d0) | outside_or_on(d1) << 1 | outside_or_on(d2) << 2 |
