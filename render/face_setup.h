@@ -2,7 +2,8 @@
 // the one-thread draw_mesh and the banded many-thread frame (internal to render/).
 //
 // A mesh is drawn in two steps: every vertex is transformed, classified against the frustum and
-// projected once (cache_vertex), then every face is culled, clipped when it straddles the
+// projected once (cache_vertex, with the mesh's constants widened once in a VertexTransform),
+// then every face is culled, clipped when it straddles the
 // frustum, shaded and set up for the fill (set_up_face). The per-face pipeline would recompute
 // exactly the cached values for each face, so the cache changes no pixel; whoever fills the
 // set-up polygons in face order gets the picture of the plain pipeline.
@@ -60,15 +61,17 @@ constexpr uint8_t kAllPlanes = 0x0F;
 constexpr double kBackFaceLimit = 0.1;
 constexpr double kNearZ = 0.1;
 
+// The exact half, not the integer one: for an odd size the frustum's margin is then 2 pixels on
+// both sides. Even sizes, the demo's included, get the very same numbers either way.
+inline double half(int32_t size) {
+    return double(size) / 2;
+}
+
 // Returns false when the vertex must drop the polygon it belongs to (too near or z not a number).
 inline bool project(ClipVertex& v, const ViewSetup& view) {
     if (!(double(v.z) >= kNearZ)) return false;
-    // The exact half, not the integer one: for an odd size the frustum's margin is then 2 pixels
-    // on both sides. Even sizes, the demo's included, get the very same numbers either way.
-    const double half_width = double(view.Width) / 2;
-    const double half_height = double(view.Height) / 2;
-    v.x = static_cast<float>(double(view.focal) * double(v.x) / double(v.z) + half_width);
-    v.y = static_cast<float>(double(view.focal) * double(v.y) / double(v.z) + half_height);
+    v.x = static_cast<float>(double(view.focal) * double(v.x) / double(v.z) + half(view.Width));
+    v.y = static_cast<float>(double(view.focal) * double(v.y) / double(v.z) + half(view.Height));
     return true;
 }
 
@@ -143,10 +146,8 @@ inline VertexTransform vertex_transform(const Matrix4& mv, const ViewSetup& view
         t.planes[pair][3] = DoublePair{p.d, q.d};
     }
     t.focal = view.focal;
-    // The exact half, not the integer one: for an odd size the frustum's margin is then 2 pixels
-    // on both sides. Even sizes, the demo's included, get the very same numbers either way.
-    t.half_width = double(view.Width) / 2;
-    t.half_height = double(view.Height) / 2;
+    t.half_width = face_setup_detail::half(view.Width);
+    t.half_height = face_setup_detail::half(view.Height);
     return t;
 }
 
