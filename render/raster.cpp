@@ -54,13 +54,13 @@ int32_t wrapping_add(int32_t a, uint32_t b) {
 
 // A chain being stepped row by row, walking its table in one direction.
 struct Chain {
-    std::array<EdgeStep, kMaxClipVertices>& edges;
+    EdgeStep* edges;
     int32_t count;
     int32_t index;
     int32_t direction;
     int32_t x;
 
-    EdgeStep& current() { return edges[size_t(index)]; }
+    EdgeStep& current() { return edges[index]; }
 
     // Moves to the next edge; false when the chain has none left.
     bool next_edge() {
@@ -278,17 +278,24 @@ int32_t setup_small_triangle_edges(const ScreenPoint& a, const ScreenPoint& b, c
 
 void fill_edge_rows(EdgeTables& tables, const Frame& frame, uint32_t colour, int32_t row_begin,
                     int32_t row_end) {
+    fill_edge_chains(tables.left_edges.data(), tables.left_edge_count, tables.right_edges.data(),
+                     tables.right_edge_count, frame, colour, row_begin, row_end);
+}
+
+void fill_edge_chains(EdgeStep* left_edges, int32_t left_count, EdgeStep* right_edges,
+                      int32_t right_count, const Frame& frame, uint32_t colour, int32_t row_begin,
+                      int32_t row_end) {
     // An undrawable frame has no rows to write.
     const int32_t rows = frame_is_drawable(frame) ? frame.height : 0;
     const int64_t first = std::max(row_begin, 0);
     const int64_t end = std::min(row_end, rows);
 
-    Chain left{tables.left_edges, tables.left_edge_count, tables.left_cursor, +1, 0};
-    Chain right{tables.right_edges, tables.right_edge_count, tables.right_cursor, -1, 0};
+    Chain left{left_edges, left_count, 0, +1, 0};
+    Chain right{right_edges, right_count, right_count - 1, -1, 0};
     left.x = left.current().x;
     right.x = right.current().x;
 
-    int64_t row = tables.left_edges[0].y;
+    int64_t row = left_edges[0].y;
     if (row >= end) return;
     if (row < first) {
         // Rows before the first wanted one draw nothing; step past them without a loop per row.

@@ -120,6 +120,12 @@ int32_t setup_small_triangle_edges(const ScreenPoint& a, const ScreenPoint& b, c
 void fill_edge_rows(EdgeTables& tables, const Frame& frame, uint32_t colour, int32_t row_begin,
                     int32_t row_end);
 
+// fill_edge_rows for chains kept outside an EdgeTables, as the banded frame stores them: left
+// holds left_count edges from the top down, right holds right_count edges from the bottom up,
+// both counts at least 1, exactly as the set-up leaves its tables. Both chains are consumed.
+void fill_edge_chains(EdgeStep* left, int32_t left_count, EdgeStep* right, int32_t right_count,
+                      const Frame& frame, uint32_t colour, int32_t row_begin, int32_t row_end);
+
 // Fills polygon with colour. Returns 1 when the polygon was stepped, 0 when it covers no row.
 // A frame that is not drawable is left alone.
 int32_t fill_polygon(const ClipPolygon& polygon, const Frame& frame, uint32_t colour);
