@@ -22,23 +22,27 @@ constexpr size_t kSlicesPerThread = 4;
 constexpr int32_t kBandsPerThread = 8;
 constexpr int32_t kMinBandRows = 8;
 
-// One set-up face, ready to fill any band of rows.
+// What the fill needs of a set-up face besides its edges. A band keeps its faces' edges in one
+// array in face order, so a face's edges are those after the ones of the faces before it.
 struct BinnedFace {
-    int32_t first_row; // the row the fill starts stepping at (may lie above the frame)
-    int32_t end_row;   // no pixel at or below this row; within the frame's rows
     uint32_t colour;
-    uint32_t edges; // the left chain's edges, then the right chain's, in the slice's edge pool
     uint8_t left_count;
     uint8_t right_count;
 };
 
-// A run of consecutive faces in scene order and what its thread made of them.
-struct Slice {
-    size_t face_begin = 0, face_end = 0;
+// The faces of one slice that touch one band, in face order, with their edges: the left chain's,
+// then the right chain's. A face that touches several bands has a copy in each, since the fill
+// consumes the edges it steps.
+struct Bin {
     std::vector<BinnedFace> faces;
     std::vector<EdgeStep> edges;
-    std::vector<uint32_t> band_start; // bands + 1 offsets into entries
-    std::vector<uint32_t> entries;    // indices into faces, grouped by band, in face order
+};
+
+// A run of consecutive faces in scene order and what its thread made of them, one bin per band.
+// Aligned to a cache line: threads write the records of neighbouring slices at the same time.
+struct alignas(64) Slice {
+    size_t face_begin = 0, face_end = 0;
+    std::vector<Bin> bins;
 };
 
 // What the threads are drawing now. Written by the calling thread before the workers wake.
@@ -48,6 +52,7 @@ struct FrameJob {
     uint32_t colour = 0;
     int32_t rows = 0, band_rows = 1, bands = 0;
     size_t vertex_total = 0;
+    const int32_t* band_of_row = nullptr; // rows entries
 };
 
 } // namespace
@@ -68,6 +73,7 @@ struct RenderThreads {
     std::vector<size_t> face_offset;   // per mesh, plus the total
     std::vector<CachedVertex> cache;
     std::vector<Slice> slices;
+    std::vector<int32_t> band_of_row; // a lookup is cheaper than a division per face
     std::atomic<size_t> next_vertex_slice{0}, next_face_slice{0}, next_band{0};
     std::atomic<bool> failed{false};
 };
@@ -80,16 +86,29 @@ size_t mesh_of(const std::vector<size_t>& offsets, size_t index) {
            1;
 }
 
-void transform_vertices(RenderThreads& rt, size_t begin, size_t end) {
+// Walks the meshes that own the indices begin..end-1 of a running count (vertex_offset or
+// face_offset), calling each with its mesh, the first and end index within that mesh.
+template <typename Visit>
+void for_each_mesh_part(const std::vector<size_t>& offsets, size_t begin, size_t end,
+                        Visit&& visit) {
     if (begin >= end) return;
-    const ViewSetup& view = view_setup();
-    size_t m = mesh_of(rt.vertex_offset, begin);
-    for (size_t i = begin; i < end; ++i) {
-        while (i >= rt.vertex_offset[m + 1])
-            ++m;
-        const MeshObject& mesh = rt.job.meshes[m];
-        rt.cache[i] = cache_vertex(rt.poses[m].mv, mesh.vertices[i - rt.vertex_offset[m]], view);
+    for (size_t m = mesh_of(offsets, begin); begin < end; ++m) {
+        const size_t stop = std::min(end, offsets[m + 1]);
+        if (begin < stop) visit(m, begin - offsets[m], stop - offsets[m]);
+        begin = stop;
     }
+}
+
+void transform_vertices(RenderThreads& rt, size_t begin, size_t end) {
+    const ViewSetup& view = view_setup();
+    for_each_mesh_part(rt.vertex_offset, begin, end, [&](size_t m, size_t first, size_t stop) {
+        // Copies the compiler can keep in registers: the stores below could alias the originals.
+        const Matrix4 mv = rt.poses[m].mv;
+        const Vertex* in = rt.job.meshes[m].vertices.data();
+        CachedVertex* out = rt.cache.data() + rt.vertex_offset[m];
+        for (size_t i = first; i < stop; ++i)
+            out[i] = cache_vertex(mv, in[i], view);
+    });
 }
 
 // Sums the rows the right chain steps: the fill ends with it.
@@ -100,80 +119,57 @@ int64_t right_chain_rows(const EdgeTables& t) {
     return rows;
 }
 
-void keep_face(Slice& slice, const EdgeTables& t, uint32_t colour, int32_t frame_rows) {
+void append_edges(std::vector<EdgeStep>& to, const EdgeStep* edges, int32_t count) {
+    for (int32_t i = 0; i < count; ++i)
+        to.push_back(edges[i]);
+}
+
+// Files the face under every band it has rows in; one above or below the frame is dropped.
+void keep_face(Slice& slice, const EdgeTables& t, uint32_t colour, const FrameJob& job) {
     const int32_t first = t.left_edges[0].y;
-    const int64_t end = std::min<int64_t>(int64_t(first) + right_chain_rows(t), frame_rows);
-    if (end <= 0 || first >= frame_rows) return; // no row of it lies in the frame
-    BinnedFace face;
-    face.first_row = first;
-    face.end_row = int32_t(end);
-    face.colour = colour;
-    face.edges = uint32_t(slice.edges.size());
-    face.left_count = uint8_t(t.left_edge_count);
-    face.right_count = uint8_t(t.right_edge_count);
-    slice.edges.insert(slice.edges.end(), t.left_edges.begin(),
-                       t.left_edges.begin() + t.left_edge_count);
-    slice.edges.insert(slice.edges.end(), t.right_edges.begin(),
-                       t.right_edges.begin() + t.right_edge_count);
-    slice.faces.push_back(face);
-}
-
-int32_t first_band(const BinnedFace& f, int32_t band_rows) {
-    return std::max(f.first_row, 0) / band_rows;
-}
-int32_t last_band(const BinnedFace& f, int32_t band_rows) {
-    return (f.end_row - 1) / band_rows;
-}
-
-// Files every kept face of the slice under each band it touches, keeping face order per band.
-void sort_into_bands(Slice& slice, const FrameJob& job) {
-    slice.band_start.assign(size_t(job.bands) + 1, 0);
-    for (const BinnedFace& f : slice.faces)
-        for (int32_t b = first_band(f, job.band_rows); b <= last_band(f, job.band_rows); ++b)
-            ++slice.band_start[size_t(b) + 1];
-    for (size_t b = 1; b < slice.band_start.size(); ++b)
-        slice.band_start[b] += slice.band_start[b - 1];
-    slice.entries.resize(slice.band_start.back());
-    // band_start[b] serves as the write cursor of band b and ends as the start of band b + 1;
-    // shifting back restores the starts.
-    for (uint32_t i = 0; i < slice.faces.size(); ++i) {
-        const BinnedFace& f = slice.faces[i];
-        for (int32_t b = first_band(f, job.band_rows); b <= last_band(f, job.band_rows); ++b)
-            slice.entries[slice.band_start[size_t(b)]++] = i;
+    if (first >= job.rows) return;
+    const int64_t end = std::min<int64_t>(int64_t(first) + right_chain_rows(t), job.rows);
+    if (end <= 0) return;
+    const int32_t last_band = job.band_of_row[end - 1];
+    for (int32_t b = job.band_of_row[std::max(first, 0)]; b <= last_band; ++b) {
+        Bin& bin = slice.bins[size_t(b)];
+        append_edges(bin.edges, t.left_edges.data(), t.left_edge_count);
+        append_edges(bin.edges, t.right_edges.data(), t.right_edge_count);
+        bin.faces.push_back(
+            BinnedFace{colour, uint8_t(t.left_edge_count), uint8_t(t.right_edge_count)});
     }
-    for (size_t b = slice.band_start.size() - 1; b > 0; --b)
-        slice.band_start[b] = slice.band_start[b - 1];
-    slice.band_start[0] = 0;
+}
+
+void clear_bins(Slice& slice) {
+    for (Bin& bin : slice.bins) {
+        bin.faces.clear();
+        bin.edges.clear();
+    }
 }
 
 void set_up_slice(RenderThreads& rt, Slice& slice) {
     const FrameJob& job = rt.job;
     const ViewSetup& view = view_setup();
-    slice.faces.clear();
-    slice.edges.clear();
-    if (slice.face_begin >= slice.face_end) {
-        slice.band_start.assign(size_t(job.bands) + 1, 0);
-        return;
-    }
+    clear_bins(slice);
     try {
         EdgeTables tables;
         uint32_t colour = 0;
-        size_t m = mesh_of(rt.face_offset, slice.face_begin);
-        for (size_t f = slice.face_begin; f < slice.face_end; ++f) {
-            while (f >= rt.face_offset[m + 1])
-                ++m;
-            const MeshObject& mesh = job.meshes[m];
-            const std::span<const CachedVertex> cache(rt.cache.data() + rt.vertex_offset[m],
-                                                      mesh.vertices.size());
-            if (set_up_face(rt.poses[m], mesh.faces[f - rt.face_offset[m]], cache, view, job.colour,
-                            tables, colour))
-                keep_face(slice, tables, colour, job.rows);
-        }
-        sort_into_bands(slice, job);
+        for_each_mesh_part(
+            rt.face_offset, slice.face_begin, slice.face_end,
+            [&](size_t m, size_t first, size_t stop) {
+                const MeshObject& mesh = job.meshes[m];
+                const MeshPose pose = rt.poses[m];
+                const std::span<const CachedVertex> cache(rt.cache.data() + rt.vertex_offset[m],
+                                                          mesh.vertices.size());
+                const Face* faces = mesh.faces.data();
+                for (size_t f = first; f < stop; ++f)
+                    if (set_up_face(pose, faces[f], cache, view, job.colour, tables, colour))
+                        keep_face(slice, tables, colour, job);
+            });
     } catch (const std::bad_alloc&) {
+        // A bin may hold a face without its edges: draw none of the slice.
         rt.failed = true;
-        slice.faces.clear();
-        slice.band_start.assign(size_t(job.bands) + 1, 0);
+        clear_bins(slice);
     }
 }
 
@@ -185,20 +181,13 @@ void fill_band(RenderThreads& rt, int32_t band) {
         uint32_t* pixels = job.frame.pixels + ptrdiff_t(row) * job.frame.stride;
         std::fill(pixels, pixels + job.frame.width, 0u);
     }
-    EdgeTables tables;
-    for (const Slice& slice : rt.slices) {
-        for (uint32_t k = slice.band_start[size_t(band)]; k < slice.band_start[size_t(band) + 1];
-             ++k) {
-            const BinnedFace& f = slice.faces[slice.entries[k]];
-            const EdgeStep* edges = slice.edges.data() + f.edges;
-            std::copy(edges, edges + f.left_count, tables.left_edges.begin());
-            std::copy(edges + f.left_count, edges + f.left_count + f.right_count,
-                      tables.right_edges.begin());
-            tables.left_edge_count = f.left_count;
-            tables.right_edge_count = f.right_count;
-            tables.left_cursor = 0;
-            tables.right_cursor = f.right_count - 1;
-            fill_edge_rows(tables, job.frame, f.colour, begin, end);
+    for (Slice& slice : rt.slices) {
+        Bin& bin = slice.bins[size_t(band)];
+        EdgeStep* edges = bin.edges.data();
+        for (const BinnedFace& f : bin.faces) {
+            fill_edge_chains(edges, f.left_count, edges + f.left_count, f.right_count, job.frame,
+                             f.colour, begin, end);
+            edges += f.left_count + f.right_count;
         }
     }
 }
@@ -249,6 +238,11 @@ bool prepare_frame(RenderThreads& rt, std::span<const MeshObject> meshes,
             rt.face_offset[m + 1] = rt.face_offset[m] + faces;
         }
         if (rt.cache.size() < rt.vertex_offset.back()) rt.cache.resize(rt.vertex_offset.back());
+        rt.band_of_row.resize(size_t(rt.job.rows));
+        for (int32_t row = 0; row < rt.job.rows; ++row)
+            rt.band_of_row[size_t(row)] = row / rt.job.band_rows;
+        for (Slice& slice : rt.slices)
+            slice.bins.resize(size_t(rt.job.bands));
     } catch (const std::bad_alloc&) {
         return false;
     }
@@ -259,6 +253,7 @@ bool prepare_frame(RenderThreads& rt, std::span<const MeshObject> meshes,
         rt.slices[s].face_end = faces * (s + 1) / slices;
     }
     rt.job.vertex_total = rt.vertex_offset.back();
+    rt.job.band_of_row = rt.band_of_row.data();
     return true;
 }
 
