@@ -3,6 +3,7 @@
 #include "render/face_setup.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <barrier>
 #include <condition_variable>
@@ -22,20 +23,30 @@ constexpr size_t kSlicesPerThread = 4;
 constexpr int32_t kBandsPerThread = 8;
 constexpr int32_t kMinBandRows = 8;
 
-// What the fill needs of a set-up face besides its edges. A band keeps its faces' edges in one
-// array in face order, so a face's edges are those after the ones of the faces before it.
+// An array that keeps its storage between frames: used counts this frame's entries, the rest is
+// room an earlier frame needed.
+template <typename T> struct Pool {
+    std::vector<T> items;
+    size_t used = 0;
+};
+
+// What the fill needs of a set-up face besides its edges. A face that lies in one band keeps its
+// edges in that band's bin, after those of the bin's faces before it; one that touches several
+// keeps them once in its slice's shared pool, and each band fills a copy (the fill consumes the
+// edges it steps).
 struct BinnedFace {
     uint32_t colour;
     uint8_t left_count;
     uint8_t right_count;
+    bool shared;
+    uint32_t shared_edges; // where its edges start in the shared pool, when shared
 };
 
-// The faces of one slice that touch one band, in face order, with their edges: the left chain's,
-// then the right chain's. A face that touches several bands has a copy in each, since the fill
-// consumes the edges it steps.
+// The faces of one slice that touch one band, in face order; edges: the left chain's, then the
+// right chain's, of each face that is not shared.
 struct Bin {
-    std::vector<BinnedFace> faces;
-    std::vector<EdgeStep> edges;
+    Pool<BinnedFace> faces;
+    Pool<EdgeStep> edges;
 };
 
 // A run of consecutive faces in scene order and what its thread made of them, one bin per band.
@@ -43,6 +54,7 @@ struct Bin {
 struct alignas(64) Slice {
     size_t face_begin = 0, face_end = 0;
     std::vector<Bin> bins;
+    Pool<EdgeStep> shared;
 };
 
 // What the threads are drawing now. Written by the calling thread before the workers wake.
@@ -119,9 +131,25 @@ int64_t right_chain_rows(const EdgeTables& t) {
     return rows;
 }
 
-void append_edges(std::vector<EdgeStep>& to, const EdgeStep* edges, int32_t count) {
-    for (int32_t i = 0; i < count; ++i)
-        to.push_back(edges[i]);
+// Grows pool to hold n more entries than it uses. Out of line: it runs only while the buffers
+// grow to what the scene needs.
+template <typename T> [[gnu::noinline]] void grow(Pool<T>& pool, size_t n) {
+    pool.items.resize(std::max(pool.items.size() * 2, pool.used + n + 256));
+}
+
+// Room for n more entries, valid until the pool next grows.
+template <typename T> T* take(Pool<T>& pool, size_t n) {
+    if (pool.items.size() - pool.used < n) grow(pool, n);
+    T* at = pool.items.data() + pool.used;
+    pool.used += n;
+    return at;
+}
+
+void copy_chains(const EdgeTables& t, EdgeStep* to) {
+    for (int32_t i = 0; i < t.left_edge_count; ++i)
+        *to++ = t.left_edges[size_t(i)];
+    for (int32_t i = 0; i < t.right_edge_count; ++i)
+        *to++ = t.right_edges[size_t(i)];
 }
 
 // Files the face under every band it has rows in; one above or below the frame is dropped.
@@ -130,21 +158,27 @@ void keep_face(Slice& slice, const EdgeTables& t, uint32_t colour, const FrameJo
     if (first >= job.rows) return;
     const int64_t end = std::min<int64_t>(int64_t(first) + right_chain_rows(t), job.rows);
     if (end <= 0) return;
+    const int32_t first_band = job.band_of_row[std::max(first, 0)];
     const int32_t last_band = job.band_of_row[end - 1];
-    for (int32_t b = job.band_of_row[std::max(first, 0)]; b <= last_band; ++b) {
-        Bin& bin = slice.bins[size_t(b)];
-        append_edges(bin.edges, t.left_edges.data(), t.left_edge_count);
-        append_edges(bin.edges, t.right_edges.data(), t.right_edge_count);
-        bin.faces.push_back(
-            BinnedFace{colour, uint8_t(t.left_edge_count), uint8_t(t.right_edge_count)});
+    const size_t edges = size_t(t.left_edge_count + t.right_edge_count);
+    BinnedFace face{colour, uint8_t(t.left_edge_count), uint8_t(t.right_edge_count), false, 0};
+    if (first_band == last_band) {
+        Bin& bin = slice.bins[size_t(first_band)];
+        copy_chains(t, take(bin.edges, edges));
+        *take(bin.faces, 1) = face;
+        return;
     }
+    face.shared = true;
+    face.shared_edges = uint32_t(slice.shared.used);
+    copy_chains(t, take(slice.shared, edges));
+    for (int32_t b = first_band; b <= last_band; ++b)
+        *take(slice.bins[size_t(b)].faces, 1) = face;
 }
 
 void clear_bins(Slice& slice) {
-    for (Bin& bin : slice.bins) {
-        bin.faces.clear();
-        bin.edges.clear();
-    }
+    for (Bin& bin : slice.bins)
+        bin.faces.used = bin.edges.used = 0;
+    slice.shared.used = 0;
 }
 
 void set_up_slice(RenderThreads& rt, Slice& slice) {
@@ -183,11 +217,20 @@ void fill_band(RenderThreads& rt, int32_t band) {
     }
     for (Slice& slice : rt.slices) {
         Bin& bin = slice.bins[size_t(band)];
-        EdgeStep* edges = bin.edges.data();
-        for (const BinnedFace& f : bin.faces) {
-            fill_edge_chains(edges, f.left_count, edges + f.left_count, f.right_count, job.frame,
-                             f.colour, begin, end);
-            edges += f.left_count + f.right_count;
+        EdgeStep* edges = bin.edges.items.data();
+        for (size_t i = 0; i < bin.faces.used; ++i) {
+            const BinnedFace& f = bin.faces.items[i];
+            if (!f.shared) {
+                fill_edge_chains(edges, f.left_count, edges + f.left_count, f.right_count,
+                                 job.frame, f.colour, begin, end);
+                edges += f.left_count + f.right_count;
+                continue;
+            }
+            std::array<EdgeStep, 2 * kMaxClipVertices> copy;
+            std::copy_n(slice.shared.items.data() + f.shared_edges, f.left_count + f.right_count,
+                        copy.begin());
+            fill_edge_chains(copy.data(), f.left_count, copy.data() + f.left_count, f.right_count,
+                             job.frame, f.colour, begin, end);
         }
     }
 }
