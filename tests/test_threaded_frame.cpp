@@ -94,8 +94,9 @@ MeshObject small_faces(SceneBuilder& b, int count) {
     return b.take();
 }
 
-// Faces whose top or bottom lies on, just above or just below a band edge, or that span many
-// bands, for every band height the thread counts under test use.
+// Faces whose top or bottom lies on, just above or just below a band edge (one whose last row is
+// the band's last stays in that band alone), or that span many bands, for every band height the
+// thread counts under test use.
 MeshObject band_edge_faces(SceneBuilder& b) {
     for (int32_t threads : {2, 3, 8}) {
         const int32_t rows = render_band_rows(384, threads);
@@ -107,6 +108,7 @@ MeshObject band_edge_faces(SceneBuilder& b) {
                            at_screen(x - 10, e + 2 * float(rows) + 0.5f));
             }
             b.triangle(at_screen(30, e), at_screen(480, e), at_screen(250, e + 1));
+            b.triangle(at_screen(30, e - 2), at_screen(480, e - 1.5f), at_screen(250, e));
             b.triangle(at_screen(30, e - 3), at_screen(480, e + 0.01f), at_screen(250, e));
         }
     }
