@@ -1,14 +1,11 @@
 #include "render/threaded_frame.h"
 
 #include "render/face_setup.h"
+#include "render/thread_sync.h"
 
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <barrier>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -72,12 +69,16 @@ struct FrameJob {
 struct RenderThreads {
     int32_t count = 1;
     std::vector<std::thread> workers;
-    std::mutex mutex;
-    std::condition_variable wake, done;
-    uint64_t generation = 0;
-    int32_t running = 0;
-    bool quit = false;
-    std::unique_ptr<std::barrier<>> phase_end;
+    // Each counter on a line of its own: every thread writes them, and the frame's data the
+    // threads only read should not move between processors with them.
+    alignas(64) std::atomic<int32_t> generation{0}; // moves once per frame, and to stop
+    alignas(64) std::atomic<int32_t> running{0};    // workers still in the frame
+    std::atomic<bool> quit{false};
+    alignas(64) PhaseBarrier phase_end;
+    alignas(64) std::atomic<size_t> next_vertex_slice{0};
+    alignas(64) std::atomic<size_t> next_face_slice{0};
+    alignas(64) std::atomic<size_t> next_band{0};
+    alignas(64) std::atomic<bool> failed{false};
 
     FrameJob job;
     std::vector<MeshPose> poses;
@@ -86,8 +87,6 @@ struct RenderThreads {
     std::vector<CachedVertex> cache;
     std::vector<Slice> slices;
     std::vector<int32_t> band_of_row; // a lookup is cheaper than a division per face
-    std::atomic<size_t> next_vertex_slice{0}, next_face_slice{0}, next_band{0};
-    std::atomic<bool> failed{false};
 };
 
 namespace {
@@ -241,26 +240,21 @@ void run_frame(RenderThreads& rt) {
     for (size_t s; (s = rt.next_vertex_slice++) < vertex_slices;)
         transform_vertices(rt, rt.job.vertex_total * s / vertex_slices,
                            rt.job.vertex_total * (s + 1) / vertex_slices);
-    rt.phase_end->arrive_and_wait();
+    arrive_and_wait(rt.phase_end);
     for (size_t s; (s = rt.next_face_slice++) < rt.slices.size();)
         set_up_slice(rt, rt.slices[s]);
-    rt.phase_end->arrive_and_wait();
+    arrive_and_wait(rt.phase_end);
     for (size_t b; (b = rt.next_band++) < size_t(rt.job.bands);)
         fill_band(rt, int32_t(b));
 }
 
 void worker_main(RenderThreads* rt) {
-    uint64_t seen = 0;
-    for (;;) {
-        {
-            std::unique_lock lock(rt->mutex);
-            rt->wake.wait(lock, [&] { return rt->quit || rt->generation != seen; });
-            if (rt->quit) return;
-            seen = rt->generation;
-        }
+    for (int32_t seen = 0;;) {
+        wait_for_change(rt->generation, seen);
+        seen = rt->generation.load(std::memory_order_acquire);
+        if (rt->quit.load(std::memory_order_acquire)) return;
         run_frame(*rt);
-        std::lock_guard lock(rt->mutex);
-        if (--rt->running == 0) rt->done.notify_one();
+        change_and_wake(rt->running, -1);
     }
 }
 
@@ -321,7 +315,7 @@ RenderThreads* render_threads_start(int32_t threads, std::string& error) {
     }
     rt->count = count;
     try {
-        rt->phase_end = std::make_unique<std::barrier<>>(count);
+        rt->phase_end.count = count;
         rt->slices.resize(count == 1 ? 1 : size_t(count) * kSlicesPerThread);
         rt->workers.reserve(size_t(count - 1));
         for (int32_t i = 1; i < count; ++i)
@@ -341,11 +335,8 @@ RenderThreads* render_threads_start(int32_t threads, std::string& error) {
 
 void render_threads_stop(RenderThreads* rt) {
     if (rt == nullptr) return;
-    {
-        std::lock_guard lock(rt->mutex);
-        rt->quit = true;
-    }
-    rt->wake.notify_all();
+    rt->quit.store(true, std::memory_order_release);
+    change_and_wake(rt->generation, 1);
     for (std::thread& t : rt->workers)
         t.join();
     delete rt;
@@ -369,14 +360,10 @@ bool render_frame_threaded(RenderThreads& rt, std::span<const MeshObject> meshes
     rt.next_face_slice = 0;
     rt.next_band = 0;
     rt.failed = false;
-    {
-        std::lock_guard lock(rt.mutex);
-        rt.running = rt.count - 1;
-        ++rt.generation;
-    }
-    rt.wake.notify_all();
+    rt.running.store(rt.count - 1, std::memory_order_relaxed);
+    change_and_wake(rt.generation, 1);
     run_frame(rt);
-    std::unique_lock lock(rt.mutex);
-    rt.done.wait(lock, [&] { return rt.running == 0; });
+    for (int32_t left; (left = rt.running.load(std::memory_order_acquire)) != 0;)
+        wait_for_change(rt.running, left);
     return !rt.failed;
 }

@@ -6,6 +6,8 @@
 // each set-up face under the bands of rows it touches. Then threads take bands, clear them and
 // fill each band from the slices in order, so within a band faces keep their order and a later
 // face covers an earlier one exactly as on one thread. Bands are render_band_rows rows high.
+// Threads that wait, at the phases' ends and for the next frame, spin for up to about 100
+// microseconds before they sleep, so frames drawn back to back do not pay for waking them.
 //
 // Frame: the record of frame.h; only its columns 0..width-1 of rows 0..height-1 are written.
 // setup_view must have run, and the view must not change while a frame is drawn.
