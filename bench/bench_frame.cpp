@@ -68,9 +68,9 @@ void BM_frame_threads_1M(benchmark::State& state) {
 }
 
 // Time per frame on the clock: the helpers' processor time is not the caller's.
-BENCHMARK(BM_frame_threads_10k)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_frame_threads_100k)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_frame_threads_1M)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_frame_threads_10k)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_frame_threads_100k)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_frame_threads_1M)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
 
