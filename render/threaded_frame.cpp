@@ -113,12 +113,11 @@ void for_each_mesh_part(const std::vector<size_t>& offsets, size_t begin, size_t
 void transform_vertices(RenderThreads& rt, size_t begin, size_t end) {
     const ViewSetup& view = view_setup();
     for_each_mesh_part(rt.vertex_offset, begin, end, [&](size_t m, size_t first, size_t stop) {
-        // Copies the compiler can keep in registers: the stores below could alias the originals.
-        const Matrix4 mv = rt.poses[m].mv;
+        const VertexTransform transform = vertex_transform(rt.poses[m].mv, view);
         const Vertex* in = rt.job.meshes[m].vertices.data();
         CachedVertex* out = rt.cache.data() + rt.vertex_offset[m];
         for (size_t i = first; i < stop; ++i)
-            out[i] = cache_vertex(mv, in[i], view);
+            out[i] = cache_vertex(transform, in[i]);
     });
 }
 
