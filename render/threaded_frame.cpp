@@ -13,9 +13,12 @@
 
 namespace {
 
-// Slices per thread: enough that a thread that drew a costly slice is not left waiting for the
-// others, few enough that the per-slice buffers stay large.
-constexpr size_t kSlicesPerThread = 4;
+// Slices per thread: enough that the thread that takes the last slice keeps the others waiting
+// only briefly. Every slice keeps a bin per band, so many threads share a bounded number.
+constexpr size_t kSlicesPerThread = 16;
+constexpr size_t kMaxSlices = 256;
+// The vertex phase is cut finer still: its chunks need no buffers of their own.
+constexpr size_t kVertexChunksPerSlice = 4;
 // Bands per thread, for the same balance in the fill; a band is never thinner than this.
 constexpr int32_t kBandsPerThread = 8;
 constexpr int32_t kMinBandRows = 8;
@@ -132,7 +135,7 @@ int64_t right_chain_rows(const EdgeTables& t) {
 // Grows pool to hold n more entries than it uses. Out of line: it runs only while the buffers
 // grow to what the scene needs.
 template <typename T> [[gnu::noinline]] void grow(Pool<T>& pool, size_t n) {
-    pool.items.resize(std::max(pool.items.size() * 2, pool.used + n + 256));
+    pool.items.resize(std::max(pool.items.size() * 2, pool.used + n + 16));
 }
 
 // Room for n more entries, valid until the pool next grows.
@@ -235,7 +238,7 @@ void fill_band(RenderThreads& rt, int32_t band) {
 
 // Every thread of the frame runs this; the phases are separated by the barrier.
 void run_frame(RenderThreads& rt) {
-    const size_t vertex_slices = rt.slices.size();
+    const size_t vertex_slices = rt.slices.size() * kVertexChunksPerSlice;
     for (size_t s; (s = rt.next_vertex_slice++) < vertex_slices;)
         transform_vertices(rt, rt.job.vertex_total * s / vertex_slices,
                            rt.job.vertex_total * (s + 1) / vertex_slices);
@@ -315,7 +318,7 @@ RenderThreads* render_threads_start(int32_t threads, std::string& error) {
     rt->count = count;
     try {
         rt->phase_end.count = count;
-        rt->slices.resize(count == 1 ? 1 : size_t(count) * kSlicesPerThread);
+        rt->slices.resize(count == 1 ? 1 : std::min(size_t(count) * kSlicesPerThread, kMaxSlices));
         rt->workers.reserve(size_t(count - 1));
         for (int32_t i = 1; i < count; ++i)
             rt->workers.emplace_back(worker_main, rt);
