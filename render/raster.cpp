@@ -5,6 +5,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace {
 
 // The sentinels bound the y range the fill is meant for; the clipper keeps every vertex well
@@ -96,10 +100,29 @@ struct Chain {
     }
 };
 
+// Spans are where a frame of large faces spends its time. GCC at -O2 stores them one pixel at a
+// time, so where SSE2 is there (every x86-64, and the 32-bit Windows build) four pixels go per
+// store; the pixels written are the same either way.
+void fill_pixels(uint32_t* p, uint32_t* end, uint32_t colour) {
+#if defined(__SSE2__)
+    const __m128i four = _mm_set1_epi32(static_cast<int>(colour));
+    for (; end - p >= 8; p += 8) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), four);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p + 4), four);
+    }
+    if (end - p >= 4) {
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), four);
+        p += 4;
+    }
+#endif
+    for (; p < end; ++p)
+        *p = colour;
+}
+
 void fill_span(uint32_t* row, int32_t width, int32_t left_x, int32_t right_x, uint32_t colour) {
     const int32_t l = std::max(left_x >> 16, 0);
     const int32_t r = std::min(right_x >> 16, width);
-    if (l < r) std::fill(row + l, row + r, colour);
+    if (l < r) fill_pixels(row + l, row + r, colour);
 }
 
 // Inside this range the ceiling of a y is an integral float and the sentinels of find_extremes

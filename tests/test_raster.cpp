@@ -103,6 +103,19 @@ TEST_F(Raster, SpansRunFromFloorOfLeftToBeforeFloorOfRight) {
     EXPECT_EQ(inked(), 10);
 }
 
+// Spans of every length from every alignment: wide stores and the pixels left after them must
+// cover exactly the span, and the frame's last column too.
+TEST_F(Raster, SpansOfEveryLengthAndAlignmentAreExact) {
+    for (int from : {0, 1, 2, 3, 5, 7, 490, 497})
+        for (int width = 0; from + width <= 512 && width <= 22; ++width) {
+            std::fill(frame.begin(), frame.end(), 0u);
+            const float l = float(from), r = float(from + width);
+            fill_polygon(polygon({{l, 30}, {l, 31}, {r, 31}, {r, 30}}), whole(), kInk);
+            expect_span(30, from, from + width);
+            ASSERT_EQ(inked(), width) << "from " << from << " width " << width;
+        }
+}
+
 TEST_F(Raster, SquareTiesGoToTheLowestIndex) {
     const ClipPolygon square = polygon({{0, 0}, {0, 10}, {10, 10}, {10, 0}});
     EdgeTables t;
