@@ -1,35 +1,13 @@
 #include "app/demo.h"
 #include "render/mesh_renderer.h"
 #include "render/view.h"
+#include "tests/allocation_counter.h"
 #include "tests/render_fixtures.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cmath>
-#include <cstdlib>
-#include <new>
 #include <vector>
-
-// GCC cannot see that operator new below is malloc underneath, and warns about every free.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-// Counts every allocation of the test program, so that a frame can be shown to allocate nothing.
-namespace {
-std::atomic<long> g_allocations{0};
-}
-
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -171,10 +149,10 @@ TEST(DemoFrame, AllocatesNothing) {
     scene.meshes.push_back(square_at_origin());
     DemoState demo;
     ASSERT_TRUE(demo_start(demo, scene));
-    const long before = g_allocations.load();
+    const long before = allocations_so_far();
     for (int i = 0; i < 5; ++i)
         demo_frame(demo);
-    EXPECT_EQ(g_allocations.load(), before);
+    EXPECT_EQ(allocations_so_far(), before);
 }
 
 TEST(DemoCopy, ContiguousAndPitchedSurfaces) {

@@ -26,6 +26,27 @@ ClipPolygon polygon(std::initializer_list<std::pair<float, float>> points) {
     return p;
 }
 
+// Both chains of two edge tables, edge by edge.
+::testing::AssertionResult same_edges(const EdgeTables& got, const EdgeTables& want) {
+    auto same_chain = [](const auto& a, const auto& b, int32_t count) {
+        for (int32_t i = 0; i < count; ++i) {
+            const EdgeStep &g = a[size_t(i)], &w = b[size_t(i)];
+            if (!(g.x == w.x && g.y == w.y && g.lines == w.lines && g.dx == w.dx)) return false;
+        }
+        return true;
+    };
+    if (got.left_edge_count != want.left_edge_count ||
+        got.right_edge_count != want.right_edge_count)
+        return ::testing::AssertionFailure()
+               << "edge counts " << got.left_edge_count << "+" << got.right_edge_count
+               << ", expected " << want.left_edge_count << "+" << want.right_edge_count;
+    if (!same_chain(got.left_edges, want.left_edges, want.left_edge_count))
+        return ::testing::AssertionFailure() << "left chains differ";
+    if (!same_chain(got.right_edges, want.right_edges, want.right_edge_count))
+        return ::testing::AssertionFailure() << "right chains differ";
+    return ::testing::AssertionSuccess();
+}
+
 class Raster : public ::testing::Test {
   protected:
     // No view set-up: the fill takes everything it needs from the frame record.
@@ -310,16 +331,7 @@ TEST_F(TriangleShortcut, SetUpAndBandedFillMatchThePolygonPath) {
         const int32_t expected = setup_polygon_edges(q, want);
         ASSERT_EQ(setup_triangle_edges(p[0], p[1], p[2], got), expected) << n;
         if (expected == 0) continue;
-        ASSERT_EQ(got.left_edge_count, want.left_edge_count) << n;
-        ASSERT_EQ(got.right_edge_count, want.right_edge_count) << n;
-        for (int32_t i = 0; i < want.left_edge_count; ++i) {
-            const EdgeStep &g = got.left_edges[size_t(i)], &w = want.left_edges[size_t(i)];
-            ASSERT_TRUE(g.x == w.x && g.y == w.y && g.lines == w.lines && g.dx == w.dx) << n;
-        }
-        for (int32_t i = 0; i < want.right_edge_count; ++i) {
-            const EdgeStep &g = got.right_edges[size_t(i)], &w = want.right_edges[size_t(i)];
-            ASSERT_TRUE(g.x == w.x && g.y == w.y && g.lines == w.lines && g.dx == w.dx) << n;
-        }
+        ASSERT_TRUE(same_edges(got, want)) << n;
         // Bands of 5 rows, some starting above the frame, one running past its bottom.
         frame.assign(512 * 384, 0u);
         for (int32_t band = -10; band < 400; band += 5) {
@@ -362,16 +374,7 @@ TEST_F(TriangleShortcut, SmallTrianglesAreRefusedOnlyWhenTheyDrawNothing) {
         }
         ++kept;
         ASSERT_EQ(setup_triangle_edges(p[0], p[1], p[2], want), 1) << n;
-        ASSERT_EQ(got.left_edge_count, want.left_edge_count) << n;
-        ASSERT_EQ(got.right_edge_count, want.right_edge_count) << n;
-        for (int32_t i = 0; i < want.left_edge_count; ++i) {
-            const EdgeStep &g = got.left_edges[size_t(i)], &w = want.left_edges[size_t(i)];
-            ASSERT_TRUE(g.x == w.x && g.y == w.y && g.lines == w.lines && g.dx == w.dx) << n;
-        }
-        for (int32_t i = 0; i < want.right_edge_count; ++i) {
-            const EdgeStep &g = got.right_edges[size_t(i)], &w = want.right_edges[size_t(i)];
-            ASSERT_TRUE(g.x == w.x && g.y == w.y && g.lines == w.lines && g.dx == w.dx) << n;
-        }
+        ASSERT_TRUE(same_edges(got, want)) << n;
     }
     EXPECT_EQ(inked(), 0);
     EXPECT_GT(refused, 2000);

@@ -8,39 +8,15 @@
 #include "render/mesh_renderer.h"
 #include "render/threaded_frame.h"
 #include "render/view.h"
+#include "tests/allocation_counter.h"
 #include "tests/render_fixtures.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <random>
 #include <string>
 #include <vector>
-
-// Counts heap allocations so a test can check that a steady frame makes none. GCC cannot see
-// that these replacements pair malloc with free and warns where vectors free their memory.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-namespace {
-std::atomic<long> g_allocations{0};
-}
-void* operator new(std::size_t size) {
-    ++g_allocations;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    ++g_allocations;
-    return std::malloc(size ? size : 1);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
 
 namespace {
 
@@ -237,11 +213,11 @@ TEST_F(ThreadedFrame, ASteadyFrameAllocatesNothing) {
     ASSERT_NE(rt, nullptr) << error;
     std::vector<uint32_t> frame(512 * 384);
     ASSERT_TRUE(render_frame_threaded(*rt, meshes, identity(), make_frame(frame, 512, 384), kBase));
-    const long before = g_allocations.load();
+    const long before = allocations_so_far();
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(
             render_frame_threaded(*rt, meshes, identity(), make_frame(frame, 512, 384), kBase));
-    EXPECT_EQ(g_allocations.load() - before, 0);
+    EXPECT_EQ(allocations_so_far() - before, 0);
     render_threads_stop(rt);
 }
 
