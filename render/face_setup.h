@@ -152,11 +152,13 @@ inline VertexTransform vertex_transform(const Matrix4& mv, const ViewSetup& view
 }
 
 // The same arithmetic, term by term and in the same order, as transforming the vertex by the
-// float matrix, classifying it with plane_distance and projecting it with project().
-inline CachedVertex cache_vertex(const VertexTransform& t, const Vertex& vertex) {
+// float matrix, classifying it with plane_distance and projecting it with project(). Written
+// field by field into its place in the cache: a vertex built aside and copied in whole is read
+// back as one wide load from several narrow stores, which the processor cannot forward and
+// waits for (about a tenth of a frame of small faces).
+inline void cache_vertex(const VertexTransform& t, const Vertex& vertex, CachedVertex& c) {
     using namespace face_setup_detail;
     const double x = vertex.x, y = vertex.y, z = vertex.z;
-    CachedVertex c;
     c.x = static_cast<float>(x * t.mv[0][0] + y * t.mv[1][0] + z * t.mv[2][0] + t.mv[3][0]);
     c.y = static_cast<float>(x * t.mv[0][1] + y * t.mv[1][1] + z * t.mv[2][1] + t.mv[3][1]);
     c.z = static_cast<float>(x * t.mv[0][2] + y * t.mv[1][2] + z * t.mv[2][2] + t.mv[3][2]);
@@ -179,7 +181,15 @@ inline CachedVertex cache_vertex(const VertexTransform& t, const Vertex& vertex)
             c.screen = screen_point(sx, sy);
             c.projection = kProjected;
         }
+    } else {
+        c.screen = ScreenPoint{};
+        c.projection = 0;
     }
+}
+
+inline CachedVertex cache_vertex(const VertexTransform& t, const Vertex& vertex) {
+    CachedVertex c;
+    cache_vertex(t, vertex, c);
     return c;
 }
 

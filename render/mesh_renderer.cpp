@@ -56,7 +56,7 @@ void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const M
     if (!grow_cache(vertex_count)) return;
     const VertexTransform transform = vertex_transform(pose.mv, view);
     for (size_t i = 0; i < vertex_count; ++i)
-        g_vertex_cache[i] = cache_vertex(transform, mesh.vertices[i]);
+        cache_vertex(transform, mesh.vertices[i], g_vertex_cache[i]);
 
     const std::span<const CachedVertex> cache(g_vertex_cache.data(), vertex_count);
     EdgeTables tables;

@@ -147,7 +147,8 @@ bool row_based_setup_is_exact(const ScreenPoint& p) {
 }
 
 // setup_edge with the ceilings already taken.
-int32_t setup_edge_rows(const ScreenPoint& upper, const ScreenPoint& lower, EdgeStep& out) {
+[[gnu::always_inline]] inline int32_t setup_edge_rows(const ScreenPoint& upper, const ScreenPoint& lower,
+                                                      EdgeStep& out) {
     if (lower.row - upper.row <= 0) return 0;
     out = edge_over_rows(upper, lower);
     return 1;
@@ -221,14 +222,16 @@ int32_t setup_ordered_triangle(const OrderedTriangle& t, EdgeTables& tables) {
 // the triangle draws nothing.
 int32_t setup_one_row_triangle(const OrderedTriangle& t, EdgeTables& tables) {
     clear_tables(tables);
-    const EdgeStep long_edge = edge_over_rows(*t.top, *t.bottom);
-    const EdgeStep short_edge = t.middle->row > t.top->row ? edge_over_rows(*t.top, *t.middle)
-                                                           : edge_over_rows(*t.middle, *t.bottom);
-    const EdgeStep& left = t.middle_on_left ? short_edge : long_edge;
-    const EdgeStep& right = t.middle_on_left ? long_edge : short_edge;
+    // Each edge is made in its place in the tables: made aside and copied in, it is read back
+    // whole from several narrow stores, which stalls the processor.
+    EdgeStep& left = tables.left_edges[0];
+    EdgeStep& right = tables.right_edges[0];
+    EdgeStep& long_edge = t.middle_on_left ? right : left;
+    EdgeStep& short_edge = t.middle_on_left ? left : right;
+    long_edge = edge_over_rows(*t.top, *t.bottom);
+    short_edge = t.middle->row > t.top->row ? edge_over_rows(*t.top, *t.middle)
+                                            : edge_over_rows(*t.middle, *t.bottom);
     if ((left.x >> 16) >= (right.x >> 16)) return 0;
-    tables.left_edges[0] = left;
-    tables.right_edges[0] = right;
     tables.left_edge_count = 1;
     tables.right_edge_count = 1;
     tables.left_cursor = 0;
