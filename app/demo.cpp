@@ -32,6 +32,13 @@ int32_t largest_vertex_count(const Scene& scene) {
     return largest;
 }
 
+size_t largest_face_count(const Scene& scene) {
+    size_t largest = 0;
+    for (const MeshObject& mesh : scene.meshes)
+        largest = std::max(largest, mesh.faces.size());
+    return largest;
+}
+
 void advance_angle(float& angle) {
     angle = static_cast<float>(double(angle) + double(kAngleStep));
     if (double(angle) > kAngleWrap) angle = 0.0f;
@@ -52,7 +59,7 @@ bool allocate_frame_buffer(DemoState& demo) {
 }
 
 bool reserve_renderer(const Scene& scene) {
-    return draw_mesh_reserve(largest_vertex_count(scene));
+    return draw_mesh_reserve(largest_vertex_count(scene), largest_face_count(scene));
 }
 
 } // namespace

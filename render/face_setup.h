@@ -204,18 +204,21 @@ inline CachedVertex cache_vertex(const Matrix4& mv, const Vertex& vertex, const 
 bool set_up_clipped_triangle(const CachedVertex& a, const CachedVertex& b, const CachedVertex& c,
                              const ViewSetup& view, EdgeTables& tables);
 
-// Culls, clips, projects and shades one face against the cached vertices of its mesh. Returns
-// true with the edge tables and the face colour set when the face has rows to fill. Always
-// inlined: GCC otherwise keeps one out-of-line copy, and the call per face costs about 5%.
-[[gnu::always_inline]] inline bool set_up_face(const MeshPose& pose, const Face& face,
-                                               std::span<const CachedVertex> cache,
-                                               const ViewSetup& view, uint32_t base_colour,
-                                               EdgeTables& tables, uint32_t& colour) {
-    using namespace face_setup_detail;
+// The back-face test: true when the face turns away from the camera (a face whose plane gives no
+// number is never culled).
+[[gnu::always_inline]] inline bool face_turns_away(const MeshPose& pose, const Face& face) {
     const Plane& p = face.plane;
     const double d =
         double(p.a) * pose.ex + double(p.b) * pose.ey + double(p.c) * pose.ez + double(p.d);
-    if (d > kBackFaceLimit) return false; // a NaN distance goes on: never culled
+    return d > face_setup_detail::kBackFaceLimit;
+}
+
+// set_up_face for a face that face_turns_away kept: reads only the cached vertices of this face.
+[[gnu::always_inline]] inline bool set_up_front_face(const MeshPose& pose, const Face& face,
+                                                     std::span<const CachedVertex> cache,
+                                                     const ViewSetup& view, uint32_t base_colour,
+                                                     EdgeTables& tables, uint32_t& colour) {
+    using namespace face_setup_detail;
     if (!indices_valid(face, cache.size())) return false;
 
     const CachedVertex& a = cache[size_t(face.v[0])];
@@ -238,6 +241,17 @@ bool set_up_clipped_triangle(const CachedVertex& a, const CachedVertex& b, const
         if ((all_out & ~all_in & kAllPlanes) != 0) return false; // wholly outside one plane
         if (!set_up_clipped_triangle(a, b, c, view, tables)) return false;
     }
-    colour = face_colour(pose.mv, p, base_colour);
+    colour = face_colour(pose.mv, face.plane, base_colour);
     return true;
+}
+
+// Culls, clips, projects and shades one face against the cached vertices of its mesh. Returns
+// true with the edge tables and the face colour set when the face has rows to fill. Always
+// inlined: GCC otherwise keeps one out-of-line copy, and the call per face costs about 5%.
+[[gnu::always_inline]] inline bool set_up_face(const MeshPose& pose, const Face& face,
+                                               std::span<const CachedVertex> cache,
+                                               const ViewSetup& view, uint32_t base_colour,
+                                               EdgeTables& tables, uint32_t& colour) {
+    return !face_turns_away(pose, face) &&
+           set_up_front_face(pose, face, cache, view, base_colour, tables, colour);
 }
