@@ -156,7 +156,8 @@ inline VertexTransform vertex_transform(const Matrix4& mv, const ViewSetup& view
 // field by field into its place in the cache: a vertex built aside and copied in whole is read
 // back as one wide load from several narrow stores, which the processor cannot forward and
 // waits for (about a tenth of a frame of small faces).
-inline void cache_vertex(const VertexTransform& t, const Vertex& vertex, CachedVertex& c) {
+[[gnu::always_inline]] inline void cache_vertex(const VertexTransform& t, const Vertex& vertex,
+                                                CachedVertex& c) {
     using namespace face_setup_detail;
     const double x = vertex.x, y = vertex.y, z = vertex.z;
     c.x = static_cast<float>(x * t.mv[0][0] + y * t.mv[1][0] + z * t.mv[2][0] + t.mv[3][0]);
@@ -213,17 +214,15 @@ bool set_up_clipped_triangle(const CachedVertex& a, const CachedVertex& b, const
     return d > face_setup_detail::kBackFaceLimit;
 }
 
-// set_up_face for a face that face_turns_away kept: reads only the cached vertices of this face.
-[[gnu::always_inline]] inline bool set_up_front_face(const MeshPose& pose, const Face& face,
-                                                     std::span<const CachedVertex> cache,
-                                                     const ViewSetup& view, uint32_t base_colour,
-                                                     EdgeTables& tables, uint32_t& colour) {
+// set_up_face for a face that face_turns_away kept, given its cached vertices a, b, c; the plane
+// is read only when the face is drawn, for its colour.
+[[gnu::always_inline]] inline bool set_up_front_corners(const MeshPose& pose, const Plane& plane,
+                                                        const CachedVertex& a,
+                                                        const CachedVertex& b,
+                                                        const CachedVertex& c,
+                                                        const ViewSetup& view, uint32_t base_colour,
+                                                        EdgeTables& tables, uint32_t& colour) {
     using namespace face_setup_detail;
-    if (!indices_valid(face, cache.size())) return false;
-
-    const CachedVertex& a = cache[size_t(face.v[0])];
-    const CachedVertex& b = cache[size_t(face.v[1])];
-    const CachedVertex& c = cache[size_t(face.v[2])];
     const uint8_t all_in = a.in_or_on & b.in_or_on & c.in_or_on;
     const uint8_t all_out = a.out_or_on & b.out_or_on & c.out_or_on;
     if (all_in == kAllPlanes) {
@@ -241,8 +240,19 @@ bool set_up_clipped_triangle(const CachedVertex& a, const CachedVertex& b, const
         if ((all_out & ~all_in & kAllPlanes) != 0) return false; // wholly outside one plane
         if (!set_up_clipped_triangle(a, b, c, view, tables)) return false;
     }
-    colour = face_colour(pose.mv, face.plane, base_colour);
+    colour = face_colour(pose.mv, plane, base_colour);
     return true;
+}
+
+// set_up_face for a face that face_turns_away kept: reads only the cached vertices of this face.
+[[gnu::always_inline]] inline bool set_up_front_face(const MeshPose& pose, const Face& face,
+                                                     std::span<const CachedVertex> cache,
+                                                     const ViewSetup& view, uint32_t base_colour,
+                                                     EdgeTables& tables, uint32_t& colour) {
+    return face_setup_detail::indices_valid(face, cache.size()) &&
+           set_up_front_corners(pose, face.plane, cache[size_t(face.v[0])],
+                                cache[size_t(face.v[1])], cache[size_t(face.v[2])], view,
+                                base_colour, tables, colour);
 }
 
 // Culls, clips, projects and shades one face against the cached vertices of its mesh. Returns

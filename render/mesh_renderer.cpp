@@ -13,8 +13,15 @@ namespace {
 // What draw_mesh keeps between calls so frames do not allocate: the transformed vertices of the
 // mesh being drawn, the faces of it that turn towards the camera, and per vertex whether one of
 // those uses it (all clear between calls).
+// A face that turns towards the camera, with its vertex indices (checked) copied beside it: the
+// set-up then reads the list in order and the face itself only when it is drawn.
+struct FrontFace {
+    uint32_t face;
+    uint32_t v[3];
+};
+
 std::vector<CachedVertex> g_vertex_cache;
-std::vector<uint32_t> g_front_faces;
+std::vector<FrontFace> g_front_faces;
 std::vector<uint8_t> g_vertex_used;
 
 template <typename T> bool grow(std::vector<T>& buffer, size_t count) {
@@ -42,10 +49,11 @@ size_t list_front_faces(const MeshPose& pose, const MeshObject& mesh, size_t fac
         const Face& face = mesh.faces[f];
         if (face_turns_away(pose, face) || !face_setup_detail::indices_valid(face, vertex_count))
             continue;
-        g_front_faces[front++] = uint32_t(f);
-        g_vertex_used[size_t(face.v[0])] = 1;
-        g_vertex_used[size_t(face.v[1])] = 1;
-        g_vertex_used[size_t(face.v[2])] = 1;
+        const FrontFace kept{uint32_t(f), {uint32_t(face.v[0]), uint32_t(face.v[1]), uint32_t(face.v[2])}};
+        g_front_faces[front++] = kept;
+        g_vertex_used[kept.v[0]] = 1;
+        g_vertex_used[kept.v[1]] = 1;
+        g_vertex_used[kept.v[2]] = 1;
     }
     return front;
 }
@@ -105,8 +113,10 @@ void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const M
         g_vertex_used[i] = 0;
         cache_vertex(transform, mesh.vertices[i], g_vertex_cache[i]);
     }
-    for (size_t i = 0; i < front; ++i)
-        if (set_up_front_face(pose, mesh.faces[g_front_faces[i]], cache, view, colour, tables,
-                              face_colour))
+    for (size_t i = 0; i < front; ++i) {
+        const FrontFace& f = g_front_faces[i];
+        if (set_up_front_corners(pose, mesh.faces[f.face].plane, cache[f.v[0]], cache[f.v[1]],
+                                 cache[f.v[2]], view, colour, tables, face_colour))
             fill_edge_rows(tables, frame, face_colour, 0, INT32_MAX);
+    }
 }

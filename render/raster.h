@@ -79,7 +79,8 @@ inline ScreenPoint small_screen_point(float x, float y) {
 // For three small points: false when filling the triangle a, b, c certainly writes no pixel,
 // true when it may. Most faces of a dense mesh are smaller than a pixel, and this spares them
 // the edge set-up.
-inline bool small_triangle_fills(const ScreenPoint& a, const ScreenPoint& b, const ScreenPoint& c) {
+[[gnu::always_inline]] inline bool small_triangle_fills(const ScreenPoint& a, const ScreenPoint& b,
+                                                        const ScreenPoint& c) {
     // No row lies at or below the top vertex and above the bottom one.
     if (std::min({a.row, b.row, c.row}) == std::max({a.row, b.row, c.row})) return false;
     // Every 16.16 x the fill steps to lies within 2 units of the triangle's x range: the slope is
