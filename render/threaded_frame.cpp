@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <new>
 #include <system_error>
 #include <thread>
@@ -49,10 +50,21 @@ struct Bin {
     Pool<EdgeStep> edges;
 };
 
-// A run of consecutive faces in scene order and what its thread made of them, one bin per band.
-// Aligned to a cache line: threads write the records of neighbouring slices at the same time.
+// The faces of one mesh in a slice that turn towards the camera: the next count entries of the
+// slice's front pool.
+struct FrontRun {
+    size_t mesh;
+    size_t count;
+};
+
+// A run of consecutive faces in scene order and what its thread made of them: first the faces
+// that turn towards the camera (their indices within their meshes, in order), then the set-up
+// faces, one bin per band. Aligned to a cache line: threads write the records of neighbouring
+// slices at the same time.
 struct alignas(64) Slice {
     size_t face_begin = 0, face_end = 0;
+    Pool<uint32_t> front;
+    Pool<FrontRun> front_runs;
     std::vector<Bin> bins;
     Pool<EdgeStep> shared;
 };
@@ -78,6 +90,7 @@ struct RenderThreads {
     alignas(64) std::atomic<int32_t> running{0};    // workers still in the frame
     std::atomic<bool> quit{false};
     alignas(64) PhaseBarrier phase_end;
+    alignas(64) std::atomic<size_t> next_cull_slice{0};
     alignas(64) std::atomic<size_t> next_vertex_slice{0};
     alignas(64) std::atomic<size_t> next_face_slice{0};
     alignas(64) std::atomic<size_t> next_band{0};
@@ -88,6 +101,10 @@ struct RenderThreads {
     std::vector<size_t> vertex_offset; // per mesh, plus the total
     std::vector<size_t> face_offset;   // per mesh, plus the total
     std::vector<CachedVertex> cache;
+    // Per cached vertex: 1 when a face that turns towards the camera uses it this frame. Set while
+    // the faces are culled, cleared again when the vertices are transformed, so all 0 in between
+    // frames. Several threads may mark one vertex: marks are only written through atomic_ref then.
+    std::vector<uint8_t> used;
     std::vector<Slice> slices;
     std::vector<int32_t> band_of_row; // a lookup is cheaper than a division per face
 };
@@ -113,14 +130,21 @@ void for_each_mesh_part(const std::vector<size_t>& offsets, size_t begin, size_t
     }
 }
 
+// Caches the vertices that faces turned towards the camera use; set_up_face reads no others. On a
+// closed mesh about half the vertices lie only on faces turned away, and a vertex costs more than
+// twice what the cull of a face does.
 void transform_vertices(RenderThreads& rt, size_t begin, size_t end) {
     const ViewSetup& view = view_setup();
     for_each_mesh_part(rt.vertex_offset, begin, end, [&](size_t m, size_t first, size_t stop) {
         const VertexTransform transform = vertex_transform(rt.poses[m].mv, view);
         const Vertex* in = rt.job.meshes[m].vertices.data();
         CachedVertex* out = rt.cache.data() + rt.vertex_offset[m];
-        for (size_t i = first; i < stop; ++i)
+        uint8_t* used = rt.used.data() + rt.vertex_offset[m];
+        for (size_t i = first; i < stop; ++i) {
+            if (!used[i]) continue;
+            used[i] = 0;
             out[i] = cache_vertex(transform, in[i]);
+        }
     });
 }
 
@@ -176,6 +200,56 @@ void keep_face(Slice& slice, const EdgeTables& t, uint32_t colour, const FrameJo
         *take(slice.bins[size_t(b)].faces, 1) = face;
 }
 
+// The back-face test of set_up_face, term for term: a face it keeps here reads its vertices there,
+// and one it drops here set_up_face drops before reading any.
+bool turned_away(const MeshPose& pose, const Face& face) {
+    const Plane& p = face.plane;
+    const double d =
+        double(p.a) * pose.ex + double(p.b) * pose.ey + double(p.c) * pose.ez + double(p.d);
+    return d > face_setup_detail::kBackFaceLimit; // a NaN distance goes on, as there
+}
+
+// Threads mark the vertices their faces share at the same time, all with the same value.
+void mark_used(uint8_t& used) {
+    std::atomic_ref<uint8_t>(used).store(1, std::memory_order_relaxed);
+}
+
+// Lists the faces first..stop-1 of mesh m that set_up_face would not cull as turned away, and
+// marks the vertices they use.
+void cull_faces(RenderThreads& rt, Slice& slice, size_t m, size_t first, size_t stop) {
+    const MeshObject& mesh = rt.job.meshes[m];
+    const MeshPose& pose = rt.poses[m];
+    const size_t vertices = mesh.vertices.size();
+    uint8_t* used = rt.used.data() + rt.vertex_offset[m];
+    // Room for every face; what is not taken is given back below.
+    uint32_t* const front = take(slice.front, stop - first);
+    uint32_t* next = front;
+    const Face* faces = mesh.faces.data();
+    for (size_t f = first; f < stop; ++f) {
+        const Face& face = faces[f];
+        if (turned_away(pose, face) || !face_setup_detail::indices_valid(face, vertices)) continue;
+        mark_used(used[size_t(face.v[0])]);
+        mark_used(used[size_t(face.v[1])]);
+        mark_used(used[size_t(face.v[2])]);
+        *next++ = uint32_t(f);
+    }
+    const size_t count = size_t(next - front);
+    slice.front.used -= (stop - first) - count;
+    *take(slice.front_runs, 1) = FrontRun{m, count};
+}
+
+void cull_slice(RenderThreads& rt, Slice& slice) {
+    slice.front.used = slice.front_runs.used = 0;
+    try {
+        for_each_mesh_part(
+            rt.face_offset, slice.face_begin, slice.face_end,
+            [&](size_t m, size_t first, size_t stop) { cull_faces(rt, slice, m, first, stop); });
+    } catch (const std::bad_alloc&) {
+        // Listed faces have their vertices marked; those not listed are not drawn.
+        rt.failed = true;
+    }
+}
+
 void clear_bins(Slice& slice) {
     for (Bin& bin : slice.bins)
         bin.faces.used = bin.edges.used = 0;
@@ -189,18 +263,18 @@ void set_up_slice(RenderThreads& rt, Slice& slice) {
     try {
         EdgeTables tables;
         uint32_t colour = 0;
-        for_each_mesh_part(
-            rt.face_offset, slice.face_begin, slice.face_end,
-            [&](size_t m, size_t first, size_t stop) {
-                const MeshObject& mesh = job.meshes[m];
-                const MeshPose pose = rt.poses[m];
-                const std::span<const CachedVertex> cache(rt.cache.data() + rt.vertex_offset[m],
-                                                          mesh.vertices.size());
-                const Face* faces = mesh.faces.data();
-                for (size_t f = first; f < stop; ++f)
-                    if (set_up_face(pose, faces[f], cache, view, job.colour, tables, colour))
-                        keep_face(slice, tables, colour, job);
-            });
+        const uint32_t* front = slice.front.items.data();
+        for (size_t r = 0; r < slice.front_runs.used; ++r) {
+            const FrontRun run = slice.front_runs.items[r];
+            const MeshObject& mesh = job.meshes[run.mesh];
+            const MeshPose pose = rt.poses[run.mesh];
+            const std::span<const CachedVertex> cache(rt.cache.data() + rt.vertex_offset[run.mesh],
+                                                      mesh.vertices.size());
+            const Face* faces = mesh.faces.data();
+            for (const uint32_t* end = front + run.count; front < end; ++front)
+                if (set_up_face(pose, faces[*front], cache, view, job.colour, tables, colour))
+                    keep_face(slice, tables, colour, job);
+        }
     } catch (const std::bad_alloc&) {
         // A bin may hold a face without its edges: draw none of the slice.
         rt.failed = true;
@@ -238,6 +312,9 @@ void fill_band(RenderThreads& rt, int32_t band) {
 
 // Every thread of the frame runs this; the phases are separated by the barrier.
 void run_frame(RenderThreads& rt) {
+    for (size_t s; (s = rt.next_cull_slice++) < rt.slices.size();)
+        cull_slice(rt, rt.slices[s]);
+    arrive_and_wait(rt.phase_end);
     const size_t vertex_slices = rt.slices.size() * kVertexChunksPerSlice;
     for (size_t s; (s = rt.next_vertex_slice++) < vertex_slices;)
         transform_vertices(rt, rt.job.vertex_total * s / vertex_slices,
@@ -277,6 +354,7 @@ bool prepare_frame(RenderThreads& rt, std::span<const MeshObject> meshes,
             rt.face_offset[m + 1] = rt.face_offset[m] + faces;
         }
         if (rt.cache.size() < rt.vertex_offset.back()) rt.cache.resize(rt.vertex_offset.back());
+        if (rt.used.size() < rt.vertex_offset.back()) rt.used.resize(rt.vertex_offset.back());
         rt.band_of_row.resize(size_t(rt.job.rows));
         for (int32_t row = 0; row < rt.job.rows; ++row)
             rt.band_of_row[size_t(row)] = row / rt.job.band_rows;
@@ -358,6 +436,7 @@ bool render_frame_threaded(RenderThreads& rt, std::span<const MeshObject> meshes
     job.band_rows = render_band_rows(job.rows, rt.count);
     job.bands = (job.rows + job.band_rows - 1) / job.band_rows;
     if (!prepare_frame(rt, meshes, camera_matrix)) return false;
+    rt.next_cull_slice = 0;
     rt.next_vertex_slice = 0;
     rt.next_face_slice = 0;
     rt.next_band = 0;

@@ -2,12 +2,14 @@
 // that draw_mesh gives on one thread.
 //
 // The frame is drawn sort-middle: the faces of all meshes, in scene order, are cut into slices;
-// threads take slices, cull, clip, project, shade and set up the edges of their faces, and file
-// each set-up face under the bands of rows it touches. Then threads take bands, clear them and
-// fill each band from the slices in order, so within a band faces keep their order and a later
-// face covers an earlier one exactly as on one thread. Bands are render_band_rows rows high.
-// Threads that wait, at the phases' ends and for the next frame, spin for up to about 100
-// microseconds before they sleep, so frames drawn back to back do not pay for waking them.
+// threads take slices and list the faces that turn towards the camera, then transform the
+// vertices those use (no others), then take the slices again, clip, project, shade and set up the
+// edges of the listed faces, and file each set-up face under the bands of rows it touches. Then
+// threads take bands, clear them and fill each band from the slices in order, so within a band
+// faces keep their order and a later face covers an earlier one exactly as on one thread. Bands
+// are render_band_rows rows high. Threads that wait, at the phases' ends and for the next frame,
+// spin for up to about 100 microseconds before they sleep, so frames drawn back to back do not
+// pay for waking them.
 //
 // Frame: the record of frame.h; only its columns 0..width-1 of rows 0..height-1 are written.
 // setup_view must have run, and the view must not change while a frame is drawn.

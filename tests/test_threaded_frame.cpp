@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
 #include <random>
 #include <string>
 #include <vector>
@@ -108,7 +109,24 @@ MeshObject awkward_faces(SceneBuilder& b) {
     }
     b.triangle(vertex(-50, -40, 0.05f), vertex(60, -30, 200), vertex(0, 70, 150));
     b.triangle(vertex(-50, -40, -100), vertex(60, -30, 200), vertex(0, 70, 150));
-    return b.take();
+    MeshObject m = b.take();
+    // Faces the cull before the vertex transform must judge as the set-up does, on vertices no
+    // other face uses: planes that are not numbers are never culled, so their vertices are
+    // needed; indices below or past the vertices are never read.
+    const int32_t n = int32_t(m.vertices.size());
+    m.vertices.insert(m.vertices.end(),
+                      {at_screen(60, 300), at_screen(200, 380), at_screen(20, 370)});
+    Face odd = m.faces[0];
+    odd.plane.d = std::numeric_limits<float>::quiet_NaN();
+    for (const std::array<int32_t, 3>& v :
+         {std::array{n, n + 1, n + 2}, std::array{n, n + 2, n + 1}, std::array{-1, n, n + 1},
+          std::array{n, n + 1, n + 3}}) {
+        odd.v = v;
+        m.faces.push_back(odd);
+    }
+    m.vertex_count = int32_t(m.vertices.size());
+    m.face_count = int32_t(m.faces.size());
+    return m;
 }
 
 std::vector<uint32_t> one_thread_frame(const std::vector<MeshObject>& meshes,
