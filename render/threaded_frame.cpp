@@ -34,13 +34,16 @@ template <typename T> struct Pool {
 // What the fill needs of a set-up face besides its edges. A face that lies in one band keeps its
 // edges in that band's bin, after those of the bin's faces before it; one that touches several
 // keeps them once in its slice's shared pool, and each band fills a copy (the fill consumes the
-// edges it steps).
+// edges it steps). Many faces of a dense mesh cover one row: such a face keeps no edges, only its
+// span, the pixels that stepping its edges would fill.
 struct BinnedFace {
     uint32_t colour;
-    uint8_t left_count;
+    uint8_t left_count; // 0 for a span
     uint8_t right_count;
     bool shared;
     uint32_t shared_edges; // where its edges start in the shared pool, when shared
+    int32_t row = 0;       // a span's row, and its columns begin..end-1 within the frame
+    int32_t begin = 0, end = 0;
 };
 
 // The faces of one slice that touch one band, in face order; edges: the left chain's, then the
@@ -177,8 +180,25 @@ void copy_chains(const EdgeTables& t, EdgeStep* to) {
         *to++ = t.right_edges[size_t(i)];
 }
 
+// A face whose right chain covers one row: fill_edge_chains fills row left_edges[0].y, from the
+// first edges' x, clamped to the frame as there, and then stops. Filed as that span, if it has
+// pixels.
+void keep_span(Slice& slice, const EdgeTables& t, uint32_t colour, const FrameJob& job) {
+    const int32_t row = t.left_edges[0].y;
+    if (row < 0 || row >= job.rows) return;
+    const int32_t begin = std::max(t.left_edges[0].x >> 16, 0);
+    const int32_t end = std::min(t.right_edges[0].x >> 16, job.frame.width);
+    if (begin >= end) return;
+    *take(slice.bins[size_t(job.band_of_row[row])].faces, 1) =
+        BinnedFace{colour, 0, 0, false, 0, row, begin, end};
+}
+
 // Files the face under every band it has rows in; one above or below the frame is dropped.
 void keep_face(Slice& slice, const EdgeTables& t, uint32_t colour, const FrameJob& job) {
+    if (t.right_edge_count == 1 && t.right_edges[0].lines == 1) {
+        keep_span(slice, t, colour, job);
+        return;
+    }
     const int32_t first = t.left_edges[0].y;
     if (first >= job.rows) return;
     const int64_t end = std::min<int64_t>(int64_t(first) + right_chain_rows(t), job.rows);
@@ -295,6 +315,11 @@ void fill_band(RenderThreads& rt, int32_t band) {
         EdgeStep* edges = bin.edges.items.data();
         for (size_t i = 0; i < bin.faces.used; ++i) {
             const BinnedFace& f = bin.faces.items[i];
+            if (f.left_count == 0) {
+                uint32_t* pixels = job.frame.pixels + ptrdiff_t(f.row) * job.frame.stride;
+                std::fill(pixels + f.begin, pixels + f.end, f.colour);
+                continue;
+            }
             if (!f.shared) {
                 fill_edge_chains(edges, f.left_count, edges + f.left_count, f.right_count,
                                  job.frame, f.colour, begin, end);

@@ -92,6 +92,18 @@ MeshObject band_edge_faces(SceneBuilder& b) {
     return b.take();
 }
 
+// Faces over one row, kept as bare spans (band_edge_faces has them at band edges): on the first
+// and last rows the view draws (its frustum keeps faces 2 pixels inside it), and across row 200
+// and column 300, where a smaller frame ends.
+MeshObject one_row_faces(SceneBuilder& b) {
+    for (const float top : {1.5f, 2.0f, 199.5f, 200.0f, 381.5f, 382.0f})
+        for (const auto& [left, right] : {std::pair{0.0f, 40.0f}, std::pair{250.0f, 350.0f},
+                                          std::pair{470.0f, 520.0f}, std::pair{-10.0f, 520.0f}})
+            b.triangle(at_screen(left, top), at_screen(right, top + 0.25f),
+                       at_screen(b.uniform(left, right), top + 0.9f));
+    return b.take();
+}
+
 // Degenerate faces (a repeated vertex, collinear corners, a point), faces far larger than the
 // view, faces cut by the frustum, and faces reaching behind the near limit.
 MeshObject awkward_faces(SceneBuilder& b) {
@@ -158,6 +170,7 @@ TEST_F(ThreadedFrame, AnyThreadCountGivesTheOneThreadPicture) {
     meshes.push_back(band_edge_faces(b));
     meshes.push_back(awkward_faces(b));
     meshes.push_back(small_faces(b, 500));
+    meshes.push_back(one_row_faces(b));
     for (MeshObject& m : meshes)
         matrix_identity(m.matrix);
     // A later mesh turned a little so its faces cross the others at other shades.
@@ -192,33 +205,38 @@ TEST_F(ThreadedFrame, AnyThreadCountGivesTheOneThreadPicture) {
     }
 }
 
+// A window the size of the view, and one smaller than the view: faces are then cut at the
+// window's right side and bottom, and the window holds that part of the full picture.
 TEST_F(ThreadedFrame, AWindowIntoALargerPictureIsClearedAndDrawnWithinItsColumns) {
     SceneBuilder b;
     std::vector<MeshObject> meshes;
     meshes.push_back(awkward_faces(b));
     meshes.push_back(small_faces(b, 800));
+    meshes.push_back(one_row_faces(b));
     const std::vector<uint32_t> expected = one_thread_frame(meshes, identity());
     constexpr int32_t kStride = 530;
     constexpr uint32_t kGuard = 0xDEADBEEFu;
-    std::vector<uint32_t> picture(size_t(kStride) * 390, kGuard);
-    const Frame window{picture.data() + 3 * kStride + 7, 512, 384, kStride};
-    std::string error;
-    RenderThreads* rt = render_threads_start(3, error);
-    ASSERT_NE(rt, nullptr) << error;
-    ASSERT_TRUE(render_frame_threaded(*rt, meshes, identity(), window, kBase));
-    render_threads_stop(rt);
-    size_t wrong = 0, touched = 0;
-    for (int32_t y = 0; y < 390; ++y)
-        for (int32_t x = 0; x < kStride; ++x) {
-            const uint32_t p = picture[size_t(y) * kStride + size_t(x)];
-            const int32_t fx = x - 7, fy = y - 3;
-            if (fx >= 0 && fx < 512 && fy >= 0 && fy < 384)
-                wrong += p != expected[size_t(fy) * 512 + size_t(fx)];
-            else
-                touched += p != kGuard;
-        }
-    EXPECT_EQ(wrong, 0u);
-    EXPECT_EQ(touched, 0u) << "pixels outside the window were written";
+    for (const auto& [width, height] : {std::pair{512, 384}, std::pair{300, 200}}) {
+        std::vector<uint32_t> picture(size_t(kStride) * 390, kGuard);
+        const Frame window{picture.data() + 3 * kStride + 7, width, height, kStride};
+        std::string error;
+        RenderThreads* rt = render_threads_start(3, error);
+        ASSERT_NE(rt, nullptr) << error;
+        ASSERT_TRUE(render_frame_threaded(*rt, meshes, identity(), window, kBase));
+        render_threads_stop(rt);
+        size_t wrong = 0, touched = 0;
+        for (int32_t y = 0; y < 390; ++y)
+            for (int32_t x = 0; x < kStride; ++x) {
+                const uint32_t p = picture[size_t(y) * kStride + size_t(x)];
+                const int32_t fx = x - 7, fy = y - 3;
+                if (fx >= 0 && fx < width && fy >= 0 && fy < height)
+                    wrong += p != expected[size_t(fy) * 512 + size_t(fx)];
+                else
+                    touched += p != kGuard;
+            }
+        EXPECT_EQ(wrong, 0u) << width << "x" << height;
+        EXPECT_EQ(touched, 0u) << width << "x" << height << ": pixels outside the window written";
+    }
 }
 
 TEST_F(ThreadedFrame, ASteadyFrameAllocatesNothing) {
