@@ -146,7 +146,7 @@ void transform_vertices(RenderThreads& rt, size_t begin, size_t end) {
         for (size_t i = first; i < stop; ++i) {
             if (!used[i]) continue;
             used[i] = 0;
-            out[i] = cache_vertex(transform, in[i]);
+            cache_vertex(transform, in[i], out[i]);
         }
     });
 }
