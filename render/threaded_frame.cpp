@@ -53,6 +53,13 @@ struct Bin {
     Pool<EdgeStep> edges;
 };
 
+// A face that turns towards the camera, with its (checked) vertex indices beside it: the set-up
+// reads the list in order and the face itself only when it is drawn.
+struct FrontFace {
+    uint32_t face; // within its mesh
+    uint32_t v[3];
+};
+
 // The faces of one mesh in a slice that turn towards the camera: the next count entries of the
 // slice's front pool.
 struct FrontRun {
@@ -61,12 +68,11 @@ struct FrontRun {
 };
 
 // A run of consecutive faces in scene order and what its thread made of them: first the faces
-// that turn towards the camera (their indices within their meshes, in order), then the set-up
-// faces, one bin per band. Aligned to a cache line: threads write the records of neighbouring
-// slices at the same time.
+// that turn towards the camera, in order, then the set-up faces, one bin per band. Aligned to a
+// cache line: threads write the records of neighbouring slices at the same time.
 struct alignas(64) Slice {
     size_t face_begin = 0, face_end = 0;
-    Pool<uint32_t> front;
+    Pool<FrontFace> front;
     Pool<FrontRun> front_runs;
     std::vector<Bin> bins;
     Pool<EdgeStep> shared;
@@ -133,7 +139,7 @@ void for_each_mesh_part(const std::vector<size_t>& offsets, size_t begin, size_t
     }
 }
 
-// Caches the vertices that faces turned towards the camera use; set_up_face reads no others. On a
+// Caches the vertices that faces turned towards the camera use; the set-up reads no others. On a
 // closed mesh about half the vertices lie only on faces turned away, and a vertex costs more than
 // twice what the cull of a face does.
 void transform_vertices(RenderThreads& rt, size_t begin, size_t end) {
@@ -220,38 +226,32 @@ void keep_face(Slice& slice, const EdgeTables& t, uint32_t colour, const FrameJo
         *take(slice.bins[size_t(b)].faces, 1) = face;
 }
 
-// The back-face test of set_up_face, term for term: a face it keeps here reads its vertices there,
-// and one it drops here set_up_face drops before reading any.
-bool turned_away(const MeshPose& pose, const Face& face) {
-    const Plane& p = face.plane;
-    const double d =
-        double(p.a) * pose.ex + double(p.b) * pose.ey + double(p.c) * pose.ez + double(p.d);
-    return d > face_setup_detail::kBackFaceLimit; // a NaN distance goes on, as there
-}
-
 // Threads mark the vertices their faces share at the same time, all with the same value.
 void mark_used(uint8_t& used) {
     std::atomic_ref<uint8_t>(used).store(1, std::memory_order_relaxed);
 }
 
-// Lists the faces first..stop-1 of mesh m that set_up_face would not cull as turned away, and
-// marks the vertices they use.
+// Lists the faces first..stop-1 of mesh m that turn towards the camera and have valid indices,
+// and marks the vertices they use.
 void cull_faces(RenderThreads& rt, Slice& slice, size_t m, size_t first, size_t stop) {
     const MeshObject& mesh = rt.job.meshes[m];
     const MeshPose& pose = rt.poses[m];
     const size_t vertices = mesh.vertices.size();
     uint8_t* used = rt.used.data() + rt.vertex_offset[m];
     // Room for every face; what is not taken is given back below.
-    uint32_t* const front = take(slice.front, stop - first);
-    uint32_t* next = front;
+    FrontFace* const front = take(slice.front, stop - first);
+    FrontFace* next = front;
     const Face* faces = mesh.faces.data();
     for (size_t f = first; f < stop; ++f) {
         const Face& face = faces[f];
-        if (turned_away(pose, face) || !face_setup_detail::indices_valid(face, vertices)) continue;
-        mark_used(used[size_t(face.v[0])]);
-        mark_used(used[size_t(face.v[1])]);
-        mark_used(used[size_t(face.v[2])]);
-        *next++ = uint32_t(f);
+        if (face_turns_away(pose, face) || !face_setup_detail::indices_valid(face, vertices))
+            continue;
+        const FrontFace kept{uint32_t(f),
+                             {uint32_t(face.v[0]), uint32_t(face.v[1]), uint32_t(face.v[2])}};
+        *next++ = kept;
+        mark_used(used[kept.v[0]]);
+        mark_used(used[kept.v[1]]);
+        mark_used(used[kept.v[2]]);
     }
     const size_t count = size_t(next - front);
     slice.front.used -= (stop - first) - count;
@@ -283,16 +283,16 @@ void set_up_slice(RenderThreads& rt, Slice& slice) {
     try {
         EdgeTables tables;
         uint32_t colour = 0;
-        const uint32_t* front = slice.front.items.data();
+        const FrontFace* front = slice.front.items.data();
         for (size_t r = 0; r < slice.front_runs.used; ++r) {
             const FrontRun run = slice.front_runs.items[r];
-            const MeshObject& mesh = job.meshes[run.mesh];
             const MeshPose pose = rt.poses[run.mesh];
-            const std::span<const CachedVertex> cache(rt.cache.data() + rt.vertex_offset[run.mesh],
-                                                      mesh.vertices.size());
-            const Face* faces = mesh.faces.data();
-            for (const uint32_t* end = front + run.count; front < end; ++front)
-                if (set_up_face(pose, faces[*front], cache, view, job.colour, tables, colour))
+            const CachedVertex* cache = rt.cache.data() + rt.vertex_offset[run.mesh];
+            const Face* faces = job.meshes[run.mesh].faces.data();
+            for (const FrontFace* end = front + run.count; front < end; ++front)
+                if (set_up_front_corners(pose, faces[front->face].plane, cache[front->v[0]],
+                                         cache[front->v[1]], cache[front->v[2]], view, job.colour,
+                                         tables, colour))
                     keep_face(slice, tables, colour, job);
         }
     } catch (const std::bad_alloc&) {

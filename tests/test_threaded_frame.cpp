@@ -122,9 +122,9 @@ MeshObject awkward_faces(SceneBuilder& b) {
     b.triangle(vertex(-50, -40, 0.05f), vertex(60, -30, 200), vertex(0, 70, 150));
     b.triangle(vertex(-50, -40, -100), vertex(60, -30, 200), vertex(0, 70, 150));
     MeshObject m = b.take();
-    // Faces the cull before the vertex transform must judge as the set-up does, on vertices no
-    // other face uses: planes that are not numbers are never culled, so their vertices are
-    // needed; indices below or past the vertices are never read.
+    // Faces the cull before the vertex transform must judge as the one-thread frame does, on
+    // vertices no other face uses: planes that are not numbers are never culled, so their
+    // vertices are needed; indices below or past the vertices are never read.
     const int32_t n = int32_t(m.vertices.size());
     m.vertices.insert(m.vertices.end(),
                       {at_screen(60, 300), at_screen(200, 380), at_screen(20, 370)});
