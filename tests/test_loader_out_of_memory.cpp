@@ -1,6 +1,8 @@
 // Allocation failure anywhere in a load must come back as a failed load with an "out of memory"
 // reason, never as an exception or a crash. The global operator new of this test program fails
-// the N-th allocation once armed, for every N until the load no longer allocates that often.
+// the N-th allocation once armed (failing_allocator.h), for every N until the load no longer
+// allocates that often.
+#include "failing_allocator.h"
 #include "loader/chunk_reader.h"
 #include "test_loader_support.h"
 
@@ -8,33 +10,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <new>
-
-namespace {
-long g_allocations_until_failure = -1; // -1: never fail
-} // namespace
-
-// Replacing the global pair is the standard way to intercept allocation; GCC's mismatch check
-// assumes the library's own pair and misfires here.
-#if defined(__GNUC__) && !defined(__clang__)
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-#endif
-
-void* operator new(size_t size) {
-    if (g_allocations_until_failure == 0) {
-        g_allocations_until_failure = -1; // only once: the error path may allocate again
-        throw std::bad_alloc();
-    }
-    if (g_allocations_until_failure > 0) --g_allocations_until_failure;
-    if (void* p = std::malloc(size ? size : 1)) return p;
-    throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, size_t) noexcept {
-    std::free(p);
-}
 
 using namespace loader_test;
 
@@ -60,10 +35,10 @@ TEST(LoaderOutOfMemory, EveryFailedAllocationIsAFailedLoadWithAReason) {
 
     int failures_seen = 0;
     for (long n = 0; n < 10000; ++n) {
-        g_allocations_until_failure = n;
+        fail_allocation_after(n);
         auto scene = load_scene(path, error);
-        bool armed_still = g_allocations_until_failure >= 0;
-        g_allocations_until_failure = -1;
+        const bool armed_still = allocation_failure_pending();
+        fail_allocation_after(-1);
         if (armed_still) { // the load made fewer than n allocations: every point was tried
             ASSERT_TRUE(scene) << error;
             break;
