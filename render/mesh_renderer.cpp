@@ -42,20 +42,39 @@ bool grow_face_list(size_t face_count) {
 }
 
 // Lists the faces that turn towards the camera and have valid indices, marking their vertices.
+// The loops here take the buffers' addresses into locals first: a store through a byte pointer
+// may alias anything, so the compiler would otherwise load each vector's address again after
+// every mark.
 size_t list_front_faces(const MeshPose& pose, const MeshObject& mesh, size_t face_count) {
     const size_t vertex_count = mesh.vertices.size();
+    const Face* const faces = mesh.faces.data();
+    FrontFace* const list = g_front_faces.data();
+    uint8_t* const used = g_vertex_used.data();
     size_t front = 0;
     for (size_t f = 0; f < face_count; ++f) {
-        const Face& face = mesh.faces[f];
+        const Face& face = faces[f];
         if (face_turns_away(pose, face) || !face_setup_detail::indices_valid(face, vertex_count))
             continue;
-        const FrontFace kept{uint32_t(f), {uint32_t(face.v[0]), uint32_t(face.v[1]), uint32_t(face.v[2])}};
-        g_front_faces[front++] = kept;
-        g_vertex_used[kept.v[0]] = 1;
-        g_vertex_used[kept.v[1]] = 1;
-        g_vertex_used[kept.v[2]] = 1;
+        const FrontFace kept{uint32_t(f),
+                             {uint32_t(face.v[0]), uint32_t(face.v[1]), uint32_t(face.v[2])}};
+        list[front++] = kept;
+        used[kept.v[0]] = 1;
+        used[kept.v[1]] = 1;
+        used[kept.v[2]] = 1;
     }
     return front;
+}
+
+void cache_used_vertices(const VertexTransform& transform, const MeshObject& mesh) {
+    const size_t vertex_count = mesh.vertices.size();
+    const Vertex* const vertices = mesh.vertices.data();
+    CachedVertex* const cache = g_vertex_cache.data();
+    uint8_t* const used = g_vertex_used.data();
+    for (size_t i = 0; i < vertex_count; ++i) {
+        if (!used[i]) continue;
+        used[i] = 0;
+        cache_vertex(transform, vertices[i], cache[i]);
+    }
 }
 
 } // namespace
@@ -108,15 +127,14 @@ void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const M
     // vertex costs more than culling a face, so the faces are culled first and only the vertices
     // the others use are transformed. The set-up reads no other vertex.
     const size_t front = list_front_faces(pose, mesh, face_count);
-    for (size_t i = 0; i < vertex_count; ++i) {
-        if (!g_vertex_used[i]) continue;
-        g_vertex_used[i] = 0;
-        cache_vertex(transform, mesh.vertices[i], g_vertex_cache[i]);
-    }
+    cache_used_vertices(transform, mesh);
+    const FrontFace* const list = g_front_faces.data();
+    const Face* const faces = mesh.faces.data();
+    const CachedVertex* const cached = g_vertex_cache.data();
     for (size_t i = 0; i < front; ++i) {
-        const FrontFace& f = g_front_faces[i];
-        if (set_up_front_corners(pose, mesh.faces[f.face].plane, cache[f.v[0]], cache[f.v[1]],
-                                 cache[f.v[2]], view, colour, tables, face_colour))
+        const FrontFace& f = list[i];
+        if (set_up_front_corners(pose, faces[f.face].plane, cached[f.v[0]], cached[f.v[1]],
+                                 cached[f.v[2]], view, colour, tables, face_colour))
             fill_edge_rows(tables, frame, face_colour, 0, INT32_MAX);
     }
 }
