@@ -188,17 +188,6 @@ inline VertexTransform vertex_transform(const Matrix4& mv, const ViewSetup& view
     }
 }
 
-inline CachedVertex cache_vertex(const VertexTransform& t, const Vertex& vertex) {
-    CachedVertex c;
-    cache_vertex(t, vertex, c);
-    return c;
-}
-
-// For callers that cache one vertex at a time; a whole mesh is cheaper with one VertexTransform.
-inline CachedVertex cache_vertex(const Matrix4& mv, const Vertex& vertex, const ViewSetup& view) {
-    return cache_vertex(vertex_transform(mv, view), vertex);
-}
-
 // Clips a triangle that straddles the frustum, projects the polygon and sets up its edges.
 // Returns false when nothing of it is left to fill. Kept out of line: few faces take this way,
 // and the per-face code stays small enough to inline.
@@ -214,14 +203,41 @@ bool set_up_clipped_triangle(const CachedVertex& a, const CachedVertex& b, const
     return d > face_setup_detail::kBackFaceLimit;
 }
 
+// A face that turns towards the camera, with its (checked) vertex indices beside it: the set-up
+// reads a list of these in order and the face itself only when it is drawn.
+struct FrontFace {
+    uint32_t face; // within its mesh
+    uint32_t v[3];
+};
+
+// Lists the faces first..stop-1 that turn towards the camera and have indices below
+// vertex_count into out, in order, and calls mark(v) for each vertex index they use. Returns how
+// many it listed. Faces it leaves out are those set_up_face drops before reading any vertex.
+template <typename Mark>
+[[gnu::always_inline]] inline size_t
+list_front_faces(const MeshPose& pose, const Face* faces, size_t first, size_t stop,
+                 size_t vertex_count, FrontFace* out, Mark&& mark) {
+    FrontFace* next = out;
+    for (size_t f = first; f < stop; ++f) {
+        const Face& face = faces[f];
+        if (face_turns_away(pose, face) || !face_setup_detail::indices_valid(face, vertex_count))
+            continue;
+        const FrontFace kept{uint32_t(f),
+                             {uint32_t(face.v[0]), uint32_t(face.v[1]), uint32_t(face.v[2])}};
+        *next++ = kept;
+        mark(kept.v[0]);
+        mark(kept.v[1]);
+        mark(kept.v[2]);
+    }
+    return size_t(next - out);
+}
+
 // set_up_face for a face that face_turns_away kept, given its cached vertices a, b, c; the plane
 // is read only when the face is drawn, for its colour.
-[[gnu::always_inline]] inline bool set_up_front_corners(const MeshPose& pose, const Plane& plane,
-                                                        const CachedVertex& a,
-                                                        const CachedVertex& b,
-                                                        const CachedVertex& c,
-                                                        const ViewSetup& view, uint32_t base_colour,
-                                                        EdgeTables& tables, uint32_t& colour) {
+[[gnu::always_inline]] inline bool
+set_up_front_corners(const MeshPose& pose, const Plane& plane, const CachedVertex& a,
+                     const CachedVertex& b, const CachedVertex& c, const ViewSetup& view,
+                     uint32_t base_colour, EdgeTables& tables, uint32_t& colour) {
     using namespace face_setup_detail;
     const uint8_t all_in = a.in_or_on & b.in_or_on & c.in_or_on;
     const uint8_t all_out = a.out_or_on & b.out_or_on & c.out_or_on;

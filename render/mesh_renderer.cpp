@@ -13,13 +13,6 @@ namespace {
 // What draw_mesh keeps between calls so frames do not allocate: the transformed vertices of the
 // mesh being drawn, the faces of it that turn towards the camera, and per vertex whether one of
 // those uses it (all clear between calls).
-// A face that turns towards the camera, with its vertex indices (checked) copied beside it: the
-// set-up then reads the list in order and the face itself only when it is drawn.
-struct FrontFace {
-    uint32_t face;
-    uint32_t v[3];
-};
-
 std::vector<CachedVertex> g_vertex_cache;
 std::vector<FrontFace> g_front_faces;
 std::vector<uint8_t> g_vertex_used;
@@ -41,28 +34,13 @@ bool grow_face_list(size_t face_count) {
            grow(g_vertex_used, g_vertex_cache.size());
 }
 
-// Lists the faces that turn towards the camera and have valid indices, marking their vertices.
 // The loops here take the buffers' addresses into locals first: a store through a byte pointer
 // may alias anything, so the compiler would otherwise load each vector's address again after
 // every mark.
-size_t list_front_faces(const MeshPose& pose, const MeshObject& mesh, size_t face_count) {
-    const size_t vertex_count = mesh.vertices.size();
-    const Face* const faces = mesh.faces.data();
-    FrontFace* const list = g_front_faces.data();
+size_t list_mesh_front_faces(const MeshPose& pose, const MeshObject& mesh, size_t face_count) {
     uint8_t* const used = g_vertex_used.data();
-    size_t front = 0;
-    for (size_t f = 0; f < face_count; ++f) {
-        const Face& face = faces[f];
-        if (face_turns_away(pose, face) || !face_setup_detail::indices_valid(face, vertex_count))
-            continue;
-        const FrontFace kept{uint32_t(f),
-                             {uint32_t(face.v[0]), uint32_t(face.v[1]), uint32_t(face.v[2])}};
-        list[front++] = kept;
-        used[kept.v[0]] = 1;
-        used[kept.v[1]] = 1;
-        used[kept.v[2]] = 1;
-    }
-    return front;
+    return list_front_faces(pose, mesh.faces.data(), 0, face_count, mesh.vertices.size(),
+                            g_front_faces.data(), [used](uint32_t v) { used[v] = 1; });
 }
 
 void cache_used_vertices(const VertexTransform& transform, const MeshObject& mesh) {
@@ -126,7 +104,7 @@ void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const M
     // About half the faces of a closed mesh turn away, and many vertices lie only on those: a
     // vertex costs more than culling a face, so the faces are culled first and only the vertices
     // the others use are transformed. The set-up reads no other vertex.
-    const size_t front = list_front_faces(pose, mesh, face_count);
+    const size_t front = list_mesh_front_faces(pose, mesh, face_count);
     cache_used_vertices(transform, mesh);
     const FrontFace* const list = g_front_faces.data();
     const Face* const faces = mesh.faces.data();

@@ -147,8 +147,8 @@ bool row_based_setup_is_exact(const ScreenPoint& p) {
 }
 
 // setup_edge with the ceilings already taken.
-[[gnu::always_inline]] inline int32_t setup_edge_rows(const ScreenPoint& upper, const ScreenPoint& lower,
-                                                      EdgeStep& out) {
+[[gnu::always_inline]] inline int32_t setup_edge_rows(const ScreenPoint& upper,
+                                                      const ScreenPoint& lower, EdgeStep& out) {
     if (lower.row - upper.row <= 0) return 0;
     out = edge_over_rows(upper, lower);
     return 1;

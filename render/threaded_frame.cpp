@@ -53,13 +53,6 @@ struct Bin {
     Pool<EdgeStep> edges;
 };
 
-// A face that turns towards the camera, with its (checked) vertex indices beside it: the set-up
-// reads the list in order and the face itself only when it is drawn.
-struct FrontFace {
-    uint32_t face; // within its mesh
-    uint32_t v[3];
-};
-
 // The faces of one mesh in a slice that turn towards the camera: the next count entries of the
 // slice's front pool.
 struct FrontRun {
@@ -240,20 +233,8 @@ void cull_faces(RenderThreads& rt, Slice& slice, size_t m, size_t first, size_t 
     uint8_t* used = rt.used.data() + rt.vertex_offset[m];
     // Room for every face; what is not taken is given back below.
     FrontFace* const front = take(slice.front, stop - first);
-    FrontFace* next = front;
-    const Face* faces = mesh.faces.data();
-    for (size_t f = first; f < stop; ++f) {
-        const Face& face = faces[f];
-        if (face_turns_away(pose, face) || !face_setup_detail::indices_valid(face, vertices))
-            continue;
-        const FrontFace kept{uint32_t(f),
-                             {uint32_t(face.v[0]), uint32_t(face.v[1]), uint32_t(face.v[2])}};
-        *next++ = kept;
-        mark_used(used[kept.v[0]]);
-        mark_used(used[kept.v[1]]);
-        mark_used(used[kept.v[2]]);
-    }
-    const size_t count = size_t(next - front);
+    const size_t count = list_front_faces(pose, mesh.faces.data(), first, stop, vertices, front,
+                                          [used](uint32_t v) { mark_used(used[v]); });
     slice.front.used -= (stop - first) - count;
     *take(slice.front_runs, 1) = FrontRun{m, count};
 }
