@@ -83,8 +83,8 @@ inline ClipVertex camera_space(const CachedVertex& c) {
     return v;
 }
 
-inline uint32_t face_colour(const Matrix4& mv, const Plane& plane, uint32_t base_colour) {
-    const double a = plane.a, b = plane.b, c = plane.c;
+inline uint32_t face_colour(const Matrix4& mv, const float (&normal)[3], uint32_t base_colour) {
+    const double a = normal[0], b = normal[1], c = normal[2];
     const double nx = a * double(mv.at(0, 0)) + b * double(mv.at(1, 0)) + c * double(mv.at(2, 0));
     const double ny = a * double(mv.at(0, 1)) + b * double(mv.at(1, 1)) + c * double(mv.at(2, 1));
     const double nz = a * double(mv.at(0, 2)) + b * double(mv.at(1, 2)) + c * double(mv.at(2, 2));
@@ -203,11 +203,12 @@ bool set_up_clipped_triangle(const CachedVertex& a, const CachedVertex& b, const
     return d > face_setup_detail::kBackFaceLimit;
 }
 
-// A face that turns towards the camera, with its (checked) vertex indices beside it: the set-up
-// reads a list of these in order and the face itself only when it is drawn.
+// A face that turns towards the camera, with its (checked) vertex indices and its normal: the
+// set-up reads a list of these in order and never the face again, whose record was read a whole
+// mesh ago and has left the cache by then.
 struct FrontFace {
-    uint32_t face; // within its mesh
     uint32_t v[3];
+    float normal[3]; // the face plane's a, b, c
 };
 
 // Lists the faces first..stop-1 that turn towards the camera and have indices below
@@ -222,8 +223,8 @@ list_front_faces(const MeshPose& pose, const Face* faces, size_t first, size_t s
         const Face& face = faces[f];
         if (face_turns_away(pose, face) || !face_setup_detail::indices_valid(face, vertex_count))
             continue;
-        const FrontFace kept{uint32_t(f),
-                             {uint32_t(face.v[0]), uint32_t(face.v[1]), uint32_t(face.v[2])}};
+        const FrontFace kept{{uint32_t(face.v[0]), uint32_t(face.v[1]), uint32_t(face.v[2])},
+                             {face.plane.a, face.plane.b, face.plane.c}};
         *next++ = kept;
         mark(kept.v[0]);
         mark(kept.v[1]);
@@ -232,10 +233,10 @@ list_front_faces(const MeshPose& pose, const Face* faces, size_t first, size_t s
     return size_t(next - out);
 }
 
-// set_up_face for a face that face_turns_away kept, given its cached vertices a, b, c; the plane
-// is read only when the face is drawn, for its colour.
+// set_up_face for a face that face_turns_away kept, given its cached vertices a, b, c and its
+// normal (the plane's a, b, c), which gives the colour of a face that is drawn.
 [[gnu::always_inline]] inline bool
-set_up_front_corners(const MeshPose& pose, const Plane& plane, const CachedVertex& a,
+set_up_front_corners(const MeshPose& pose, const float (&normal)[3], const CachedVertex& a,
                      const CachedVertex& b, const CachedVertex& c, const ViewSetup& view,
                      uint32_t base_colour, EdgeTables& tables, uint32_t& colour) {
     using namespace face_setup_detail;
@@ -256,7 +257,7 @@ set_up_front_corners(const MeshPose& pose, const Plane& plane, const CachedVerte
         if ((all_out & ~all_in & kAllPlanes) != 0) return false; // wholly outside one plane
         if (!set_up_clipped_triangle(a, b, c, view, tables)) return false;
     }
-    colour = face_colour(pose.mv, plane, base_colour);
+    colour = face_colour(pose.mv, normal, base_colour);
     return true;
 }
 
@@ -266,9 +267,9 @@ set_up_front_corners(const MeshPose& pose, const Plane& plane, const CachedVerte
                                                      const ViewSetup& view, uint32_t base_colour,
                                                      EdgeTables& tables, uint32_t& colour) {
     return face_setup_detail::indices_valid(face, cache.size()) &&
-           set_up_front_corners(pose, face.plane, cache[size_t(face.v[0])],
-                                cache[size_t(face.v[1])], cache[size_t(face.v[2])], view,
-                                base_colour, tables, colour);
+           set_up_front_corners(pose, {face.plane.a, face.plane.b, face.plane.c},
+                                cache[size_t(face.v[0])], cache[size_t(face.v[1])],
+                                cache[size_t(face.v[2])], view, base_colour, tables, colour);
 }
 
 // Culls, clips, projects and shades one face against the cached vertices of its mesh. Returns

@@ -27,11 +27,8 @@ template <typename T> bool grow(std::vector<T>& buffer, size_t count) {
     return true;
 }
 
-// Face indices are kept in 32 bits; a mesh with more faces (which no file can hold) is drawn
-// without the list.
 bool grow_face_list(size_t face_count) {
-    return face_count <= UINT32_MAX && grow(g_front_faces, face_count) &&
-           grow(g_vertex_used, g_vertex_cache.size());
+    return grow(g_front_faces, face_count) && grow(g_vertex_used, g_vertex_cache.size());
 }
 
 // The loops here take the buffers' addresses into locals first: a store through a byte pointer
@@ -107,12 +104,11 @@ void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const M
     const size_t front = list_mesh_front_faces(pose, mesh, face_count);
     cache_used_vertices(transform, mesh);
     const FrontFace* const list = g_front_faces.data();
-    const Face* const faces = mesh.faces.data();
     const CachedVertex* const cached = g_vertex_cache.data();
     for (size_t i = 0; i < front; ++i) {
         const FrontFace& f = list[i];
-        if (set_up_front_corners(pose, faces[f.face].plane, cached[f.v[0]], cached[f.v[1]],
-                                 cached[f.v[2]], view, colour, tables, face_colour))
+        if (set_up_front_corners(pose, f.normal, cached[f.v[0]], cached[f.v[1]], cached[f.v[2]],
+                                 view, colour, tables, face_colour))
             fill_edge_rows(tables, frame, face_colour, 0, INT32_MAX);
     }
 }

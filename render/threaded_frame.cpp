@@ -269,9 +269,8 @@ void set_up_slice(RenderThreads& rt, Slice& slice) {
             const FrontRun run = slice.front_runs.items[r];
             const MeshPose pose = rt.poses[run.mesh];
             const CachedVertex* cache = rt.cache.data() + rt.vertex_offset[run.mesh];
-            const Face* faces = job.meshes[run.mesh].faces.data();
             for (const FrontFace* end = front + run.count; front < end; ++front)
-                if (set_up_front_corners(pose, faces[front->face].plane, cache[front->v[0]],
+                if (set_up_front_corners(pose, front->normal, cache[front->v[0]],
                                          cache[front->v[1]], cache[front->v[2]], view, job.colour,
                                          tables, colour))
                     keep_face(slice, tables, colour, job);
