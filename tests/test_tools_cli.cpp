@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -411,6 +415,36 @@ TEST(RenderTool, PngTakesTheChosenFrameViewAndSize) {
     EXPECT_EQ(written, (std::vector<std::string>{"first.png", "small.png"}))
         << "--png alone writes no frame directory and leaves no temporary file";
     std::filesystem::remove_all(dir);
+}
+
+// A render stopped from outside removes the file it was writing and still dies of the signal.
+TEST(RenderTool, ARenderStoppedBySignalLeavesNoTemporaryFile) {
+    for (const int signal_number : {SIGINT, SIGTERM}) {
+        const std::string dir = tools_test::scratch_dir("cli_signal");
+        const std::string gif = dir + "/long.gif";
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::execl(kRender.c_str(), kRender.c_str(), kAsset.c_str(), "--gif", gif.c_str(),
+                    "--frames", "5000", "--size", "64x48", "--quiet", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        bool staged = false;
+        // The GIF is staged once the first pass has gathered its colours.
+        for (int wait = 0; wait < 24000 && !staged; ++wait) {
+            for (const auto& entry : std::filesystem::directory_iterator(dir))
+                staged = staged || entry.path().extension() == ".tmp";
+            if (!staged) ::usleep(5000);
+        }
+        ::kill(child, signal_number);
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(staged) << "the render never began its GIF";
+        ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << status;
+        EXPECT_EQ(WTERMSIG(status), signal_number);
+        EXPECT_TRUE(std::filesystem::is_empty(dir)) << "signal " << signal_number;
+        std::filesystem::remove_all(dir);
+    }
 }
 
 TEST(RenderTool, BadViewsAndSizesAreRefusedWithStatus2AndTouchNothing) {

@@ -1,9 +1,13 @@
 #include "tools/output_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <unistd.h>
 
+#include <array>
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -22,6 +26,60 @@ std::string temporary_name(const fs::path& target, int attempt) {
             ("." + target.filename().string() + "." + std::to_string(::getpid()) + "-" +
              std::to_string(attempt) + ".tmp"))
         .string();
+}
+
+// The temporary files being written, so that a render stopped by Ctrl-C, a terminal closing or
+// kill removes them on its way out instead of leaving ".NAME.PID-N.tmp" files behind. The
+// handler may only use async-signal-safe calls: the names sit in fixed buffers, and a slot is
+// published by its flag only after its name is complete.
+constexpr size_t kPendingSlots = 4;
+constexpr size_t kPendingNameBytes = 4096;
+struct PendingFile {
+    std::atomic<bool> active{false};
+    char name[kPendingNameBytes];
+};
+std::array<PendingFile, kPendingSlots> g_pending;
+constexpr std::array<int, 4> kCleanedSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void remove_pending_and_die(int signal_number) {
+    for (PendingFile& pending : g_pending)
+        if (pending.active.load()) ::unlink(pending.name);
+    // Die of the same signal, so the caller sees how the render ended.
+    ::signal(signal_number, SIG_DFL);
+    ::raise(signal_number);
+}
+
+// Installed on first use; a signal the process was told to ignore (nohup) stays ignored.
+void install_cleanup_handlers() {
+    static bool installed = false;
+    if (installed) return;
+    installed = true;
+    for (int signal_number : kCleanedSignals) {
+        struct sigaction previous {};
+        if (::sigaction(signal_number, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN)
+            continue;
+        struct sigaction action {};
+        action.sa_handler = remove_pending_and_die;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(signal_number, &action, nullptr);
+    }
+}
+
+// A name too long for a slot, or more files at once than slots, is simply not cleaned up.
+void track_pending(const std::string& path) {
+    if (path.size() >= kPendingNameBytes) return;
+    install_cleanup_handlers();
+    for (PendingFile& pending : g_pending) {
+        if (pending.active.load()) continue;
+        std::memcpy(pending.name, path.c_str(), path.size() + 1);
+        pending.active.store(true);
+        return;
+    }
+}
+
+void untrack_pending(const std::string& path) {
+    for (PendingFile& pending : g_pending)
+        if (pending.active.load() && path == pending.name) pending.active.store(false);
 }
 
 } // namespace
@@ -52,6 +110,7 @@ bool stage_file(const std::string& target, StagedFile& staged, std::string& erro
         if (fd >= 0) {
             ::close(fd);
             staged.path = candidate;
+            track_pending(candidate);
             return true;
         }
         if (errno != EEXIST) {
@@ -70,11 +129,14 @@ bool commit_file(const StagedFile& staged, std::string& error) {
         discard_file(staged);
         return false;
     }
+    untrack_pending(staged.path);
     return true;
 }
 
 void discard_file(const StagedFile& staged) {
-    if (staged.path != staged.target) remove_partial_file(staged.path);
+    if (staged.path == staged.target) return;
+    untrack_pending(staged.path);
+    remove_partial_file(staged.path);
 }
 
 std::string about_target(const StagedFile& staged, const std::string& message) {

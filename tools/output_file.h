@@ -2,7 +2,9 @@
 //
 // A file the user names is first written under a fresh temporary name in the same directory
 // (".NAME.PID-N.tmp") and renamed over NAME only when it is complete, so a render that fails or
-// is interrupted never leaves a half-written PNG or GIF where the user asked for one. A name that
+// is interrupted never leaves a half-written PNG or GIF where the user asked for one. Staging a
+// file installs handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT (unless ignored) that remove the
+// temporary files still being written and then let the signal end the process. A name that
 // exists and is not a regular file (a device, a pipe: /dev/stdout, say) cannot be replaced by a
 // rename and is written directly.
 //
