@@ -94,7 +94,7 @@ void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const M
             cache_vertex(transform, mesh.vertices[i], g_vertex_cache[i]);
         for (size_t f = 0; f < face_count; ++f)
             if (set_up_face(pose, mesh.faces[f], cache, view, colour, tables, face_colour))
-                fill_edge_rows(tables, frame, face_colour, 0, INT32_MAX);
+                fill_set_up_face(tables, frame, face_colour);
         return;
     }
 
@@ -109,6 +109,6 @@ void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const M
         const FrontFace& f = list[i];
         if (set_up_front_corners(pose, f.normal, cached[f.v[0]], cached[f.v[1]], cached[f.v[2]],
                                  view, colour, tables, face_colour))
-            fill_edge_rows(tables, frame, face_colour, 0, INT32_MAX);
+            fill_set_up_face(tables, frame, face_colour);
     }
 }

@@ -121,6 +121,24 @@ int32_t setup_small_triangle_edges(const ScreenPoint& a, const ScreenPoint& b, c
 void fill_edge_rows(EdgeTables& tables, const Frame& frame, uint32_t colour, int32_t row_begin,
                     int32_t row_end);
 
+// fill_edge_rows over all rows. Most faces of a dense mesh that fill anything fill one row: the
+// right chain is then one edge over one row, and stepping it would fill just row
+// left_edges[0].y from the first edges' x, which is done here at once.
+[[gnu::always_inline]] inline void fill_set_up_face(EdgeTables& tables, const Frame& frame,
+                                                    uint32_t colour) {
+    if (tables.right_edge_count != 1 || tables.right_edges[0].lines != 1) {
+        fill_edge_rows(tables, frame, colour, 0, INT32_MAX);
+        return;
+    }
+    const int32_t row = tables.left_edges[0].y;
+    if (!frame_is_drawable(frame) || row < 0 || row >= frame.height) return;
+    const int32_t begin = std::max(tables.left_edges[0].x >> 16, 0);
+    const int32_t end = std::min(tables.right_edges[0].x >> 16, frame.width);
+    uint32_t* const pixels = frame.pixels + size_t(row) * size_t(frame.stride);
+    for (int32_t x = begin; x < end; ++x)
+        pixels[x] = colour;
+}
+
 // fill_edge_rows for chains kept outside an EdgeTables, as the banded frame stores them: left
 // holds left_count edges from the top down, right holds right_count edges from the bottom up,
 // both counts at least 1, exactly as the set-up leaves its tables. Both chains are consumed.

@@ -528,4 +528,28 @@ TEST_F(MeshRenderer, TinyFacesOnPixelCornersMatchTheIndependentPipeline) {
         differing += frame[i] != expected[i];
     EXPECT_EQ(differing, 0u);
     EXPECT_GT(512 * 384 - count(0), 2000);
+
+    // Windows smaller than the view cut faces at their right side and bottom: each holds that
+    // part of the picture, and the pixels around it stay as they were.
+    constexpr int32_t kStride = 530, kOffset = 2 * kStride + 5;
+    constexpr uint32_t kUntouched = 0xABCDEFu;
+    for (const auto& [width, height] : {std::pair{300, 200}, std::pair{97, 301}, std::pair{451, 57},
+                                        std::pair{203, 150}, std::pair{376, 263}}) {
+        std::vector<uint32_t> picture(size_t(kStride) * size_t(height + 4), kUntouched);
+        const Frame window{picture.data() + kOffset, width, height, kStride};
+        for (int32_t y = 0; y < height; ++y)
+            std::fill_n(window.pixels + size_t(y) * kStride, width, 0u);
+        draw_mesh(mesh_matrix, identity(), m, window, kBase);
+        size_t outside = 0, inside = 0;
+        for (size_t i = 0; i < picture.size(); ++i) {
+            const int64_t x = (int64_t(i) - kOffset) % kStride,
+                          y = (int64_t(i) - kOffset) / kStride;
+            if (int64_t(i) >= kOffset && x < width && y < height)
+                inside += picture[i] != expected[size_t(y * 512 + x)];
+            else
+                outside += picture[i] != kUntouched;
+        }
+        EXPECT_EQ(inside, 0u) << width << "x" << height;
+        EXPECT_EQ(outside, 0u) << width << "x" << height;
+    }
 }
