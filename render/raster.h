@@ -121,21 +121,36 @@ int32_t setup_small_triangle_edges(const ScreenPoint& a, const ScreenPoint& b, c
 void fill_edge_rows(EdgeTables& tables, const Frame& frame, uint32_t colour, int32_t row_begin,
                     int32_t row_end);
 
-// fill_edge_rows over all rows. Most faces of a dense mesh that fill anything fill one row: the
-// right chain is then one edge over one row, and stepping it would fill just row
-// left_edges[0].y from the first edges' x, which is done here at once.
+// Most faces of a dense mesh that fill anything fill one row: their right chain is one edge over
+// one row, and stepping the tables would fill just row left_edges[0].y, from the first edges' x.
+inline bool fills_one_row(const EdgeTables& tables) {
+    return tables.right_edge_count == 1 && tables.right_edges[0].lines == 1;
+}
+
+// The pixels such a face fills in a frame of width x height: columns begin..end-1 of row, none
+// when begin >= end.
+struct RowSpan {
+    int32_t row, begin, end;
+};
+
+inline RowSpan one_row_span(const EdgeTables& tables, int32_t width, int32_t height) {
+    const int32_t row = tables.left_edges[0].y;
+    if (row < 0 || row >= height) return {0, 0, 0};
+    return {row, std::max(tables.left_edges[0].x >> 16, 0),
+            std::min(tables.right_edges[0].x >> 16, width)};
+}
+
+// fill_edge_rows over all rows, a face over one row filled at once.
 [[gnu::always_inline]] inline void fill_set_up_face(EdgeTables& tables, const Frame& frame,
                                                     uint32_t colour) {
-    if (tables.right_edge_count != 1 || tables.right_edges[0].lines != 1) {
+    if (!fills_one_row(tables)) {
         fill_edge_rows(tables, frame, colour, 0, INT32_MAX);
         return;
     }
-    const int32_t row = tables.left_edges[0].y;
-    if (!frame_is_drawable(frame) || row < 0 || row >= frame.height) return;
-    const int32_t begin = std::max(tables.left_edges[0].x >> 16, 0);
-    const int32_t end = std::min(tables.right_edges[0].x >> 16, frame.width);
-    uint32_t* const pixels = frame.pixels + size_t(row) * size_t(frame.stride);
-    for (int32_t x = begin; x < end; ++x)
+    if (!frame_is_drawable(frame)) return;
+    const RowSpan span = one_row_span(tables, frame.width, frame.height);
+    uint32_t* const pixels = frame.pixels + size_t(span.row) * size_t(frame.stride);
+    for (int32_t x = span.begin; x < span.end; ++x)
         pixels[x] = colour;
 }
 

@@ -179,22 +179,17 @@ void copy_chains(const EdgeTables& t, EdgeStep* to) {
         *to++ = t.right_edges[size_t(i)];
 }
 
-// A face whose right chain covers one row: fill_edge_chains fills row left_edges[0].y, from the
-// first edges' x, clamped to the frame as there, and then stops. Filed as that span, if it has
-// pixels.
+// A face over one row, filed as the span it fills, if it has pixels.
 void keep_span(Slice& slice, const EdgeTables& t, uint32_t colour, const FrameJob& job) {
-    const int32_t row = t.left_edges[0].y;
-    if (row < 0 || row >= job.rows) return;
-    const int32_t begin = std::max(t.left_edges[0].x >> 16, 0);
-    const int32_t end = std::min(t.right_edges[0].x >> 16, job.frame.width);
-    if (begin >= end) return;
-    *take(slice.bins[size_t(job.band_of_row[row])].faces, 1) =
-        BinnedFace{colour, 0, 0, false, 0, row, begin, end};
+    const RowSpan span = one_row_span(t, job.frame.width, job.rows);
+    if (span.begin >= span.end) return;
+    *take(slice.bins[size_t(job.band_of_row[span.row])].faces, 1) =
+        BinnedFace{colour, 0, 0, false, 0, span.row, span.begin, span.end};
 }
 
 // Files the face under every band it has rows in; one above or below the frame is dropped.
 void keep_face(Slice& slice, const EdgeTables& t, uint32_t colour, const FrameJob& job) {
-    if (t.right_edge_count == 1 && t.right_edges[0].lines == 1) {
+    if (fills_one_row(t)) {
         keep_span(slice, t, colour, job);
         return;
     }
