@@ -425,23 +425,28 @@ TEST(RenderTool, ARenderStoppedBySignalLeavesNoTemporaryFile) {
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            // A test run started in the background by a shell inherits SIGINT ignored, and the
+            // tool rightly leaves an ignored signal alone.
+            ::signal(signal_number, SIG_DFL);
             ::execl(kRender.c_str(), kRender.c_str(), kAsset.c_str(), "--gif", gif.c_str(),
                     "--frames", "5000", "--size", "64x48", "--quiet", static_cast<char*>(nullptr));
             ::_exit(127);
         }
-        bool staged = false;
+        bool staged = false, ended = false;
+        int status = 0;
         // The GIF is staged once the first pass has gathered its colours.
-        for (int wait = 0; wait < 24000 && !staged; ++wait) {
+        for (int wait = 0; wait < 24000 && !staged && !ended; ++wait) {
             for (const auto& entry : std::filesystem::directory_iterator(dir))
                 staged = staged || entry.path().extension() == ".tmp";
-            if (!staged) ::usleep(5000);
+            ended = ::waitpid(child, &status, WNOHANG) == child;
+            if (!staged && !ended) ::usleep(5000);
         }
-        ::kill(child, signal_number);
-        int status = 0;
-        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (!ended) {
+            ::kill(child, signal_number);
+            ASSERT_EQ(::waitpid(child, &status, 0), child);
+        }
         EXPECT_TRUE(staged) << "the render never began its GIF";
-        ASSERT_TRUE(WIFSIGNALED(status)) << "exit status " << status;
-        EXPECT_EQ(WTERMSIG(status), signal_number);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal_number) << status;
         EXPECT_TRUE(std::filesystem::is_empty(dir)) << "signal " << signal_number;
         std::filesystem::remove_all(dir);
     }

@@ -68,7 +68,6 @@ void install_cleanup_handlers() {
 // A name too long for a slot, or more files at once than slots, is simply not cleaned up.
 void track_pending(const std::string& path) {
     if (path.size() >= kPendingNameBytes) return;
-    install_cleanup_handlers();
     for (PendingFile& pending : g_pending) {
         if (pending.active.load()) continue;
         std::memcpy(pending.name, path.c_str(), path.size() + 1);
@@ -104,13 +103,16 @@ bool stage_file(const std::string& target, StagedFile& staged, std::string& erro
         error = target + ": names no file";
         return false;
     }
+    // The handlers are in place before the file exists, and it is tracked as soon as it does: a
+    // signal in between would leave it behind.
+    install_cleanup_handlers();
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string candidate = temporary_name(name, attempt);
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            track_pending(candidate);
             ::close(fd);
             staged.path = candidate;
-            track_pending(candidate);
             return true;
         }
         if (errno != EEXIST) {
@@ -135,8 +137,10 @@ bool commit_file(const StagedFile& staged, std::string& error) {
 
 void discard_file(const StagedFile& staged) {
     if (staged.path == staged.target) return;
-    untrack_pending(staged.path);
+    // Removed before it is untracked: a signal in between then unlinks a name already gone,
+    // where the other order would leave the file.
     remove_partial_file(staged.path);
+    untrack_pending(staged.path);
 }
 
 std::string about_target(const StagedFile& staged, const std::string& message) {
