@@ -9,10 +9,12 @@
 // standard error nobody sees when it is double-clicked, so the same line is also shown in a
 // message box titled kFailureTitle.
 #include "app/demo.h"
+#include "app/demo_coverage.h"
 #include "display/display.h"
 #include "loader/chunk_reader.h"
 #include "platform/win32_api.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -34,6 +36,7 @@ std::unique_ptr<Scene> g_scene; // kept for the whole run, never freed before th
 
 HWND g_window = nullptr;      // null until the window exists
 bool g_cursor_hidden = false; // whether start-up has hidden the pointer yet
+bool g_coverage_told = false; // whether the first frame's coverage has been looked at
 
 // Prints the reason (and shows it on Windows); returns the exit status of a failed start.
 int start_up_failure(const std::string& reason) {
@@ -46,10 +49,24 @@ int start_up_failure(const std::string& reason) {
     return 1;
 }
 
+// After the first frame: a scene with faces that lights less than 1% of the picture was made at
+// another scale; one line on standard error names the render tool's view that frames it. The
+// frame, the log and the exit status stay as they are.
+void tell_small_scene_once() {
+    if (g_coverage_told) return;
+    g_coverage_told = true;
+    const bool has_faces = std::any_of(g_scene->meshes.begin(), g_scene->meshes.end(),
+                                       [](const MeshObject& mesh) { return !mesh.faces.empty(); });
+    const int64_t covered = covered_pixels(g_demo.frame_buffer);
+    if (has_faces && covers_too_little(covered, g_demo.width, g_demo.height))
+        std::fprintf(stderr, "kalvorant: warning: %s\n", small_scene_hint(covered).c_str());
+}
+
 // One timer tick: draw the frame, then show it if the display will take it. A lock that fails
 // (or a display that never came up) just leaves this frame unshown.
 void run_frame() {
     demo_frame(g_demo);
+    tell_small_scene_once();
     void* pixels = nullptr;
     std::ptrdiff_t pitch = 0;
     if (display_lock(&pixels, &pitch) == 0) return;

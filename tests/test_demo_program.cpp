@@ -10,6 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <cstdlib>
@@ -76,6 +79,48 @@ void press(SDL_Keycode key) {
     event.key.state = SDL_PRESSED;
     event.key.keysym.sym = key;
     SDL_PushEvent(&event);
+}
+
+// Standard error of this process goes to a file while it lives; text() reads what was written.
+class CapturedStderr {
+  public:
+    CapturedStderr() {
+        std::fflush(stderr);
+        saved_ = dup(2);
+        std::FILE* file = std::fopen(path_.c_str(), "w+");
+        if (file != nullptr) {
+            dup2(fileno(file), 2);
+            std::fclose(file);
+        }
+    }
+    ~CapturedStderr() { restore(); }
+    std::string text() {
+        restore();
+        return read_bytes(path_);
+    }
+
+  private:
+    void restore() {
+        if (saved_ < 0) return;
+        std::fflush(stderr);
+        dup2(saved_, 2);
+        close(saved_);
+        saved_ = -1;
+    }
+    fs::path path_ = fs::current_path() / "stderr.txt";
+    int saved_ = -1;
+};
+
+// Runs WinMain until three frames have been flipped, then presses Escape; returns the status.
+int run_three_frames() {
+    int flips = 0;
+    recording().after_call = [&](const std::string& call) {
+        if (starts_with(call, "primary.Flip") && ++flips == 3) press(SDLK_ESCAPE);
+    };
+    char command_line[] = "";
+    const int status = WinMain(nullptr, nullptr, command_line, SW_SHOWDEFAULT);
+    recording().after_call = nullptr;
+    return status;
 }
 
 class DemoProgramTest : public ::testing::Test {
@@ -195,6 +240,40 @@ TEST_F(DemoProgramTest, ThreeFramesThenSpaceAndEscapeReleasesEverythingAndEndsWi
     for (std::uint32_t pixel : demo.frame_buffer)
         lit += pixel != 0 ? 1 : 0;
     EXPECT_GT(lit, 1000u) << "the bundled scene should fill part of the frame";
+}
+
+// A real file modelled at its own scale is a speck in the demo: the program says so once on
+// standard error, with the pixels its first frame covers, and runs as it always does. The
+// bundled scene fills the view and gets no hint.
+TEST_F(DemoProgramTest, ASpeckOfASceneGetsOneHintOnStandardErrorAndRunsAsEver) {
+    const fs::path horse = "/usr/share/glmark2/models/horse.3ds";
+    if (!fs::exists(horse)) GTEST_SKIP() << "no " << horse << " (glmark2-data)";
+    fs::copy_file(horse, "object.3ds");
+    CapturedStderr captured;
+    const int status = run_three_frames();
+    const std::string err = captured.text();
+    EXPECT_EQ(status, 0);
+
+    std::string error;
+    std::unique_ptr<Scene> scene = load_scene("object.3ds", error);
+    ASSERT_TRUE(scene) << error;
+    DemoState demo;
+    ASSERT_TRUE(demo_start(demo, *scene));
+    demo_frame(demo);
+    const auto covered = std::count_if(demo.frame_buffer.begin(), demo.frame_buffer.end(),
+                                       [](std::uint32_t pixel) { return pixel != 0; });
+    EXPECT_EQ(err, "kalvorant: warning: the scene covers " + std::to_string(covered) +
+                       (covered == 1 ? " pixel" : " pixels") +
+                       " in the demo view; --view fit frames it\n");
+    EXPECT_EQ(read_bytes("DirectX.log").find("covers"), std::string::npos) << "hint in the log";
+}
+
+TEST_F(DemoProgramTest, TheBundledSceneGetsNoHint) {
+    if (!fs::exists(kBundledScene)) GTEST_SKIP() << "no bundled scene at " << kBundledScene;
+    fs::copy_file(kBundledScene, "object.3ds");
+    CapturedStderr captured;
+    EXPECT_EQ(run_three_frames(), 0);
+    EXPECT_EQ(captured.text(), "");
 }
 
 } // namespace

@@ -55,9 +55,9 @@ std::string write_bytes(const std::string& path, const std::string& bytes) {
 }
 
 // The frames the demo shows, computed in this process.
-std::vector<std::vector<uint32_t>> demo_frames(int count) {
+std::vector<std::vector<uint32_t>> demo_frames(int count, const std::string& path = kAsset) {
     std::string error;
-    auto scene = load_scene(kAsset, error);
+    auto scene = load_scene(path, error);
     EXPECT_TRUE(scene) << error;
     std::vector<std::vector<uint32_t>> frames;
     if (!scene) return frames;
@@ -254,6 +254,50 @@ TEST(RenderTool, OnlyWritesJustThatFrame) {
     std::string error;
     ASSERT_TRUE(tools_test::decode_png(dir + "/frame_0003.png", image, error)) << error;
     EXPECT_TRUE(image.pixels == demo_frames(3).back());
+    std::filesystem::remove_all(dir);
+}
+
+// A real file modelled at its own small scale is a speck in the demo view: both tools say how
+// many pixels it covers (the render tool: the most any saved frame covers; the info tool: the
+// demo's first frame) and name the view that frames it, once; the fit view and the bundled scene
+// draw no hint.
+TEST(RenderTool, ASceneThatIsASpeckInTheDemoViewGetsOneHint) {
+    const std::string horse = "/usr/share/glmark2/models/horse.3ds";
+    if (!std::filesystem::exists(horse)) GTEST_SKIP() << "no " << horse << " (glmark2-data)";
+    const std::string dir = tools_test::scratch_dir("cli_speck");
+    auto r = run_program({kRender, horse, "--frames", "63", "--out", dir, "--quiet"});
+    ASSERT_EQ(r.exit_code, 0) << r.err;
+    int64_t most = 0;
+    for (int frame = 1; frame <= 63; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof name, "/frame_%04d.png", frame);
+        tools_test::DecodedImage image;
+        std::string error;
+        ASSERT_TRUE(tools_test::decode_png(dir + name, image, error)) << error;
+        most = std::max<int64_t>(most, std::count_if(image.pixels.begin(), image.pixels.end(),
+                                                     [](uint32_t p) { return p != 0; }));
+    }
+    ASSERT_GT(most, 0) << "the horse should show somewhere in the swing";
+    const auto hint = [](int64_t covered) {
+        return "warning: the scene covers " + std::to_string(covered) +
+               (covered == 1 ? " pixel" : " pixels") + " in the demo view; --view fit frames it\n";
+    };
+    EXPECT_EQ(r.err, "kalvorant-render: " + hint(most));
+
+    const std::vector<uint32_t> first = demo_frames(1, horse).back();
+    r = run_program({kInfo, horse});
+    EXPECT_EQ(r.exit_code, 0) << r.err;
+    EXPECT_EQ(r.err, "kalvorant-info: " + hint(std::count_if(first.begin(), first.end(),
+                                                             [](uint32_t p) { return p != 0; })));
+
+    for (const std::vector<std::string>& quiet :
+         {std::vector<std::string>{kRender, horse, "--view", "fit", "--png", dir + "/fit.png"},
+          {kRender, kAsset, "--png", dir + "/asset.png"},
+          {kInfo, kAsset}}) {
+        r = run_program(quiet);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        EXPECT_EQ(r.err, "") << quiet[1];
+    }
     std::filesystem::remove_all(dir);
 }
 

@@ -1,5 +1,7 @@
 // kalvorant-info: what a .3ds file holds, as the loader sees it; readable text or JSON.
 // Exit status 0 done, 1 the scene could not be loaded or the output not written, 2 bad arguments.
+#include "app/demo.h"
+#include "app/demo_coverage.h"
 #include "loader/chunk_reader.h"
 #include "loader/quoted.h"
 #include "tools/command_line.h"
@@ -69,7 +71,15 @@ int describe(const std::string& path, bool json) {
         sink.pending = "scene: " + quoted_text(path) + "\n";
         write_scene_summary(sink, *scene);
     }
-    return sink.failed ? write_failure(sink.error_number) : 0;
+    if (sink.failed) return write_failure(sink.error_number);
+    // Described as the file gave it, the scene may now be drawn: a scene made at another scale
+    // than the demo's is a speck in the demo's first frame, and the render tool's fit view
+    // frames it. A frame that cannot be allocated just leaves the hint out.
+    int64_t covered = 0;
+    if (scene_has_faces(*scene) && first_demo_frame_coverage(*scene, covered) &&
+        covers_too_little(covered, kWidth, kHeight))
+        std::fprintf(stderr, "kalvorant-info: warning: %s\n", small_scene_hint(covered).c_str());
+    return 0;
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // kalvorant-render: the demo's frames without a window, in any view and size, saved as PNG files
 // or an animated GIF. Exit status 0 done, 1 the scene or an output failed, 2 bad arguments or a
 // camera the scene does not have.
+#include "app/demo_coverage.h"
 #include "app/demo_threads.h"
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
@@ -14,6 +15,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -107,9 +109,10 @@ bool write_png_file(const std::string& path, const DemoState& demo, std::string&
     return commit_file(staged, error);
 }
 
-// First pass: the PNG files, and the colours a GIF will need.
+// First pass: the PNG files, and the colours a GIF will need. largest_coverage becomes the most
+// pixels any saved frame covers.
 bool render_pngs_and_palette(const RenderOptions& o, DemoState& demo, GifPalette& palette,
-                             std::string& error) {
+                             int64_t& largest_coverage, std::string& error) {
     const bool pngs = !o.out_dir.empty();
     const bool gif = !o.gif_path.empty();
     const int32_t frames = last_frame(o);
@@ -117,6 +120,9 @@ bool render_pngs_and_palette(const RenderOptions& o, DemoState& demo, GifPalette
                             pngs || !gif ? "rendering" : "gathering colours,"};
     for (int32_t frame = 1; frame <= frames; ++frame) {
         if (!next_frame(demo, error)) return false;
+        const bool png_wanted = !o.png_path.empty() && frame == png_frame(o);
+        if (png_wanted || ((pngs || gif) && wants_frame(o, frame)))
+            largest_coverage = std::max(largest_coverage, covered_pixels(frame_pixels(demo)));
         if (wants_frame(o, frame)) {
             if (pngs && !write_png_file(png_path(o.out_dir, frame), demo, error)) return false;
             if (gif && !collect_colours(palette, frame_pixels(demo), error)) {
@@ -124,9 +130,7 @@ bool render_pngs_and_palette(const RenderOptions& o, DemoState& demo, GifPalette
                 return false;
             }
         }
-        if (!o.png_path.empty() && frame == png_frame(o) &&
-            !write_png_file(o.png_path, demo, error))
-            return false;
+        if (png_wanted && !write_png_file(o.png_path, demo, error)) return false;
         show_progress(progress, frame, frames);
     }
     return true;
@@ -235,11 +239,17 @@ int run(const std::vector<std::string>& args) {
     g_render_threads = render_threads_start(threads, error);
     if (g_render_threads == nullptr) return fail(error);
     GifPalette palette;
-    const bool done = render_pngs_and_palette(options, demo, palette, error) &&
+    int64_t coverage = 0;
+    const bool done = render_pngs_and_palette(options, demo, palette, coverage, error) &&
                       (options.gif_path.empty() || render_gif(options, demo, palette, error));
     render_threads_stop(g_render_threads);
     g_render_threads = nullptr;
     if (!done) return fail(error);
+    // A scene modelled at another scale than the demo's is a speck in its view; say which view
+    // shows it (a scene without faces has had its own warning).
+    if (options.view.kind == ViewKind::demo && scene_has_faces(*scene) &&
+        covers_too_little(coverage, demo.width, demo.height))
+        std::fprintf(stderr, "kalvorant-render: warning: %s\n", small_scene_hint(coverage).c_str());
     if (!options.quiet &&
         (std::printf("%s\n", wrote_line(options).c_str()) < 0 || std::fflush(stdout) != 0))
         return fail(std::string("cannot write to standard output: ") + std::strerror(errno));
