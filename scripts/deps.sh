@@ -15,6 +15,8 @@ packages=(
   g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 wine wine64
   # real .3ds files written by other programs, used as test data
   glmark2-data assimp-testmodels
+  # another program's 3DS reader, to check that the bundled scene opens elsewhere too
+  assimp-utils
   # packages: dependencies of the .deb, its checks, manual pages, the zips' checks
   dpkg-dev lintian man-db desktop-file-utils unzip file
   python3

@@ -38,6 +38,9 @@ enum : uint16_t {
     kObjectNode = 0xB002,
     kCameraNode = 0xB003,
     kTargetNode = 0xB004,
+    kLightNode = 0xB005,
+    kLightTargetNode = 0xB006,
+    kSpotlightNode = 0xB007,
     kSegment = 0xB008,
     kKeyframeHeader = 0xB00A,
     kNodeHeader = 0xB010,
@@ -45,6 +48,10 @@ enum : uint16_t {
     kPositionTrack = 0xB020,
     kRotationTrack = 0xB021,
     kScaleTrack = 0xB022,
+    kRollTrack = 0xB024,
+    kColourTrack = 0xB025,
+    kHotspotTrack = 0xB027,
+    kFalloffTrack = 0xB028,
     kNodeId = 0xB030,
 };
 
@@ -155,12 +162,21 @@ void put_mesh(ChunkWriter& w, const BundledMesh& mesh) {
     end_chunk(w); // named object
 }
 
+// The lights as the editor places them; their key-frame nodes start from the same values.
+const Vec3 kSunPosition{90, -120, 140};
+const std::array<float, 3> kSunColour = {1.0f, 0.95f, 0.8f};
+const Vec3 kSpotPosition{-100, -80, 160};
+const Vec3 kSpotTarget{0, 0, 0};
+const std::array<float, 3> kSpotColour = {0.4f, 0.6f, 1.0f};
+constexpr float kSpotHotspot = 30.0f; // degrees
+constexpr float kSpotFalloff = 45.0f; // degrees
+
 void put_light(ChunkWriter& w) {
     begin_chunk(w, kNamedObject);
     write_name(w, kBundledLights[0]);
     begin_chunk(w, kLight);
-    put_vec(w, {90, -120, 140});
-    put_float_colour(w, 1.0f, 0.95f, 0.8f);
+    put_vec(w, kSunPosition);
+    put_float_colour(w, kSunColour[0], kSunColour[1], kSunColour[2]);
     put_float_chunk(w, kMultiplier, 1.0f);
     end_chunk(w);
     end_chunk(w);
@@ -168,12 +184,12 @@ void put_light(ChunkWriter& w) {
     begin_chunk(w, kNamedObject);
     write_name(w, kBundledLights[1]);
     begin_chunk(w, kLight);
-    put_vec(w, {-100, -80, 160});
-    put_float_colour(w, 0.4f, 0.6f, 1.0f);
+    put_vec(w, kSpotPosition);
+    put_float_colour(w, kSpotColour[0], kSpotColour[1], kSpotColour[2]);
     begin_chunk(w, kSpotlight);
-    put_vec(w, {0, 0, 0});
-    write_float(w, 30.0f); // hotspot, degrees
-    write_float(w, 45.0f); // falloff, degrees
+    put_vec(w, kSpotTarget);
+    write_float(w, kSpotHotspot);
+    write_float(w, kSpotFalloff);
     end_chunk(w);
     put_empty_chunk(w, kLightOff);
     put_empty_chunk(w, kRaytraceShadow);
@@ -280,6 +296,51 @@ void put_camera_nodes(ChunkWriter& w, uint16_t first_id) {
     end_chunk(w);
 }
 
+// A track of one key at frame 0 holding a single float (roll, hotspot or falloff, in degrees).
+void put_float_track(ChunkWriter& w, uint16_t id, float value) {
+    begin_chunk(w, id);
+    put_track_header(w, 1);
+    put_key_header(w, 0, 0.0f);
+    write_float(w, value);
+    end_chunk(w);
+}
+
+void put_colour_track(ChunkWriter& w, const std::array<float, 3>& colour) {
+    begin_chunk(w, kColourTrack);
+    put_track_header(w, 1);
+    put_key_header(w, 0, 0.0f);
+    for (float c : colour)
+        write_float(w, c);
+    end_chunk(w);
+}
+
+// Every light of the editor has a node, as 3D Studio writes them: readers that build a scene
+// graph from the key-frame data (rather than from the editor's objects) look lights up by their
+// node. The omni light gets a light node, the spotlight a spotlight node and a light target node.
+// They hold one key each, at the values the editor gives, so the scene at frame 0 is the same
+// whichever part a reader believes.
+void put_light_nodes(ChunkWriter& w, uint16_t first_id) {
+    begin_chunk(w, kLightNode);
+    put_node_header(w, first_id, kBundledLights[0], 0xFFFF);
+    put_position_track(w, {{0, kSunPosition}});
+    put_colour_track(w, kSunColour);
+    end_chunk(w);
+
+    begin_chunk(w, kSpotlightNode);
+    put_node_header(w, static_cast<uint16_t>(first_id + 1), kBundledLights[1], 0xFFFF);
+    put_position_track(w, {{0, kSpotPosition}});
+    put_colour_track(w, kSpotColour);
+    put_float_track(w, kHotspotTrack, kSpotHotspot);
+    put_float_track(w, kFalloffTrack, kSpotFalloff);
+    put_float_track(w, kRollTrack, 0.0f);
+    end_chunk(w);
+
+    begin_chunk(w, kLightTargetNode);
+    put_node_header(w, static_cast<uint16_t>(first_id + 2), kBundledLights[1], 0xFFFF);
+    put_position_track(w, {{0, kSpotTarget}});
+    end_chunk(w);
+}
+
 void put_keyframes(ChunkWriter& w, const std::vector<BundledMesh>& meshes) {
     begin_chunk(w, kKeyframes);
     begin_chunk(w, kKeyframeHeader); // not read by the loader: skipped by its length
@@ -295,6 +356,7 @@ void put_keyframes(ChunkWriter& w, const std::vector<BundledMesh>& meshes) {
         put_object_node(w, static_cast<uint16_t>(i), meshes[i], static_cast<int>(i % 2) + 1);
     }
     put_camera_nodes(w, static_cast<uint16_t>(meshes.size()));
+    put_light_nodes(w, static_cast<uint16_t>(meshes.size() + 2));
     end_chunk(w);
 }
 

@@ -4,7 +4,9 @@
 // ring around everything), about 130 units across in the file's axes; three materials with face
 // groups; a coloured omni light and a spotlight (switched off, with ranges and a multiplier); a
 // camera; and key-frame data with object, camera and target nodes carrying position and rotation
-// tracks. Everything the loader understands is exercised, with a few chunks it skips mixed in.
+// tracks, and a node for each light (a spotlight's target too), so that readers which find lights
+// through the key-frame nodes accept the file. Everything the loader understands is exercised, with
+// a few chunks it skips mixed in.
 //
 // The bytes are deterministic: no clock, no randomness, and trigonometry that rounds the same on
 // every machine (scene_shapes.h), so regenerating must reproduce the committed file exactly.
