@@ -1,13 +1,11 @@
 // The error table and the log file writer. The texts are Windows-1250 bytes written as
 // escapes, so the source stays plain ASCII and no compiler re-encodes them.
 #include "display/log.h"
+#include "display/log_file.h"
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -167,34 +165,19 @@ static_assert(std::is_sorted(kErrorTexts.begin(), kErrorTexts.end(),
                                  return a.code < b.code;
                              }));
 
-// A log that is there but is no regular file (a named pipe, a device, a directory) is skipped
-// like one that cannot be opened: opening a named pipe would block until some reader came.
-bool log_is_usable() {
-    std::error_code ec;
-    const std::filesystem::file_status status = std::filesystem::status(kLogFileName, ec);
-    return std::filesystem::is_regular_file(status) ||
-           status.type() == std::filesystem::file_type::not_found;
-}
-
-// Binary mode on every platform: the line end is written explicitly, so no run-time library
-// gets to translate it.
-void write_line(const char* mode, const char* text) {
-    if (!log_is_usable()) return;
-    std::FILE* file = std::fopen(kLogFileName, mode);
-    if (file == nullptr) return;
-    std::fwrite(text, 1, std::strlen(text), file);
-    std::fwrite(kLineEnd, 1, sizeof kLineEnd - 1, file);
-    std::fclose(file);
+// The line end is written explicitly, so no run-time library gets to translate it.
+void write_line(LogWrite how, const char* text) {
+    write_log_file(kLogFileName, how, text, std::strlen(text), kLineEnd, sizeof kLineEnd - 1);
 }
 
 } // namespace
 
 void log_begin() {
-    write_line("wb", kHeader);
+    write_line(LogWrite::empty_first, kHeader);
 }
 
 void log_line(const char* text) {
-    write_line("ab", text != nullptr ? text : "");
+    write_line(LogWrite::append, text != nullptr ? text : "");
 }
 
 const char* dd_error_text(std::uint32_t code) {

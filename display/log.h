@@ -9,8 +9,9 @@
 // the log written on Windows.
 //
 // Failure: nothing is reported. A log that cannot be opened or written, or that is not a regular
-// file (a named pipe, a device), is skipped silently, because the display set-up must go on
-// whatever happens to its log, and must never wait for it.
+// file of its own (a symbolic link, even a dangling one, a second name of another file, a named
+// pipe, a device), is skipped silently and never written through, because the display set-up
+// must go on whatever happens to its log, and must never wait for it.
 // dd_error_text never fails: it returns a static text (never null, never to be freed), the
 // default text for 0 and for every code it does not know.
 #pragma once

@@ -11,6 +11,7 @@
 #include <map>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace fs = std::filesystem;
@@ -71,6 +72,37 @@ TEST_F(LogFileTest, TextIsCopiedUnchangedEvenWithFormatCharacters) {
 TEST_F(LogFileTest, LineOnAMissingLogCreatesItWithoutHeader) {
     log_line("CreateSurface(&ddsd, &lpDDSOne, NULL);");
     EXPECT_EQ(read_bytes("DirectX.log"), "CreateSurface(&ddsd, &lpDDSOne, NULL);\r\n");
+}
+
+// Someone else's link under the log's name must never empty, create or extend what it points
+// to, not even when it points nowhere yet; the log is then simply not written.
+TEST_F(LogFileTest, ALinkUnderTheLogsNameIsNeverWrittenThrough) {
+    write_bytes("someone_elses.txt", "precious\n");
+    fs::create_symlink("someone_elses.txt", "DirectX.log");
+    log_begin();
+    log_line("Debug - mode Inactive");
+    EXPECT_EQ(read_bytes("someone_elses.txt"), "precious\n");
+
+    fs::remove("DirectX.log");
+    fs::create_symlink("not_there_yet.txt", "DirectX.log");
+    log_begin();
+    log_line("Debug - mode Inactive");
+    EXPECT_FALSE(fs::exists("not_there_yet.txt"));
+    EXPECT_TRUE(fs::is_symlink("DirectX.log"));
+
+    // A second name of the same file is a link too.
+    fs::remove("DirectX.log");
+    fs::create_hard_link("someone_elses.txt", "DirectX.log");
+    log_begin();
+    EXPECT_EQ(read_bytes("someone_elses.txt"), "precious\n");
+}
+
+// A named pipe nobody reads would block the set-up for ever if it were opened for writing.
+TEST_F(LogFileTest, ANamedPipeIsSkippedWithoutWaiting) {
+    ASSERT_EQ(mkfifo("DirectX.log", 0600), 0);
+    log_begin();
+    log_line("Debug - mode Inactive");
+    EXPECT_EQ(fs::status("DirectX.log").type(), fs::file_type::fifo);
 }
 
 // Windows-1250 bytes of a UTF-8 text, by the C library's converter.
