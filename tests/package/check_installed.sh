@@ -6,7 +6,8 @@
 #   - the menu entry is valid and names a program and an icon that are installed;
 #   - kalvorant-info and kalvorant-render work on the installed scene;
 #   - the thumbnailer's Exec line, run as a file manager runs it, makes a picture of a real file;
-#   - the launcher kalvorant-demo: refuses with one line when its folder cannot be made, uses a
+#   - the launcher kalvorant-demo: refuses with one line when its folder cannot be made, is not
+#     the user's alone, or no variable names an absolute one; uses a
 #     scene the user put in the folder (found through HOME when XDG_STATE_HOME is unset), and,
 #     in a real X server with a fresh XDG_STATE_HOME, shows the bundled scene, writes the log
 #     there and ends with status 0 on Escape.
@@ -124,6 +125,29 @@ echo "launcher with an impossible folder: status $status: $(cat "$work/refused.e
 [ "$status" -eq 1 ] || fail "status $status when the folder cannot be made, expected 1"
 [ "$(wc -l <"$work/refused.err")" -eq 1 ] && grep -q "cannot make the folder $work/not-a-folder/kalvorant" "$work/refused.err" ||
   fail "expected one line naming the folder that cannot be made"
+
+# A folder that is not the user's alone is refused before anything is put in it, and so is an
+# environment that names no absolute folder at all.
+mkdir -p "$work/open/kalvorant" "$work/theirs"
+chmod 777 "$work/open"
+refusals=("open:is writable by other users")
+# Only root can give a folder away to check the owner.
+[ "$(id -u)" -ne 0 ] || { chown 65534 "$work/theirs" && refusals+=("theirs:is owned by"); }
+for refusal in "${refusals[@]}"; do
+  name=${refusal%%:*}
+  XDG_STATE_HOME=$work/$name "$bin/kalvorant-demo" >/dev/null 2>"$work/$name.err"
+  status=$?
+  echo "launcher in a folder that is not the user's alone: status $status: $(cat "$work/$name.err")"
+  [ "$status" -eq 1 ] && [ "$(wc -l <"$work/$name.err")" -eq 1 ] &&
+    grep -q "refusing the folder $work/$name: it ${refusal#*:}" "$work/$name.err" ||
+    fail "expected status 1 and one line refusing $work/$name"
+  [ ! -e "$work/$name/kalvorant/object.3ds" ] || fail "the launcher used $work/$name"
+done
+(cd "$work" && XDG_STATE_HOME=state HOME=home "$bin/kalvorant-demo" >/dev/null 2>"$work/none.err")
+status=$?
+echo "launcher with relative folders only: status $status: $(cat "$work/none.err")"
+[ "$status" -eq 1 ] && grep -qx "kalvorant-demo: no folder to run in: XDG_STATE_HOME is not an absolute path (state) and HOME is not an absolute path (home)" "$work/none.err" ||
+  fail "expected one line naming both unusable variables"
 
 # The demo needs a display before it reads its scene.
 start_x_server "$work" || {
