@@ -18,6 +18,9 @@ template <typename Record> void allocate_records(std::vector<Record>& records, i
 int run_pass(LoaderState& state, ByteSource& source, LoadPass pass) {
     state.pass = pass;
     state.unrecorded_node_start = state.unrecorded_node_end = 0;
+    state.current_material = -1;
+    state.material_part = 0;
+    state.material_has_map = false;
     ByteReader file = make_reader(source, 0, source.size);
     return read_chunks(state, file, source.size, 0);
 }

@@ -67,6 +67,7 @@ int handle_float_colour(LoaderState& state, ByteReader& r) {
     float rgb[3] = {};
     if (!read_floats(r, rgb, 3)) return fail_short(state, "float colour", 12, r);
     if (state.pass != LoadPass::filling) return 0;
+    store_material_colour(state, rgb);
     // The colour goes to whichever light bears the last name read, wherever the chunk stands.
     int32_t index = find_light(state, state.current_name);
     if (index < 0) return 0;

@@ -1,5 +1,5 @@
 // Chunk handlers for meshes: the object name, the mesh record, its vertices, faces, face
-// materials, mapping coordinates and local axes.
+// materials, mapping coordinates, smoothing groups and local axes.
 #include "loader/loader_internal.h"
 #include "loader/quoted.h"
 
@@ -139,5 +139,17 @@ int handle_local_axes(LoaderState& state, ByteReader& r) {
             mesh->matrix.at(row, col) = values[3 * row + col];
         mesh->matrix.at(row, 3) = row == 3 ? 1.0f : 0.0f;
     }
+    return 0;
+}
+
+int handle_smoothing_groups(LoaderState& state, ByteReader& r) {
+    MeshObject* mesh = current_mesh(state);
+    if (!mesh) return 0;
+    // One word per face of the list it stands in; a chunk too short for that is not trusted in
+    // part, and the faces stay in no group.
+    const size_t faces = mesh->faces.size();
+    if (remaining(r) / 4 < faces) return 0;
+    for (Face& face : mesh->faces)
+        read_u32(r, face.smoothing);
     return 0;
 }

@@ -68,6 +68,16 @@ struct LoaderState {
     // spotlight node: those nodes have no record in the scene, so a header inside one looks
     // nothing up and a track inside one stores nothing. Empty at the start of each pass.
     size_t unrecorded_node_start = 0, unrecorded_node_end = 0;
+    // The material being read: its record in the filling pass (-1 before its name), and the
+    // property chunk (colour, percentage or texture map) whose payload ends at material_part_end,
+    // which decides what a colour or percentage chunk inside it means (0: none). colour_rank is
+    // the kind of colour the part holds so far (material_colour_rank). Reset at every material
+    // entry and at the start of each pass.
+    int32_t current_material = -1;
+    uint16_t material_part = 0;
+    size_t material_part_end = 0;
+    int colour_rank = 0;
+    bool material_has_map = false; // a texture map was seen: later ones are not kept
     // Counting pass: bytes the filling pass will allocate (memory_need.cpp), and the records
     // counted while no name was read, whose name the end of the pass decides.
     uint64_t needed_bytes = 0;
@@ -118,6 +128,9 @@ void count_memory(LoaderState& state, size_t count, size_t element_size);
 
 // Counting pass only: one more record of record_size bytes, named with current_name.
 void count_record_memory(LoaderState& state, size_t record_size);
+
+// Counting pass only: the heap bytes a string of this text will take beyond its record.
+void count_string_memory(LoaderState& state, const std::string& text);
 
 // After the counting pass, before anything is allocated: 0 when what it counted fits the limit for
 // a file of file_size bytes (64 times its size plus 64 MiB), else -1 with both figures in
@@ -203,13 +216,14 @@ void store_scene_axes(const float file_xyz[3], float& x, float& y, float& z);
 // --------------------------------------------------------------
 
 // Meshes (handlers_mesh.cpp).
-int handle_named_object(LoaderState& state, ByteReader& r);   // 0x4000
-int handle_triangle_mesh(LoaderState& state, ByteReader& r);  // 0x4100
-int handle_vertex_list(LoaderState& state, ByteReader& r);    // 0x4110
-int handle_face_list(LoaderState& state, ByteReader& r);      // 0x4120
-int handle_face_material(LoaderState& state, ByteReader& r);  // 0x4130
-int handle_mapping_coords(LoaderState& state, ByteReader& r); // 0x4140
-int handle_local_axes(LoaderState& state, ByteReader& r);     // 0x4160
+int handle_named_object(LoaderState& state, ByteReader& r);     // 0x4000
+int handle_triangle_mesh(LoaderState& state, ByteReader& r);    // 0x4100
+int handle_vertex_list(LoaderState& state, ByteReader& r);      // 0x4110
+int handle_face_list(LoaderState& state, ByteReader& r);        // 0x4120
+int handle_face_material(LoaderState& state, ByteReader& r);    // 0x4130
+int handle_mapping_coords(LoaderState& state, ByteReader& r);   // 0x4140
+int handle_local_axes(LoaderState& state, ByteReader& r);       // 0x4160
+int handle_smoothing_groups(LoaderState& state, ByteReader& r); // 0x4150
 
 // Lights and cameras (handlers_light_camera.cpp).
 int handle_light(LoaderState& state, ByteReader& r);           // 0x4600
@@ -222,9 +236,21 @@ int handle_multiplier(LoaderState& state, ByteReader& r);      // 0x465B
 int handle_float_colour(LoaderState& state, ByteReader& r);    // 0x0010, 0x0013
 int handle_camera(LoaderState& state, ByteReader& r);          // 0x4700
 
-// Materials (handlers_material.cpp).
-int handle_material_name(LoaderState& state, ByteReader& r); // 0xA000
-int handle_map_file_name(LoaderState& state, ByteReader& r); // 0xA300
+// Materials (handlers_material.cpp). A colour or percentage chunk means something only inside
+// one of a material's property chunks; elsewhere it is read past.
+int handle_material_entry(LoaderState& state, ByteReader& r);   // 0xAFFF
+int handle_material_name(LoaderState& state, ByteReader& r);    // 0xA000
+int handle_material_part(LoaderState& state, ByteReader& r);    // 0xA010 to 0xA050, 0xA084
+int handle_two_sided(LoaderState& state, ByteReader& r);        // 0xA081
+int handle_texture_map(LoaderState& state, ByteReader& r);      // 0xA200
+int handle_map_file_name(LoaderState& state, ByteReader& r);    // 0xA300
+int handle_map_scale_offset(LoaderState& state, ByteReader& r); // 0xA354, 0xA356, 0xA358, 0xA35A
+int handle_byte_colour(LoaderState& state, ByteReader& r);      // 0x0011, 0x0012
+int handle_percentage(LoaderState& state, ByteReader& r);       // 0x0030, 0x0031
+
+// A colour chunk's value (0..1 each, any finite value clamped) for the material colour it stands
+// in, if any; the float colour handler calls it too, besides colouring a light.
+void store_material_colour(LoaderState& state, const float rgb[3]);
 
 // Key frames (handlers_keyframe.cpp).
 int handle_keyframe_segment(LoaderState& state, ByteReader& r); // 0xB008

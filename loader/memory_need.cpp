@@ -38,6 +38,11 @@ void count_record_memory(LoaderState& state, size_t record_size) {
     if (state.current_name.empty()) ++state.records_named_late;
 }
 
+void count_string_memory(LoaderState& state, const std::string& text) {
+    if (state.pass != LoadPass::counting) return;
+    state.needed_bytes += name_heap_bytes(text);
+}
+
 int check_memory_need(LoaderState& state, size_t file_size) {
     const uint64_t needed = sizeof(Scene) + state.needed_bytes +
                             state.records_named_late * name_heap_bytes(state.current_name);

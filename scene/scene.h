@@ -10,8 +10,9 @@
 // mesh's local-axes matrix, and colours.
 //
 // Units: reals are 32-bit floats, counts and indices 32-bit signed integers. Every record starts
-// value-initialised (all zeros, every matrix all zeros; the one exception is
-// Face::material, -1 until a material group names the face), so nothing is ever read uninitialised.
+// value-initialised (all zeros, every matrix all zeros; the exceptions are Face::material, -1
+// until a material group names the face, and a material's texture scale and strength, 1 until the
+// file says otherwise), so nothing is ever read uninitialised.
 //
 // Invariants the loader guarantees and the renderer relies on (draw_mesh does not re-check them):
 //   * each count equals the size of its array (vertex_count == vertices.size(), and so on);
@@ -39,6 +40,7 @@ struct Face {
                                 // lists the face or its group names no known material
     std::array<int32_t, 3> v{}; // first, second, third vertex (indices into the mesh)
     Plane plane;                // unit-normal plane of the face, derived after loading
+    uint32_t smoothing = 0;     // smoothing-group bits (bit k: group k + 1); 0: in no group
 };
 
 // Keys of one position track as parallel arrays; the key count lives in the owning record.
@@ -93,8 +95,29 @@ struct Light {
     std::array<int32_t, 3> colour_int{}; // each colour * 255, truncated (saturated, NaN -> 0)
 };
 
+// What the model look needs of a material. Every value is in range whatever the file holds: a
+// chunk that is short, malformed or out of range leaves the default below.
+//
+// Colours are red, green, blue in 0..1. A colour chunk may hold a gamma-corrected form (float or
+// 24-bit) and a linear form (float or 24-bit); when both are present the gamma-corrected one wins,
+// whatever their order: it is the colour the author saw on screen, and our frames go to the
+// screen without a gamma step. Among forms of the same kind the last one read wins.
+//
+// Percentages (shininess, its strength, transparency, self-illumination, the texture's strength)
+// are stored as fractions 0..1. The texture fields describe the first texture map only.
 struct Material {
     std::string name; // at most 63 bytes
+    std::array<float, 3> ambient{}, diffuse{}, specular{};
+    bool ambient_set = false, diffuse_set = false, specular_set = false; // the file gave the colour
+    float shininess = 0;                                                 // 0..1
+    float shininess_strength = 0;                                        // 0..1
+    float transparency = 0;                                              // 0 opaque .. 1 invisible
+    bool two_sided = false;                                              // drawn from both sides
+    float self_illum = 0;                                                // 0 lit .. 1 unshaded
+    std::string texture{};      // file name as the file gives it (at most 63 bytes); empty: none
+    float texture_strength = 1; // how much of the picture replaces the diffuse colour, 0..1
+    std::array<float, 2> texture_scale{1, 1};  // u, v tiling factors, finite
+    std::array<float, 2> texture_offset{0, 0}; // u, v offsets, finite
 };
 
 struct Scene {
