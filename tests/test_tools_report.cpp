@@ -257,8 +257,9 @@ TEST(SceneJson, EveryRecordCarriesExactlyTheDocumentedFields) {
     EXPECT_EQ(leaves.at("root").value,
               "keyframe_start,keyframe_end,meshes,cameras,lights,materials,fit");
     EXPECT_EQ(leaves.at("root.meshes.0").value,
-              "name,node_id,parent,matrix,vertices,faces,position_track,rotation_track");
-    EXPECT_EQ(leaves.at("root.meshes.0.faces.0").value, "v,material,plane");
+              "name,node_id,parent,matrix,vertices,faces,position_track,rotation_track,"
+              "smoothing_groups");
+    EXPECT_EQ(leaves.at("root.meshes.0.faces.0").value, "v,material,plane,smoothing");
     EXPECT_EQ(leaves.at("root.cameras.0").value,
               "name,position,target,bank,lens,matrix,position_track,target_track,view");
     EXPECT_EQ(leaves.at("root.cameras.0.view").value, "position,target,field_of_view");
@@ -266,7 +267,10 @@ TEST(SceneJson, EveryRecordCarriesExactlyTheDocumentedFields) {
     EXPECT_EQ(leaves.at("root.lights.0").value,
               "name,spot,off,raytrace_shadow,position,spot_target,hotspot,falloff,inner_range,"
               "outer_range,multiplier,colour,colour_int");
-    EXPECT_EQ(leaves.at("root.materials.0").value, "name");
+    EXPECT_EQ(leaves.at("root.materials.0").value,
+              "name,ambient,ambient_set,diffuse,diffuse_set,specular,specular_set,shininess,"
+              "shininess_strength,transparency,self_illum,two_sided,texture,texture_strength,"
+              "texture_scale,texture_offset");
     EXPECT_EQ(leaves.at("root.meshes.0.vertices").value, "8");
     EXPECT_EQ(leaves.at("root.meshes.0.vertices.0").value, "8");
     EXPECT_EQ(leaves.at("root.meshes.0.matrix").value, "16");
@@ -361,6 +365,21 @@ TEST(SceneSummary, SaysWhatTheFileLeftOut) {
     EXPECT_NE(text.find("key frames: none\n"), std::string::npos) << text;
     EXPECT_NE(text.find("\"Box\": 3 vertices, 3 faces, no local axes\n"
                         "    faces by material: \"Red\" 1, none 2\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("  \"Red\"\n"), std::string::npos) << text;
+
+    // Groups 1 and 3 on one face, 3 again and 32 on another: three groups. A material's colours,
+    // flag and texture follow its name, only those the file gave.
+    s.meshes[0].faces[0].smoothing = 0x5;
+    s.meshes[0].faces[2].smoothing = 0x80000004u;
+    s.materials[0].diffuse = {1, 0.5f, 0};
+    s.materials[0].diffuse_set = true;
+    s.materials[0].two_sided = true;
+    s.materials[0].texture = "TEST.PNG";
+    text = scene_summary(s);
+    EXPECT_NE(text.find("    smoothing groups: 3\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("  \"Red\"\n    diffuse (1, 0.5, 0), two-sided, texture \"TEST.PNG\"\n"),
               std::string::npos)
         << text;
 

@@ -1,6 +1,7 @@
 #include "tools/scene_json.h"
 
 #include "app/view_choice.h"
+#include "tools/scene_summary.h"
 
 #include <algorithm>
 #include <charconv>
@@ -76,6 +77,8 @@ void append_face(std::string& out, const Face& f) {
     out += ", \"plane\": ";
     const float plane[4] = {f.plane.a, f.plane.b, f.plane.c, f.plane.d};
     append_reals(out, plane);
+    out += ", \"smoothing\": ";
+    append_int(out, f.smoothing);
     out += '}';
 }
 
@@ -118,6 +121,9 @@ void append_mesh(TextSink& sink, const MeshObject& m) {
     out += ",\n    ";
     append_key(out, "rotation_track");
     append_rotation_track(out, m.rotation_track);
+    out += ",\n    ";
+    append_key(out, "smoothing_groups");
+    append_int(out, smoothing_group_count(m));
     out += '}';
 }
 
@@ -228,6 +234,42 @@ void append_material(std::string& out, const Material& m) {
     out += "{";
     append_key(out, "name");
     append_json_name(out, m.name);
+    const std::pair<std::string_view, const std::array<float, 3>*> colours[] = {
+        {"ambient", &m.ambient}, {"diffuse", &m.diffuse}, {"specular", &m.specular}};
+    const bool set[] = {m.ambient_set, m.diffuse_set, m.specular_set};
+    for (size_t i = 0; i < 3; ++i) {
+        out += i == 0 ? ",\n    " : ", ";
+        append_key(out, colours[i].first);
+        append_reals(out, *colours[i].second);
+        out += ", ";
+        append_key(out, std::string(colours[i].first) + "_set");
+        append_int(out, set[i]);
+    }
+    out += ",\n    ";
+    const std::pair<std::string_view, float> reals[] = {
+        {"shininess", m.shininess},
+        {"shininess_strength", m.shininess_strength},
+        {"transparency", m.transparency},
+        {"self_illum", m.self_illum}};
+    for (const auto& [key, value] : reals) {
+        append_key(out, key);
+        append_json_real(out, value);
+        out += ", ";
+    }
+    append_key(out, "two_sided");
+    append_int(out, m.two_sided);
+    out += ",\n    ";
+    append_key(out, "texture");
+    append_json_name(out, m.texture);
+    out += ", ";
+    append_key(out, "texture_strength");
+    append_json_real(out, m.texture_strength);
+    out += ", ";
+    append_key(out, "texture_scale");
+    append_reals(out, m.texture_scale);
+    out += ", ";
+    append_key(out, "texture_offset");
+    append_reals(out, m.texture_offset);
     out += '}';
 }
 

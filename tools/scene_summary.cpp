@@ -5,6 +5,7 @@
 #include "app/view_choice.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <map>
@@ -107,7 +108,10 @@ void append_meshes(TextSink& sink, const Scene& scene) {
         }
         if (all_zero(m.matrix)) out += ", no local axes";
         out += '\n';
-        if (!m.faces.empty()) out += "    " + faces_by_material(scene, m) + "\n";
+        if (!m.faces.empty()) {
+            out += "    " + faces_by_material(scene, m) + "\n";
+            out += "    smoothing groups: " + std::to_string(smoothing_group_count(m)) + "\n";
+        }
         text_sink_drain(sink);
     }
 }
@@ -168,10 +172,25 @@ void append_lights(TextSink& sink, const Scene& scene) {
     }
 }
 
+// "ambient (0.1, 0.1, 0.1), diffuse (1, 0, 0), two-sided, texture "TEST.PNG"": what the file
+// gave the material beyond its name; empty when it gave nothing.
+std::string material_details(const Material& m) {
+    std::string out;
+    const auto add = [&out](const std::string& part) { out += (out.empty() ? "" : ", ") + part; };
+    if (m.ambient_set) add("ambient " + triple_text(m.ambient));
+    if (m.diffuse_set) add("diffuse " + triple_text(m.diffuse));
+    if (m.specular_set) add("specular " + triple_text(m.specular));
+    if (m.two_sided) add("two-sided");
+    if (!m.texture.empty()) add("texture " + name_text(m.texture));
+    return out;
+}
+
 void append_materials(TextSink& sink, const Scene& scene) {
     sink.pending += "materials: " + std::to_string(scene.materials.size()) + "\n";
     for (const Material& m : scene.materials) {
         sink.pending += "  " + name_text(m.name) + "\n";
+        const std::string details = material_details(m);
+        if (!details.empty()) sink.pending += "    " + details + "\n";
         text_sink_drain(sink);
     }
 }
@@ -209,6 +228,13 @@ void append_notes(std::string& out) {
 }
 
 } // namespace
+
+int smoothing_group_count(const MeshObject& mesh) {
+    uint32_t groups = 0;
+    for (const Face& f : mesh.faces)
+        groups |= f.smoothing;
+    return std::popcount(groups);
+}
 
 SceneBounds scene_bounds(const Scene& scene) {
     SceneBounds box;

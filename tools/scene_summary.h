@@ -2,8 +2,9 @@
 //
 // Lists the key-frame range ("none" when the file has no key-frame data), the bounding box of
 // every mesh vertex, where the fit view puts its camera for the demo's frame size, and each mesh
-// (vertex and face counts, node id and parent, track keys, faces per material, missing local axes),
-// camera (with where the camera view places it and its field of view), light and material by name,
+// (vertex and face counts, node id and parent, track keys, faces per material, smoothing groups,
+// missing local axes), camera (with where the camera view places it and its field of view), light,
+// and material by name (with the colours the file gave it, two-sided and its texture's file name),
 // then notes on the axis convention, the inward normals and the special values of the JSON output.
 // Positions are in scene axes (the file's Y and Z exchanged), except a camera chunk's own position
 // and target, which keep the file's order as loaded. Names are quoted like JSON strings (bytes
@@ -29,6 +30,9 @@ struct SceneBounds {
     std::array<float, 3> min{};
     std::array<float, 3> max{};
 };
+
+// How many of the 32 smoothing groups the mesh's faces use.
+int smoothing_group_count(const MeshObject& mesh);
 
 // The box around every vertex of every mesh. Vertices with a non-finite coordinate are left out:
 // one stray NaN would otherwise make the whole box meaningless.
