@@ -191,6 +191,16 @@ void append_fit(std::string& out, const Scene& scene) {
     out += "}\n";
 }
 
+// "key": real, ... for each pair, separated by commas.
+void append_real_fields(std::string& out,
+                        std::span<const std::pair<std::string_view, float>> fields) {
+    for (size_t i = 0; i < fields.size(); ++i) {
+        if (i > 0) out += ", ";
+        append_key(out, fields[i].first);
+        append_json_real(out, fields[i].second);
+    }
+}
+
 void append_light(std::string& out, const Light& l) {
     out += "{";
     append_key(out, "name");
@@ -216,11 +226,7 @@ void append_light(std::string& out, const Light& l) {
                                                         {"inner_range", l.inner_range},
                                                         {"outer_range", l.outer_range},
                                                         {"multiplier", l.multiplier}};
-    for (const auto& [key, value] : reals) {
-        if (key != reals[0].first) out += ", ";
-        append_key(out, key);
-        append_json_real(out, value);
-    }
+    append_real_fields(out, reals);
     out += ",\n    ";
     append_key(out, "colour");
     append_reals(out, l.colour);
@@ -251,11 +257,8 @@ void append_material(std::string& out, const Material& m) {
         {"shininess_strength", m.shininess_strength},
         {"transparency", m.transparency},
         {"self_illum", m.self_illum}};
-    for (const auto& [key, value] : reals) {
-        append_key(out, key);
-        append_json_real(out, value);
-        out += ", ";
-    }
+    append_real_fields(out, reals);
+    out += ", ";
     append_key(out, "two_sided");
     append_int(out, m.two_sided);
     out += ",\n    ";
