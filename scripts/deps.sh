@@ -7,6 +7,8 @@ packages=(
   # build
   build-essential cmake ninja-build clang libclang-rt-14-dev clang-format
   libgtest-dev libbenchmark-dev libpng-dev libgif-dev libsdl2-dev
+  # the pictures materials name: stb_image (linked as a shared library; the .deb then needs libstb0)
+  libstb-dev
   # the same-work comparison with Mesa's software OpenGL (bench_mesa, built when present)
   libosmesa6-dev
   # end-to-end tests: a real X server, key presses, screenshots, a window manager

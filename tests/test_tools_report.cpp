@@ -280,6 +280,28 @@ TEST(SceneJson, EveryRecordCarriesExactlyTheDocumentedFields) {
     EXPECT_EQ(leaves.at("root.cameras.0.position_track").value, "0");
 }
 
+TEST(SceneJson, TextureReportsGoToTheirMaterials) {
+    if (find_python().empty()) GTEST_SKIP() << "python3 is not installed; cannot parse back";
+    const Scene scene = tricky_scene();
+    const std::vector<TextureReport> reports = {{1, "B.PNG", true, 4, 2, ""}};
+    TextSink sink;
+    write_scene_json(sink, scene, &reports);
+    const auto leaves = parse_with_python(sink.pending);
+    EXPECT_EQ(leaves.at("root.materials.0.texture_found").value, "0");
+    EXPECT_EQ(leaves.at("root.materials.1.texture_found").value, "1");
+    EXPECT_EQ(leaves.at("root.materials.1.texture_size.0").value, "4");
+    EXPECT_EQ(leaves.at("root.materials.1.texture_size.1").value, "2");
+
+    const std::vector<TextureReport> missing = {
+        {0, "A.PNG", false, 0, 0, "not found beside s.3ds"}};
+    sink = TextSink{};
+    write_scene_summary(sink, scene, &missing);
+    EXPECT_NE(
+        sink.pending.find("textures: 1\n  \"A.PNG\" of material \"A\": not found beside s.3ds\n"),
+        std::string::npos)
+        << sink.pending;
+}
+
 TEST(SceneJson, AnEmptySceneAndUnevenTracksStayValid) {
     if (find_python().empty()) GTEST_SKIP() << "python3 is not installed; cannot parse back";
     Scene empty;

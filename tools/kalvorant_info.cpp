@@ -29,7 +29,7 @@ bool print_help() {
     std::fputs(
         "Loads SCENE (.3ds) like the demo does and describes it.\n"
         "  (default)  counts, names, bounding box, key-frame range, per-mesh counts,\n"
-        "             cameras, lights and materials\n"
+        "             cameras, lights, materials and their pictures (found or not, size)\n"
         "  --json     the whole loaded scene as JSON: reals round-trip to the same float,\n"
         "             non-finite reals are the strings \"nan\", \"inf\", \"-inf\", names are\n"
         "             the file's bytes read as Latin-1\n"
@@ -63,13 +63,15 @@ int describe(const std::string& path, bool json) {
     if (!scene) return failure(quoted_text(path) + ": " + error + not_3ds_hint(path));
     if (!scene_has_faces(*scene))
         std::fprintf(stderr, "kalvorant-info: %s\n", empty_scene_warning(path).c_str());
+    // The pictures beside the file: whether each is found and its size are part of the report.
+    const SceneTextures textures = load_scene_textures(*scene, path);
     TextSink sink;
     sink.stream = stdout;
     if (json) {
-        write_scene_json(sink, *scene);
+        write_scene_json(sink, *scene, &textures.reports);
     } else {
         sink.pending = "scene: " + quoted_text(path) + "\n";
-        write_scene_summary(sink, *scene);
+        write_scene_summary(sink, *scene, &textures.reports);
     }
     if (sink.failed) return write_failure(sink.error_number);
     // Described as the file gave it, the scene may now be drawn: a scene made at another scale

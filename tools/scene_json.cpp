@@ -273,7 +273,20 @@ void append_material(std::string& out, const Material& m) {
     out += ", ";
     append_key(out, "texture_offset");
     append_reals(out, m.texture_offset);
-    out += '}';
+}
+
+// The material's picture as load_scene_textures found it (report null: it names none).
+void append_texture_found(std::string& out, const TextureReport* report) {
+    const bool found = report && report->found;
+    out += ",\n    ";
+    append_key(out, "texture_found");
+    append_int(out, found);
+    out += ", ";
+    append_key(out, "texture_size");
+    append_ints(out, std::array<int32_t, 2>{found ? report->width : 0, found ? report->height : 0});
+    out += ", ";
+    append_key(out, "texture_problem");
+    append_json_name(out, report ? report->problem : std::string());
 }
 
 template <typename T, typename Fn>
@@ -339,7 +352,8 @@ void append_json_name(std::string& out, std::string_view bytes) {
     out += '"';
 }
 
-void write_scene_json(TextSink& sink, const Scene& scene) {
+void write_scene_json(TextSink& sink, const Scene& scene,
+                      const std::vector<TextureReport>* textures) {
     std::string& out = sink.pending;
     out += "{";
     append_key(out, "keyframe_start");
@@ -351,7 +365,22 @@ void write_scene_json(TextSink& sink, const Scene& scene) {
     append_section(sink, "meshes", scene.meshes, append_mesh, false);
     append_section(sink, "cameras", scene.cameras, small_record(append_camera), false);
     append_section(sink, "lights", scene.lights, small_record(append_light), false);
-    append_section(sink, "materials", scene.materials, small_record(append_material), false);
+    size_t material_index = 0, report_index = 0;
+    append_section(
+        sink, "materials", scene.materials,
+        [&](TextSink& sink, const Material& m) {
+            append_material(sink.pending, m);
+            if (textures) {
+                const TextureReport* report = nullptr;
+                if (report_index < textures->size() &&
+                    size_t((*textures)[report_index].material) == material_index)
+                    report = &(*textures)[report_index++];
+                append_texture_found(sink.pending, report);
+            }
+            sink.pending += '}';
+            ++material_index;
+        },
+        false);
     append_fit(out, scene);
     out += "}\n";
     text_sink_drain(sink, true);

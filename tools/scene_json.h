@@ -23,6 +23,7 @@
 #pragma once
 
 #include "scene/scene.h"
+#include "textures/scene_textures.h"
 #include "tools/text_sink.h"
 
 #include <string>
@@ -34,8 +35,10 @@ void append_json_real(std::string& out, float value);
 // Appends bytes as a quoted JSON string (Latin-1 to UTF-8, escaped).
 void append_json_name(std::string& out, std::string_view bytes);
 
-// Writes the whole scene, ending in a newline, and drains the sink completely.
-void write_scene_json(TextSink& sink, const Scene& scene);
+// Writes the whole scene, ending in a newline, and drains the sink completely. With textures (the
+// reports of load_scene_textures), each material says whether its picture was found.
+void write_scene_json(TextSink& sink, const Scene& scene,
+                      const std::vector<TextureReport>* textures = nullptr);
 
 // The whole scene as one string, ending in a newline.
 std::string scene_to_json(const Scene& scene);

@@ -195,6 +195,22 @@ void append_materials(TextSink& sink, const Scene& scene) {
     }
 }
 
+void append_textures(TextSink& sink, const Scene& scene,
+                     const std::vector<TextureReport>& textures) {
+    sink.pending += "textures: " + std::to_string(textures.size()) + "\n";
+    for (const TextureReport& t : textures) {
+        const std::string material = size_t(t.material) < scene.materials.size()
+                                         ? scene.materials[size_t(t.material)].name
+                                         : std::string();
+        sink.pending +=
+            "  " + name_text(t.name) + " of material " + name_text(material) + ": " +
+            (t.found ? "found, " + std::to_string(t.width) + " x " + std::to_string(t.height)
+                     : t.problem) +
+            "\n";
+        text_sink_drain(sink);
+    }
+}
+
 // A size too large for a float (the box spans most of the float range) is given as the
 // difference of the two ends worked out in double, where it fits, instead of as "inf".
 std::string extent_text(float low, float high) {
@@ -245,7 +261,8 @@ SceneBounds scene_bounds(const Scene& scene) {
     return box;
 }
 
-void write_scene_summary(TextSink& sink, const Scene& scene) {
+void write_scene_summary(TextSink& sink, const Scene& scene,
+                         const std::vector<TextureReport>* textures) {
     sink.pending += has_keyframe_data(scene)
                         ? "key frames: " + std::to_string(scene.keyframe_start) + " to " +
                               std::to_string(scene.keyframe_end) + "\n"
@@ -256,6 +273,7 @@ void write_scene_summary(TextSink& sink, const Scene& scene) {
     append_cameras(sink, scene);
     append_lights(sink, scene);
     append_materials(sink, scene);
+    if (textures) append_textures(sink, scene, *textures);
     append_notes(sink.pending);
     text_sink_drain(sink, true);
 }

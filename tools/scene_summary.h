@@ -18,6 +18,7 @@
 #pragma once
 
 #include "scene/scene.h"
+#include "textures/scene_textures.h"
 #include "tools/text_sink.h"
 
 #include <array>
@@ -39,7 +40,10 @@ int smoothing_group_count(const MeshObject& mesh);
 SceneBounds scene_bounds(const Scene& scene);
 
 // Writes the summary, several lines each ending in a newline, and drains the sink completely.
-void write_scene_summary(TextSink& sink, const Scene& scene);
+// With textures (the reports of load_scene_textures), a last section lists each material's
+// picture: found with its size, or why not.
+void write_scene_summary(TextSink& sink, const Scene& scene,
+                         const std::vector<TextureReport>* textures = nullptr);
 
 // The summary as one string.
 std::string scene_summary(const Scene& scene);

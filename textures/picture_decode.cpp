@@ -1,0 +1,59 @@
+#include "textures/picture_decode.h"
+
+#include <stb_image.h>
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+
+namespace {
+
+struct StbFree {
+    void operator()(unsigned char* p) const { stbi_image_free(p); }
+};
+
+bool fail(TextureImage& out, std::string& problem, std::string why) {
+    out = TextureImage{};
+    problem = std::move(why);
+    return false;
+}
+
+std::string library_reason() {
+    const char* reason = stbi_failure_reason();
+    return reason ? reason : "unknown reason";
+}
+
+} // namespace
+
+bool decode_picture(std::span<const uint8_t> bytes, TextureImage& out, std::string& problem) {
+    if (bytes.empty() || bytes.size() > static_cast<size_t>(INT_MAX))
+        return fail(out, problem, "cannot be decoded: the file is empty or too large");
+    const int length = static_cast<int>(bytes.size());
+    int width = 0, height = 0, channels = 0;
+    if (!stbi_info_from_memory(bytes.data(), length, &width, &height, &channels))
+        return fail(out, problem, "cannot be decoded: " + library_reason());
+    const uint64_t texel_bytes = uint64_t(width) * uint64_t(height) * 4;
+    if (width < 1 || height < 1 || width > kMaxTextureSide || height > kMaxTextureSide ||
+        texel_bytes > kMaxTextureBytes)
+        return fail(out, problem,
+                    "refused: " + std::to_string(width) + " x " + std::to_string(height) +
+                        " is larger than " + std::to_string(kMaxTextureSide) + " x " +
+                        std::to_string(kMaxTextureSide) + " or " +
+                        std::to_string(kMaxTextureBytes >> 20) + " MiB decoded");
+    int got_width = 0, got_height = 0;
+    std::unique_ptr<unsigned char, StbFree> rgb(
+        stbi_load_from_memory(bytes.data(), length, &got_width, &got_height, &channels, 3));
+    if (!rgb) return fail(out, problem, "cannot be decoded: " + library_reason());
+    // The header promised the size that was checked; a decoder that disagrees is not trusted.
+    if (got_width != width || got_height != height)
+        return fail(out, problem, "cannot be decoded: its size changed while decoding");
+    out.width = width;
+    out.height = height;
+    out.texels.resize(size_t(width) * size_t(height));
+    const unsigned char* p = rgb.get();
+    for (uint32_t& texel : out.texels) {
+        texel = uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | uint32_t(p[2]);
+        p += 3;
+    }
+    return true;
+}

@@ -1,0 +1,105 @@
+#include "textures/texture_file.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool plain_file_name(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\:") == std::string::npos;
+}
+
+char lower_ascii(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool same_ignoring_case(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return lower_ascii(x) == lower_ascii(y);
+           });
+}
+
+// A regular file whose real place (links followed) is in the folder itself.
+bool usable_in(const fs::path& real_folder, const fs::path& candidate) {
+    std::error_code ec;
+    if (!fs::is_regular_file(candidate, ec)) return false;
+    const fs::path real = fs::canonical(candidate, ec);
+    return !ec && real.parent_path() == real_folder;
+}
+
+} // namespace
+
+bool find_texture_file(const fs::path& folder, const std::string& name,
+                       const std::string& scene_file, fs::path& found, std::string& problem) {
+    if (!plain_file_name(name)) {
+        problem = "refused: not a plain file name in the scene's folder";
+        return false;
+    }
+    std::error_code ec;
+    const fs::path real_folder = fs::canonical(folder.empty() ? fs::path(".") : folder, ec);
+    if (!ec && usable_in(real_folder, real_folder / name)) {
+        found = real_folder / name;
+        return true;
+    }
+    std::vector<fs::path> matches;
+    if (!ec) {
+        for (auto it = fs::directory_iterator(real_folder, ec);
+             !ec && it != fs::directory_iterator(); it.increment(ec))
+            if (same_ignoring_case(it->path().filename().string(), name))
+                matches.push_back(it->path());
+    }
+    std::sort(matches.begin(), matches.end());
+    for (const fs::path& candidate : matches) {
+        if (usable_in(real_folder, candidate)) {
+            found = candidate;
+            return true;
+        }
+    }
+    problem = matches.empty() ? "not found beside " + scene_file
+                              : "refused: not a regular file in the scene's folder";
+    return false;
+}
+
+bool read_texture_file(const fs::path& path, std::vector<uint8_t>& bytes, std::string& problem) {
+    // Opened without following a last link and without waiting on a pipe; the type and size are
+    // checked on the opened file itself, so nothing can swap the file between check and read.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        problem = std::string("cannot be read: ") + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (!ok) {
+        problem = "refused: not a regular file in the scene's folder";
+    } else if (static_cast<uintmax_t>(info.st_size) > kMaxTextureFileBytes) {
+        problem = "refused: the file is larger than " + std::to_string(kMaxTextureFileBytes >> 20) +
+                  " MiB";
+        ok = false;
+    }
+    if (ok) {
+        bytes.assign(static_cast<size_t>(info.st_size), 0);
+        size_t done = 0;
+        while (ok && done < bytes.size()) {
+            const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
+            if (got < 0 && errno == EINTR) continue;
+            if (got <= 0) {
+                problem = got == 0 ? "cannot be read: it ended early"
+                                   : std::string("cannot be read: ") + std::strerror(errno);
+                ok = false;
+            } else {
+                done += static_cast<size_t>(got);
+            }
+        }
+    }
+    ::close(fd);
+    if (!ok) bytes.clear();
+    return ok;
+}
