@@ -115,9 +115,8 @@ TEST(PictureDecode, EveryFormatThroughTheLibrary) {
     GifWriter gif;
     ASSERT_TRUE(collect_colours(palette, kPixels, error) &&
                 gif_begin(gif, dir + "p.gif", kW, kH, palette, error) &&
-                gif_add_frame(gif, kPixels, 2, error))
+                gif_add_frame(gif, kPixels, 2, error) && gif_finish(gif, error))
         << error;
-    gif = GifWriter{};
 
     for (const char* name : {"p.png", "p.bmp", "p.tga", "p.gif", "p.jpg"}) {
         TextureImage image;
