@@ -1,10 +1,12 @@
 // page.js - the platform of the Kalvorant page: it owns the canvas, the 20 ms clock, the file
-// picker and the controls, and asks the WebAssembly module (kalvorant_web.js) for each frame.
+// picker and the controls. It draws nothing itself: a worker (worker.js) holds the scene and
+// draws each frame, and this script shows the frames it sends back, so the page answers at once
+// however long a frame takes.
 //
-// The module does all the work of the native program (loader, views, the demo frame); this script
-// only moves bytes in and pixels out. wrapModule is also what the Node tests drive, so the tests
-// go through the same calls as the page. Errors from the module are one-line texts that are only
-// ever shown as text, never as markup.
+// Each opened file gets a worker of its own. The scene on show keeps its worker until the next
+// file has loaded in a new one; then the old worker is ended, which gives its memory back. A file
+// picked while another is still loading ends that one's worker: the later pick always wins.
+// Messages from the module are one-line texts that are only ever shown as text, never as markup.
 "use strict";
 
 const FRAME_MS = 20;                      // the demo's timer period: 50 frames a second
@@ -13,74 +15,22 @@ const MAX_FILE_BYTES = 64 * 1024 * 1024;  // larger files are refused before the
 const BUNDLED_SCENE = "object.3ds";
 const TIMING_WINDOW = 50;                 // frames averaged for the status line
 
-// A thin record of functions over the module's C entry. Names cross as Latin-1 bytes, which is
-// how the loader keeps them, so a camera name goes back to the module exactly as it came.
-function wrapModule(m) {
-    const latin1At = (ptr) => {
-        let text = "";
-        for (let p = ptr; m.HEAPU8[p] !== 0; ++p) text += String.fromCharCode(m.HEAPU8[p]);
-        return text;
-    };
-    // Runs use(ptr, length) with bytes copied into the module's memory, or returns null when the
-    // module cannot find room for them.
-    const withBytes = (bytes, use) => {
-        const ptr = m._malloc(Math.max(bytes.length, 1));
-        if (ptr === 0) return null;
-        try {
-            m.HEAPU8.set(bytes, ptr);
-            return use(ptr, bytes.length);
-        } finally {
-            m._free(ptr);
-        }
-    };
-    const outOfMemory = { ok: false, error: "not enough memory to hold this file in the page" };
-
-    return {
-        width: m._kalv_width(),
-        height: m._kalv_height(),
-        // bytes: a Uint8Array holding a whole .3ds file. Returns {ok, error}.
-        load(bytes) {
-            const ok = withBytes(bytes, (ptr, length) => m._kalv_load(ptr, length));
-            if (ok === null) return outOfMemory;
-            return { ok: ok === 1, error: ok === 1 ? "" : latin1At(m._kalv_error()) };
-        },
-        // view: "demo", "fit", "camera" or "camera:NAME". Returns {ok, error}.
-        setView(view) {
-            const bytes = Uint8Array.from(view + "\0", (c) => c.charCodeAt(0) & 0xff);
-            const ok = withBytes(bytes, (ptr) => m._kalv_set_view(ptr));
-            if (ok === null) return outOfMemory;
-            return { ok: ok === 1, error: ok === 1 ? "" : latin1At(m._kalv_error()) };
-        },
-        step() {
-            m._kalv_step();
-        },
-        frameNumber: () => m._kalv_frame_number(),
-        meshCount: () => m._kalv_mesh_count(),
-        faceCount: () => m._kalv_face_count(),
-        cameraNames() {
-            const names = [];
-            for (let i = 0; i < m._kalv_camera_count(); ++i) names.push(latin1At(m._kalv_camera_name(i)));
-            return names;
-        },
-        // A copy of the frame as 0x00RRGGBB words.
-        pixels() {
-            const start = m._kalv_pixels() >>> 2;
-            return m.HEAPU32.slice(start, start + this.width * this.height);
-        },
-        // The frame as canvas bytes, a view that is valid until the module's next call.
-        rgba() {
-            const start = m._kalv_rgba();
-            return m.HEAPU8.subarray(start, start + this.width * this.height * 4);
-        },
-    };
-}
-
-// The words kalvorant-info adds to a refusal when the file does not even start like a 3DS file
-// (someone dropped a picture or an .obj), so the page says the same as the tool.
+// The words kalvorant-info adds to a refusal or a warning when the file does not even start like
+// a 3DS file (someone dropped a picture or an .obj), so the page says the same as the tool.
 function not3dsHint(bytes) {
     if (bytes.length >= 2 && (bytes[0] | (bytes[1] << 8)) === 0x4d4d) return "";
     return " (this does not look like a 3DS file: it does not start with the main chunk 0x4D4D)";
 }
+
+// What the page says about a file the module has answered for: a refusal, the tools' warning for
+// a scene without faces, or "" for a scene with something to draw.
+function verdictText(name, bytes, answer) {
+    if (!answer.ok) return `${name}: ${answer.error}${not3dsHint(bytes)}`;
+    if (answer.faces > 0) return "";
+    return `warning: "${name}" holds no faces, so there is nothing to draw${not3dsHint(bytes)}`;
+}
+
+const plural = (count, one, many) => `${count} ${count === 1 ? one : many}`;
 
 function startPage() {
     const canvas = document.getElementById("screen");
@@ -92,17 +42,23 @@ function startPage() {
     const pauseButton = document.getElementById("pause");
     const stepButton = document.getElementById("step");
 
-    let scene = null;
-    let sceneName = "";
-    let image = null;
+    let wasm = null;        // a promise of the module, compiled once and handed to every worker
+    let shown = null;       // the scene on show: {worker, name, meshes, faces, view, frame}
+    let loading = null;     // the worker of a file still loading
+    let picks = 0;          // files picked so far; only the latest one may be shown
+    let drawing = false;    // a frame is asked for and not yet back
+    let viewsAsked = 0;     // changes of view not yet answered; frames meanwhile are stale
     let paused = false;
     let nextDue = null;
     const stepTimes = [];   // performance.now() of recent frames, for the pace
     const refreshTimes = [];// and of recent display refreshes, which bound what the pace can be
-    const frameCosts = [];  // milliseconds each recent frame took to compute and draw
+    const frameCosts = [];  // milliseconds each recent frame took to compute
     // Read-only figures for whoever inspects the page (the page test does): the pace and the
     // cost of frames are measured here, where the frames happen.
-    const figures = { firstFrameAt: null, stepTimes, refreshTimes, frameCosts };
+    const figures = { firstFrameAt: null, stepTimes, refreshTimes, frameCosts,
+                      // true while a file is loading, a view changing or, when paused, a frame
+                      // being drawn: what is on the canvas may still change
+                      busy: () => loading !== null || viewsAsked > 0 || (paused && drawing) };
     window.kalvorantPage = figures;
 
     const showError = (text) => {
@@ -121,8 +77,8 @@ function startPage() {
         frameCosts.length === 0 ? 0 : frameCosts.reduce((a, b) => a + b, 0) / frameCosts.length;
 
     const showStatus = () => {
-        statusLine.textContent = `${sceneName} · ${scene.meshCount()} meshes · ` +
-            `${scene.faceCount()} faces · frame ${scene.frameNumber()} · ` +
+        statusLine.textContent = `${shown.name} · ${shown.view} view · ${plural(shown.meshes, "mesh", "meshes")} · ` +
+            `${plural(shown.faces, "face", "faces")} · frame ${shown.frame} · ` +
             `${averageCost().toFixed(2)} ms per frame`;
     };
 
@@ -131,43 +87,46 @@ function startPage() {
         if (list.length > limit) list.shift();
     };
 
-    const drawFrame = () => {
-        const start = performance.now();
-        scene.step();
-        image.data.set(scene.rgba());
-        context.putImageData(image, 0, 0);
-        const end = performance.now();
-        if (figures.firstFrameAt === null) figures.firstFrameAt = end;
-        remember(frameCosts, end - start, TIMING_WINDOW);
-        remember(stepTimes, end, 1000);
+    const askFrames = (count) => {
+        drawing = true;
+        shown.worker.postMessage({ kind: "step", count });
+    };
+
+    const showFrame = ({ frame, count, cost, rgba }) => {
+        drawing = false;
+        if (viewsAsked > 0) return;
+        context.putImageData(new ImageData(new Uint8ClampedArray(rgba), canvas.width, canvas.height), 0, 0);
+        const now = performance.now();
+        if (figures.firstFrameAt === null) figures.firstFrameAt = now;
+        for (let i = 0; i < count; ++i) {
+            remember(frameCosts, cost / count, TIMING_WINDOW);
+            remember(stepTimes, now, 1000);
+        }
+        shown.frame = frame;
         showStatus();
     };
 
-    // Advances the scene by one frame without showing it.
-    const skipFrame = () => {
-        scene.step();
-        remember(stepTimes, performance.now(), 1000);
-    };
-
     // One frame per 20 ms of the page's clock, checked at every display refresh. A refresh that
-    // comes a whole frame late (the browser skipped one) also runs the frame it missed, unshown,
-    // so the animation keeps its pace; that is at most two frames per refresh. A clock that fell
-    // far behind (the tab was hidden) starts afresh instead of rushing through the missed frames.
+    // comes a whole frame late (the browser skipped one) also asks for the frame it missed, drawn
+    // unshown, so the animation keeps its pace; that is at most two frames per refresh. While the
+    // worker is still drawing nothing more is asked, and a clock that fell far behind (a hidden
+    // tab, a frame that took seconds) starts afresh instead of rushing through the missed frames.
     const tick = (now) => {
         requestAnimationFrame(tick);
         remember(refreshTimes, now, 1000);
-        if (paused || sceneName === "") return;
+        if (paused || shown === null || drawing || viewsAsked > 0) return;
         if (nextDue === null || now - nextDue > MAX_LATE_MS) nextDue = now;
         if (now < nextDue) return;
+        let count = 1;
         if (now - nextDue >= FRAME_MS) {
-            skipFrame();
+            count = 2;
             nextDue += FRAME_MS;
         }
         nextDue += FRAME_MS;
-        drawFrame();
+        askFrames(count);
     };
 
-    const fillViews = () => {
+    const fillViews = (cameras, view) => {
         viewSelect.replaceChildren();
         const add = (value, label) => {
             const option = document.createElement("option");
@@ -178,32 +137,85 @@ function startPage() {
         add("demo", "demo");
         add("fit", "fit");
         // A camera is chosen by its name; the first one can go without.
-        scene.cameraNames().forEach((name, i) => {
+        cameras.forEach((name, i) => {
             if (name !== "") add(`camera:${name}`, `camera ${name}`);
             else if (i === 0) add("camera", "camera (unnamed)");
         });
-        viewSelect.value = "demo";
+        viewSelect.value = view;
     };
 
+    // Frames start again at 1; a paused page shows the first one at once.
     const restart = () => {
         nextDue = null;
         frameCosts.length = 0;
-        if (paused && sceneName !== "") drawFrame();
+        if (paused && !drawing) askFrames(1);
     };
 
-    const openBytes = (name, bytes) => {
-        const result = scene.load(bytes);
-        if (!result.ok) {
-            showError(`${name}: ${result.error}${not3dsHint(bytes)}`);
-            return;
+    const answered = (worker, data) => {
+        if (worker !== loading && (shown === null || worker !== shown.worker)) return;
+        if (data.kind === "failed") {
+            worker.terminate();
+            if (worker === loading) loading = null;
+            if (shown !== null && worker === shown.worker) shown = null;
+            showError(`The scene's worker stopped: ${data.error}`);
+        } else if (data.kind === "frame") {
+            showFrame(data);
+        } else if (data.kind === "view") {
+            viewsAsked -= 1;
+            if (data.ok) {
+                shown.view = data.view;
+                showError("");
+            } else {
+                showError(`${data.view}: ${data.error}`);
+            }
+            // A refused view leaves the scene in the view it had, and the list says so.
+            if (viewsAsked === 0) {
+                viewSelect.value = shown.view;
+                restart();
+            }
         }
-        sceneName = name;
-        showError("");
-        fillViews();
-        restart();
+    };
+
+    // Loads bytes in a worker of their own; the scene on show stays until they have loaded.
+    const openBytes = async (name, bytes, view, pick) => {
+        const compiled = await wasm;
+        if (pick !== picks) return;
+        if (loading !== null) loading.terminate();
+        const worker = new Worker("worker.js");
+        loading = worker;
+        const kept = bytes.slice(0, 2); // for the hint, once the bytes have gone to the worker
+        worker.onmessage = ({ data }) => {
+            if (data.kind !== "opened") {
+                answered(worker, data);
+                return;
+            }
+            loading = null;
+            showError(verdictText(name, kept, data));
+            if (!data.ok) {
+                worker.terminate();
+                return;
+            }
+            if (shown !== null) shown.worker.terminate();
+            shown = { worker, name, meshes: data.meshes, faces: data.faces, view: data.view, frame: 0 };
+            drawing = false;
+            viewsAsked = 0;
+            fillViews(data.cameras, data.view);
+            showStatus();
+            restart();
+        };
+        worker.onerror = (event) => {
+            event.preventDefault();
+            answered(worker, { kind: "failed", error: event.message || "no reason given" });
+        };
+        worker.postMessage({ kind: "open", wasm: compiled, name, bytes: bytes.buffer, view }, [bytes.buffer]);
     };
 
     const openFile = async (file) => {
+        const pick = ++picks;
+        if (loading !== null) {
+            loading.terminate();
+            loading = null;
+        }
         if (file.size > MAX_FILE_BYTES) {
             const mib = (file.size / (1024 * 1024)).toFixed(1);
             showError(`${file.name}: ${mib} MiB is too large; the page reads files up to 64 MiB`);
@@ -213,10 +225,10 @@ function startPage() {
         try {
             bytes = new Uint8Array(await file.arrayBuffer());
         } catch (error) {
-            showError(`${file.name}: the browser could not read the file (${error.message})`);
+            if (pick === picks) showError(`${file.name}: the browser could not read the file (${error.message})`);
             return;
         }
-        openBytes(file.name, bytes);
+        if (pick === picks) await openBytes(file.name, bytes, "demo", pick);
     };
 
     fileInput.addEventListener("change", () => {
@@ -230,13 +242,9 @@ function startPage() {
         if (files.length > 0) openFile(files[0]);
     });
     viewSelect.addEventListener("change", () => {
-        const result = scene.setView(viewSelect.value);
-        if (!result.ok) {
-            showError(`${viewSelect.value}: ${result.error}`);
-            return;
-        }
-        showError("");
-        restart();
+        if (shown === null) return;
+        viewsAsked += 1;
+        shown.worker.postMessage({ kind: "view", view: viewSelect.value });
     });
     pauseButton.addEventListener("click", () => {
         paused = !paused;
@@ -245,26 +253,21 @@ function startPage() {
         nextDue = null;
     });
     stepButton.addEventListener("click", () => {
-        if (paused && sceneName !== "") drawFrame();
+        if (paused && shown !== null && !drawing && viewsAsked === 0) askFrames(1);
     });
     window.addEventListener("resize", fitCanvas);
     fitCanvas();
 
-    const bundled = fetch(BUNDLED_SCENE).then((response) => {
-        if (!response.ok) throw new Error(`the server answered ${response.status}`);
+    const fetchBytes = (name) => fetch(name).then((response) => {
+        if (!response.ok) throw new Error(`${name}: the server answered ${response.status}`);
         return response.arrayBuffer();
     });
-    Promise.all([createKalvorant(), bundled])
-        .then(([module, bytes]) => {
-            scene = wrapModule(module);
-            image = context.createImageData(scene.width, scene.height);
-            openBytes(BUNDLED_SCENE, new Uint8Array(bytes));
+    wasm = fetchBytes("kalvorant_web.wasm").then((bytes) => WebAssembly.compile(bytes));
+    // The bundled scene opens first, unless a person has already picked a file of their own.
+    Promise.all([wasm, fetchBytes(BUNDLED_SCENE)])
+        .then(([, bytes]) => {
             requestAnimationFrame(tick);
-            // The first frame is drawn at once rather than at the next display refresh.
-            if (sceneName !== "") {
-                drawFrame();
-                nextDue = performance.now() + FRAME_MS;
-            }
+            if (picks === 0) openBytes(BUNDLED_SCENE, new Uint8Array(bytes), "demo", 0);
         })
         .catch((error) => {
             showError(`The page could not start: ${error.message || error}. ` +
@@ -273,7 +276,7 @@ function startPage() {
 }
 
 if (typeof module === "object" && module.exports) {
-    module.exports = { wrapModule, not3dsHint };
+    module.exports = { not3dsHint, verdictText };
 } else {
     startPage();
 }

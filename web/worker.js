@@ -1,0 +1,134 @@
+// worker.js - draws the page's scene off the page's thread, so that a frame that takes seconds
+// never stops the page from answering clicks, keys and new files.
+//
+// One worker holds one scene in its own instance of the WebAssembly module (kalvorant_web.js).
+// The page starts a worker for each file it opens and ends the worker of the scene it replaces,
+// which is the only way to give a module's memory back: a WebAssembly memory never shrinks.
+//
+// Messages from the page, answered in the order they come:
+//   {kind: "open", wasm, name, bytes, view}  loads bytes (a whole .3ds file) with the compiled
+//       module wasm, then shows view; answers {kind: "opened", ok, error, view, meshes, faces,
+//       cameras} (camera names as Latin-1 text)
+//   {kind: "view", view}    answers {kind: "view", ok, error, view}
+//   {kind: "step", count}   draws count frames; answers {kind: "frame", frame, count, cost,
+//       rgba} with the last one as canvas bytes (an ArrayBuffer handed over, not copied) and
+//       the milliseconds the frames took
+// Any answer may instead be {kind: "failed", error} when the module stopped; the worker is then
+// of no further use.
+//
+// wrapModule is also what the Node tests drive, so they go through the same calls as the page.
+// Errors from the module are one-line texts that the page only ever shows as text.
+"use strict";
+
+// A thin record of functions over the module's C entry. Names cross as Latin-1 bytes, which is
+// how the loader keeps them, so a camera name goes back to the module exactly as it came.
+function wrapModule(m) {
+    const latin1At = (ptr) => {
+        let text = "";
+        for (let p = ptr; m.HEAPU8[p] !== 0; ++p) text += String.fromCharCode(m.HEAPU8[p]);
+        return text;
+    };
+    // Runs use(ptr, length) with bytes copied into the module's memory, or returns null when the
+    // module cannot find room for them.
+    const withBytes = (bytes, use) => {
+        const ptr = m._malloc(Math.max(bytes.length, 1));
+        if (ptr === 0) return null;
+        try {
+            m.HEAPU8.set(bytes, ptr);
+            return use(ptr, bytes.length);
+        } finally {
+            m._free(ptr);
+        }
+    };
+    const outOfMemory = { ok: false, error: "not enough memory to hold this file in the page" };
+
+    return {
+        width: m._kalv_width(),
+        height: m._kalv_height(),
+        // bytes: a Uint8Array holding a whole .3ds file. Returns {ok, error}.
+        load(bytes) {
+            const ok = withBytes(bytes, (ptr, length) => m._kalv_load(ptr, length));
+            if (ok === null) return outOfMemory;
+            return { ok: ok === 1, error: ok === 1 ? "" : latin1At(m._kalv_error()) };
+        },
+        // view: "demo", "fit", "camera" or "camera:NAME". Returns {ok, error}.
+        setView(view) {
+            const bytes = Uint8Array.from(view + "\0", (c) => c.charCodeAt(0) & 0xff);
+            const ok = withBytes(bytes, (ptr) => m._kalv_set_view(ptr));
+            if (ok === null) return outOfMemory;
+            return { ok: ok === 1, error: ok === 1 ? "" : latin1At(m._kalv_error()) };
+        },
+        step() {
+            m._kalv_step();
+        },
+        frameNumber: () => m._kalv_frame_number(),
+        meshCount: () => m._kalv_mesh_count(),
+        faceCount: () => m._kalv_face_count(),
+        cameraNames() {
+            const names = [];
+            for (let i = 0; i < m._kalv_camera_count(); ++i) names.push(latin1At(m._kalv_camera_name(i)));
+            return names;
+        },
+        // A copy of the frame as 0x00RRGGBB words.
+        pixels() {
+            const start = m._kalv_pixels() >>> 2;
+            return m.HEAPU32.slice(start, start + this.width * this.height);
+        },
+        // The frame as canvas bytes, a view that is valid until the module's next call.
+        rgba() {
+            const start = m._kalv_rgba();
+            return m.HEAPU8.subarray(start, start + this.width * this.height * 4);
+        },
+    };
+}
+
+// The module instantiated from the page's compiled copy, so no worker fetches or compiles it.
+function instantiate(wasm) {
+    return createKalvorant({
+        instantiateWasm(imports, done) {
+            WebAssembly.instantiate(wasm, imports).then((instance) => done(instance, wasm));
+            return {};
+        },
+    });
+}
+
+function serve() {
+    let scene = null;
+    const answers = {
+        async open({ wasm, bytes, view }) {
+            scene = wrapModule(await instantiate(wasm));
+            let result = scene.load(new Uint8Array(bytes));
+            if (result.ok && view !== "demo") result = scene.setView(view);
+            return { ...result, view, meshes: scene.meshCount(), faces: scene.faceCount(),
+                     cameras: scene.cameraNames() };
+        },
+        view({ view }) {
+            return { ...scene.setView(view), view };
+        },
+        step({ count }) {
+            const start = performance.now();
+            for (let i = 0; i < count; ++i) scene.step();
+            const rgba = scene.rgba().slice().buffer;
+            return { frame: scene.frameNumber(), count, cost: performance.now() - start, rgba };
+        },
+    };
+    // One message at a time, in order: a frame asked for after a change of view is of that view.
+    let queue = Promise.resolve();
+    self.onmessage = ({ data }) => {
+        queue = queue.then(async () => {
+            const answer = { kind: data.kind === "open" ? "opened" : data.kind === "step" ? "frame" : data.kind,
+                             ...(await answers[data.kind](data)) };
+            self.postMessage(answer, answer.rgba ? [answer.rgba] : []);
+        }).catch((error) => {
+            // The module stopped (a trap, or no memory for its own start): this worker is done.
+            self.postMessage({ kind: "failed", error: String((error && error.message) || error) });
+        });
+    };
+}
+
+if (typeof module === "object" && module.exports) {
+    module.exports = { wrapModule };
+} else {
+    importScripts("kalvorant_web.js");
+    serve();
+}
