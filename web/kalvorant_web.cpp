@@ -64,7 +64,7 @@ void convert_to_rgba(const std::vector<uint32_t>& pixels, std::vector<uint32_t>&
 
 extern "C" {
 
-int kalv_load(const uint8_t* bytes, uint32_t size) {
+int kalv_load(const uint8_t* bytes, uint32_t size, const char* view) {
     WebState& state = web();
     std::string error;
     std::unique_ptr<Scene> scene =
@@ -73,7 +73,7 @@ int kalv_load(const uint8_t* bytes, uint32_t size) {
         state.error = error;
         return 0;
     }
-    if (!start_view(*scene, "demo", state.shown, state.demo, error)) {
+    if (!start_view(*scene, view == nullptr ? "" : view, state.shown, state.demo, error)) {
         state.error = error;
         return 0;
     }

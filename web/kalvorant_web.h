@@ -17,9 +17,11 @@
 
 extern "C" {
 
-// Loads a scene from a file image, shows it in the `demo` view and restarts at frame 0.
-// Returns 1, or 0 with the reason in kalv_error() (the previous scene keeps its state).
-int kalv_load(const uint8_t* bytes, uint32_t size);
+// Loads a scene from a file image, shows it in view (as kalv_set_view names them) and restarts
+// at frame 0. The scene is prepared for that view alone, so a scene that only has memory for one
+// view can still be opened in the view a person wants. Returns 1, or 0 with the reason in
+// kalv_error() (the previous scene keeps its state).
+int kalv_load(const uint8_t* bytes, uint32_t size, const char* view);
 
 // The reason of the last refused load or view, or "" after a success.
 const char* kalv_error(void);

@@ -228,7 +228,9 @@ function startPage() {
             if (pick === picks) showError(`${file.name}: the browser could not read the file (${error.message})`);
             return;
         }
-        if (pick === picks) await openBytes(file.name, bytes, "demo", pick);
+        // A person's own file is framed by the fit view: the demo's fixed camera, made for the
+        // bundled scene, shows most other files as a speck or not at all.
+        if (pick === picks) await openBytes(file.name, bytes, "fit", pick);
     };
 
     fileInput.addEventListener("change", () => {

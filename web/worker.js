@@ -40,23 +40,25 @@ function wrapModule(m) {
             m._free(ptr);
         }
     };
-    const outOfMemory = { ok: false, error: "not enough memory to hold this file in the page" };
+    const cString = (text) => Uint8Array.from(text + "\0", (c) => c.charCodeAt(0) & 0xff);
+    const answer = (ok) => {
+        if (ok === null) return { ok: false, error: "not enough memory to hold this file in the page" };
+        return { ok: ok === 1, error: ok === 1 ? "" : latin1At(m._kalv_error()) };
+    };
 
     return {
         width: m._kalv_width(),
         height: m._kalv_height(),
-        // bytes: a Uint8Array holding a whole .3ds file. Returns {ok, error}.
-        load(bytes) {
-            const ok = withBytes(bytes, (ptr, length) => m._kalv_load(ptr, length));
-            if (ok === null) return outOfMemory;
-            return { ok: ok === 1, error: ok === 1 ? "" : latin1At(m._kalv_error()) };
+        // bytes: a Uint8Array holding a whole .3ds file, shown in view (see setView). Returns
+        // {ok, error}.
+        load(bytes, view = "demo") {
+            const ok = withBytes(bytes, (ptr, length) =>
+                withBytes(cString(view), (viewPtr) => m._kalv_load(ptr, length, viewPtr)));
+            return answer(ok);
         },
         // view: "demo", "fit", "camera" or "camera:NAME". Returns {ok, error}.
         setView(view) {
-            const bytes = Uint8Array.from(view + "\0", (c) => c.charCodeAt(0) & 0xff);
-            const ok = withBytes(bytes, (ptr) => m._kalv_set_view(ptr));
-            if (ok === null) return outOfMemory;
-            return { ok: ok === 1, error: ok === 1 ? "" : latin1At(m._kalv_error()) };
+            return answer(withBytes(cString(view), (ptr) => m._kalv_set_view(ptr)));
         },
         step() {
             m._kalv_step();
@@ -97,8 +99,7 @@ function serve() {
     const answers = {
         async open({ wasm, bytes, view }) {
             scene = wrapModule(await instantiate(wasm));
-            let result = scene.load(new Uint8Array(bytes));
-            if (result.ok && view !== "demo") result = scene.setView(view);
+            const result = scene.load(new Uint8Array(bytes), view);
             return { ...result, view, meshes: scene.meshCount(), faces: scene.faceCount(),
                      cameras: scene.cameraNames() };
         },

@@ -181,6 +181,8 @@ test("the page in Chromium", async (t) => {
     });
 
     await t.test("the canvas holds the native frame, and the picture moves on", async (t) => {
+        // The bundled scene opens in the demo view.
+        assert.match(await statusText(page), /^object\.3ds · demo view · /);
         const paused = await assertCanvasIsNativeFrame(t, page, support.bundledScene, []);
         await page.click("#step");
         await settle(page);
@@ -222,13 +224,13 @@ test("the page in Chromium", async (t) => {
                  async (t) => {
         const dir = support.temporaryDir(t, "slow");
         const slow = path.join(dir, "slow.3ds");
-        fs.writeFileSync(slow, support.slowFile(65534));
+        fs.writeFileSync(slow, support.slowFile(4, 65534));
         const input = await page.$("#file");
         await input.uploadFile(slow);
         await waitForStatus(page, "slow.3ds");
         // The first frame takes seconds to draw; meanwhile the page answers, still at frame 0.
         for (let i = 0; i < 3; ++i) {
-            assert.match(await statusText(page), /^slow\.3ds · demo view · 1 mesh · 65534 faces · frame 0 · /);
+            assert.match(await statusText(page), /^slow\.3ds · fit view · 4 meshes · 262136 faces · frame 0 · /);
             await new Promise((resolve) => setTimeout(resolve, 200));
         }
         const later = path.join(dir, "later.3ds");
@@ -266,17 +268,17 @@ test("the page in Chromium", async (t) => {
         await settle(page);
         const withLarge = browserMemory(browser);
 
-        // The fit view needs a copy of the scene, which does not fit in the 256 MiB.
-        await page.select("#view", "fit");
+        // Another view needs a copy of the scene, which does not fit in the 256 MiB.
+        await page.select("#view", "demo");
         await settle(page);
-        assert.equal(await errorText(page), "fit: not enough memory to show this scene");
-        assert.equal(await page.$eval("#view", (select) => select.value), "demo");
-        assert.match(await statusText(page), /^large\.3ds · demo view · 400000 meshes · 0 faces · /);
+        assert.equal(await errorText(page), "demo: not enough memory to show this scene");
+        assert.equal(await page.$eval("#view", (select) => select.value), "fit");
+        assert.match(await statusText(page), /^large\.3ds · fit view · 400000 meshes · 0 faces · /);
 
         const small = path.join(dir, "small.3ds");
         fs.writeFileSync(small, support.oneMeshFile("one", [[0, 0, 0], [9, 0, 0], [0, 0, 9]], [[0, 1, 2]]));
         await input.uploadFile(small);
-        await waitForStatus(page, "small.3ds · demo view · 1 mesh · 1 face · ");
+        await waitForStatus(page, "small.3ds · fit view · 1 mesh · 1 face · ");
         await waitForOneWorker(page);
         let after = browserMemory(browser);
         for (let tries = 0; tries < 50 && after - before > (withLarge - before) / 2; ++tries) {
@@ -292,7 +294,7 @@ test("the page in Chromium", async (t) => {
         const empty = path.join(dir, "empty.3ds");
         fs.writeFileSync(empty, "");
         await input.uploadFile(empty);
-        await waitForStatus(page, "empty.3ds · demo view · 0 meshes · 0 faces · ");
+        await waitForStatus(page, "empty.3ds · fit view · 0 meshes · 0 faces · ");
         assert.equal(await errorText(page), support.nativeVerdict(empty).text);
     });
 
@@ -303,10 +305,12 @@ test("the page in Chromium", async (t) => {
             return;
         }
         await dropFile(page, horse);
-        await page.waitForFunction(() => document.getElementById("status").textContent.startsWith("horse.3ds"));
+        // A person's own file opens in the fit view.
+        await waitForStatus(page, "horse.3ds · fit view · ");
         assert.equal(await errorText(page), "");
+        assert.equal(await page.$eval("#view", (select) => select.value), "fit");
         await waitForFrameAfter(page, 3);
-        await assertCanvasIsNativeFrame(t, page, horse, []);
+        await assertCanvasIsNativeFrame(t, page, horse, ["--view", "fit"]);
         await setPaused(page, false);
     });
 

@@ -48,7 +48,9 @@ function runTool(name, args) {
 function nativeVerdict(file) {
     const result = runTool("kalvorant-info", [file]);
     assert.ok(result.status === 0 || result.status === 1, `kalvorant-info ${file}: ${result.stderr}`);
-    const line = result.stderr.split("\n")[0];
+    // The tools' hint that the demo view shows a file as a speck is not the page's to give: the
+    // page opens a person's own file in the fit view.
+    const line = result.stderr.split("\n").filter((text) => !/^kalvorant-info: warning: the scene covers /.test(text))[0];
     const name = path.basename(file);
     if (line === "") return { ok: true, text: "" };
     const prefix = `kalvorant-info: "${file}": `;
@@ -170,16 +172,18 @@ function emptyMeshesFile(count) {
     return chunk(0x4d4d, chunk(0x3d3d, chunk(0x4000, cString("empty"), meshes)));
 }
 
-// A file whose frames take seconds: one mesh of count triangles (count < 65536) that each cover
-// the whole demo view, half of them facing each way so that the spin always shows half.
-function slowFile(count) {
+// A file whose frames take seconds: meshes meshes of count triangles each (count < 65536), all
+// the same triangle, half of them facing each way so that the spin always shows half.
+function slowFile(meshes, count) {
     const faces = Buffer.alloc(2 + 8 * count);
     faces.writeUInt16LE(count, 0);
-    for (let i = 0; i < count; ++i) faces.writeUInt16LE(i % 2 ? 2 : 1, 2 + 8 * i + 2);
-    for (let i = 0; i < count; ++i) faces.writeUInt16LE(i % 2 ? 1 : 2, 2 + 8 * i + 4);
+    for (let i = 0; i < count; ++i) {
+        faces.writeUInt16LE(i % 2 ? 2 : 1, 2 + 8 * i + 2);
+        faces.writeUInt16LE(i % 2 ? 1 : 2, 2 + 8 * i + 4);
+    }
     const vertices = chunk(0x4110, u16s(3), floats(-1000, 0, -1000, 1000, 0, -1000, 0, 0, 1000));
     const mesh = chunk(0x4000, cString("slow"), chunk(0x4100, vertices, chunk(0x4120, faces)));
-    return chunk(0x4d4d, chunk(0x3d3d, mesh));
+    return chunk(0x4d4d, chunk(0x3d3d, ...Array(meshes).fill(mesh)));
 }
 
 module.exports = {
