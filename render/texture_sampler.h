@@ -4,9 +4,11 @@
 // bottom edge), and the texel mixed into the material's diffuse colour by the map's strength
 // (100 % shows the picture alone). The result stands in for the diffuse colour and is lit like it.
 //
-// Sampling is bilinear between the four nearest texel centres, wrapping at the picture's edges:
-// the model views bring faces close enough that one texel covers many pixels, where nearest
-// sampling shows blocks and crawling stair-steps; the cost is four reads instead of one.
+// Two filters. Bilinear mixes the four nearest texel centres, wrapping at the picture's edges: the
+// model views bring faces close enough that one texel covers many pixels, where the nearest texel
+// alone shows blocks and crawling stair-steps. Where a pixel covers a texel or more (small or far
+// faces, a dense mesh), bilinear buys nothing without smaller copies of the picture and costs four
+// reads and three mixes instead of one read, so the drawing code chooses per face.
 //
 // Along a span the mapping coordinates are perspective-correct: u/z, v/z and 1/z change linearly
 // across the screen, and every pixel divides them again.
@@ -20,6 +22,8 @@
 
 #include <cstdint>
 
+enum class TextureFilter { nearest, bilinear };
+
 struct TextureMapping {
     const TextureImage* image = nullptr; // at least 1 x 1
     float u_scale = 1, v_scale = 1, u_offset = 0, v_offset = 0;
@@ -32,9 +36,11 @@ struct TextureMapping {
 bool texture_mapping(const Material& material, const TextureImage* image, TextureMapping& out);
 
 // The colour at mapping coordinates (u, v) as the file gives them.
-uint32_t sample_texture(const TextureMapping& mapping, float u, float v);
+uint32_t sample_texture(const TextureMapping& mapping, float u, float v,
+                        TextureFilter filter = TextureFilter::bilinear);
 
 // The colours of `count` pixels of a span: the pixel i has u/z = uz + i * duz, v/z = vz + i * dvz
 // and 1/z = wz + i * dwz. Writes out[0..count).
 void sample_texture_span(const TextureMapping& mapping, float uz, float vz, float wz, float duz,
-                         float dvz, float dwz, int32_t count, uint32_t* out);
+                         float dvz, float dwz, int32_t count, uint32_t* out,
+                         TextureFilter filter = TextureFilter::bilinear);

@@ -35,9 +35,14 @@ TEST(TextureSampler, VGrowsUpwardsAndCoordinatesRepeat) {
     // Halfway between centres, across the picture's wrapped edge too: an even mix.
     EXPECT_EQ(sample_texture(m, 0.5f, 0.75f), 0x7F7F00u);
     EXPECT_EQ(sample_texture(m, 0.0f, 0.75f), 0x7F7F00u);
+    // The nearest texel: the whole square, edges included, up to the far edges.
+    EXPECT_EQ(sample_texture(m, 0.49f, 0.51f, TextureFilter::nearest), 0xFF0000u);
+    EXPECT_EQ(sample_texture(m, 0.0f, 0.0f, TextureFilter::nearest), 0x0000FFu);
+    EXPECT_EQ(sample_texture(m, 0.99999994f, 0.99999994f, TextureFilter::nearest), 0x00FF00u);
     for (float bad : {std::numeric_limits<float>::quiet_NaN(),
                       std::numeric_limits<float>::infinity(), 3e38f, -3e38f})
-        EXPECT_NE(sample_texture(m, bad, bad), 0xDEADu); // any texel, no fault
+        for (TextureFilter filter : {TextureFilter::nearest, TextureFilter::bilinear})
+            EXPECT_NE(sample_texture(m, bad, bad, filter), 0xDEADu); // any texel, no fault
 }
 
 TEST(TextureSampler, ScaleOffsetAndStrengthFollowTheMaterial) {
