@@ -41,6 +41,7 @@ function startPage() {
     const viewSelect = document.getElementById("view");
     const pauseButton = document.getElementById("pause");
     const stepButton = document.getElementById("step");
+    const saveButton = document.getElementById("save");
 
     let wasm = null;        // a promise of the module, compiled once and handed to every worker
     let shown = null;       // the scene on show: {worker, name, meshes, faces, view, frame}
@@ -50,7 +51,7 @@ function startPage() {
     let viewsAsked = 0;     // changes of view not yet answered; frames meanwhile are stale
     let paused = false;
     let nextDue = null;
-    const stepTimes = [];   // performance.now() of recent frames, for the pace
+    const stepTimes = [];   // when recent frames fell due (performance.now()), for the pace
     const refreshTimes = [];// and of recent display refreshes, which bound what the pace can be
     const frameCosts = [];  // milliseconds each recent frame took to compute
     // Read-only figures for whoever inspects the page (the page test does): the pace and the
@@ -98,31 +99,25 @@ function startPage() {
         context.putImageData(new ImageData(new Uint8ClampedArray(rgba), canvas.width, canvas.height), 0, 0);
         const now = performance.now();
         if (figures.firstFrameAt === null) figures.firstFrameAt = now;
-        for (let i = 0; i < count; ++i) {
-            remember(frameCosts, cost / count, TIMING_WINDOW);
-            remember(stepTimes, now, 1000);
-        }
+        for (let i = 0; i < count; ++i) remember(frameCosts, cost / count, TIMING_WINDOW);
         shown.frame = frame;
         showStatus();
     };
 
-    // One frame per 20 ms of the page's clock, checked at every display refresh. A refresh that
-    // comes a whole frame late (the browser skipped one) also asks for the frame it missed, drawn
-    // unshown, so the animation keeps its pace; that is at most two frames per refresh. While the
-    // worker is still drawing nothing more is asked, and a clock that fell far behind (a hidden
-    // tab, a frame that took seconds) starts afresh instead of rushing through the missed frames.
+    // One frame per 20 ms of the page's clock, checked at every display refresh. Frames that fell
+    // due since the last one asked for (a skipped refresh, a worker that answered late) are drawn
+    // too, unshown, so the animation keeps its pace. While the worker is still drawing nothing
+    // more is asked, and a clock that fell far behind (a hidden tab, a frame that took seconds)
+    // starts afresh instead of rushing through the missed frames.
     const tick = (now) => {
         requestAnimationFrame(tick);
         remember(refreshTimes, now, 1000);
         if (paused || shown === null || drawing || viewsAsked > 0) return;
         if (nextDue === null || now - nextDue > MAX_LATE_MS) nextDue = now;
         if (now < nextDue) return;
-        let count = 1;
-        if (now - nextDue >= FRAME_MS) {
-            count = 2;
-            nextDue += FRAME_MS;
-        }
-        nextDue += FRAME_MS;
+        const count = 1 + Math.floor((now - nextDue) / FRAME_MS);
+        // The pace is that of the frames asked for, each at the time it fell due.
+        for (let i = 0; i < count; ++i, nextDue += FRAME_MS) remember(stepTimes, nextDue, 1000);
         askFrames(count);
     };
 
@@ -256,6 +251,22 @@ function startPage() {
     });
     stepButton.addEventListener("click", () => {
         if (paused && shown !== null && !drawing && viewsAsked === 0) askFrames(1);
+    });
+    // The picture on the canvas as a PNG download, named after the file and the frame.
+    saveButton.addEventListener("click", () => {
+        if (shown === null) return;
+        const fileName = `${shown.name.replace(/\.3ds$/i, "")}-frame-${shown.frame}.png`;
+        canvas.toBlob((blob) => {
+            if (blob === null) {
+                showError("The browser could not make a PNG of the picture");
+                return;
+            }
+            const link = document.createElement("a");
+            link.href = URL.createObjectURL(blob);
+            link.download = fileName;
+            link.click();
+            setTimeout(() => URL.revokeObjectURL(link.href), 60000);
+        }, "image/png");
     });
     window.addEventListener("resize", fitCanvas);
     fitCanvas();

@@ -337,6 +337,27 @@ test("the page in Chromium", async (t) => {
         await setPaused(page, false);
     });
 
+    await t.test("save picture writes a PNG equal to the canvas", async (t) => {
+        const dir = support.temporaryDir(t, "saved");
+        const session = await browser.target().createCDPSession();
+        await session.send("Browser.setDownloadBehavior", { behavior: "allow", downloadPath: dir });
+        await setPaused(page, true);
+        const shown = await readCanvas(page);
+        const status = await statusText(page);
+        await page.focus("#save");
+        await page.keyboard.press("Enter"); // a keyboard alone can save
+        const expected = path.join(dir, `object-frame-${shown.frame}.png`);
+        for (let tries = 0; !fs.existsSync(expected); ++tries) {
+            assert.ok(tries < 100, `no ${path.basename(expected)} in the downloads: ${fs.readdirSync(dir)}`);
+            await new Promise((resolve) => setTimeout(resolve, 100));
+        }
+        assert.match(status, /^object\.3ds · /);
+        const saved = support.readPng(expected);
+        assert.equal(saved.width, shown.width);
+        support.assertSameFrame(Array.from(saved.pixels), shown.pixels, shown.width, "the saved picture");
+        await setPaused(page, false);
+    });
+
     await t.test("the page logs no error", () => {
         assert.deepEqual(problems, []);
     });
