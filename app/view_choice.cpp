@@ -1,5 +1,6 @@
 #include "app/view_choice.h"
 
+#include "loader/quoted.h"
 #include "render/view.h"
 
 #include <algorithm>
@@ -21,23 +22,8 @@ constexpr double kFallbackDistance = 150.0;
 // 3D Studio's lens is the focal length for a frame 36 mm wide: half a frame is 18 mm.
 constexpr double kHalfFrameMm = 18.0;
 constexpr double kPi = 3.14159265358979323846;
-
-// A name from the file in double quotes, fit for a one-line message: control bytes, quotes and
-// backslashes become \xNN.
-std::string quoted(const std::string& name) {
-    std::string out = "\"";
-    for (char ch : name) {
-        const auto byte = static_cast<unsigned char>(ch);
-        if (byte < 0x20 || byte == 0x7F || ch == '"' || ch == '\\') {
-            char escaped[5];
-            std::snprintf(escaped, sizeof escaped, "\\x%02X", unsigned(byte));
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
+// Cameras named in the message about one the scene does not have.
+constexpr size_t kCamerasNamed = 10;
 
 std::string number_text(double value) {
     char text[32];
@@ -245,14 +231,15 @@ bool start_camera_view(DemoState& demo, Scene& scene, const ViewChoice& choice,
     // The field of view spans the frame's width: focal = (width / 2) / tan(fov / 2).
     const double focal = double(demo.width) / 2 * placement.lens / kHalfFrameMm;
     if (!std::isfinite(float(focal)) || !(float(focal) > 0)) {
-        error = "camera " + quoted(camera->name) + " has lens " + number_text(placement.lens) +
+        error = "camera " + quoted_text(camera->name) + " has lens " + number_text(placement.lens) +
                 ", too far from any field of view a frame can show";
         return false;
     }
     // Positions are stored as floats: an eye whose distance in scene radii does not fit one
     // (or comes within rounding of its target) cannot be drawn.
     if (!fits_float(eye) || !fits_float(target) || float_point(eye) == float_point(target)) {
-        error = "camera " + quoted(camera->name) + " stands too far from the scene to be drawn";
+        error =
+            "camera " + quoted_text(camera->name) + " stands too far from the scene to be drawn";
         return false;
     }
     if (!allocate(demo, scene, error)) return false;
@@ -291,7 +278,8 @@ bool parse_view_choice(std::string_view text, ViewChoice& choice, std::string& e
         choice.camera_name = std::string(text.substr(kCameraPrefix.size()));
         return true;
     }
-    error = "unknown view " + quoted(std::string(text)) + "; use demo, fit, camera or camera:NAME";
+    error =
+        "unknown view " + quoted_text(std::string(text)) + "; use demo, fit, camera or camera:NAME";
     return false;
 }
 
@@ -325,7 +313,7 @@ FitPlacement fit_placement(const Scene& scene, int32_t width, int32_t height) {
 }
 
 bool camera_placement(const Camera& camera, CameraPlacement& placement, std::string& error) {
-    const std::string name = "camera " + quoted(camera.name);
+    const std::string name = "camera " + quoted_text(camera.name);
     const double lens = camera.lens;
     placement.position =
         camera_point(camera.position, camera.position_track, camera.position_key_count);
@@ -363,12 +351,16 @@ const Camera* find_view_camera(const Scene& scene, const std::string& name, std:
         return nullptr;
     }
     if (name.empty()) return &scene.cameras.front();
-    std::string names;
-    for (const Camera& camera : scene.cameras) {
+    for (const Camera& camera : scene.cameras)
         if (camera.name == name) return &camera;
-        names += (names.empty() ? "" : ", ") + quoted(camera.name);
-    }
-    error = "no camera named " + quoted(name) + " (the scene has " + names + ")";
+    // A file may hold thousands of cameras: the line names the first few and counts the rest.
+    std::string names;
+    const size_t shown = std::min(scene.cameras.size(), kCamerasNamed);
+    for (size_t i = 0; i < shown; ++i)
+        names += (i == 0 ? "" : ", ") + quoted_text(scene.cameras[i].name);
+    if (shown < scene.cameras.size())
+        names += ", ... and " + std::to_string(scene.cameras.size() - shown) + " more";
+    error = "no camera named " + quoted_text(name) + " (the scene has " + names + ")";
     return nullptr;
 }
 

@@ -140,6 +140,23 @@ TEST(RenderToolOutputs, OnlyRendersUpToItsFrame) {
     fs::remove_all(dir);
 }
 
+// A write that fails half way (here a file-size limit) is told about the file the user named,
+// never about the hidden temporary file, which is gone.
+TEST(RenderToolOutputs, AFailedWriteNamesTheUsersFileAndLeavesNothing) {
+    const std::string dir = tools_test::scratch_dir("hostile_write");
+    RunLimits small;
+    small.file_size_bytes = 20000;
+    for (const std::string output : {"--png", "--gif"}) {
+        const std::string target = dir + "/big" + (output == "--png" ? ".png" : ".gif");
+        expect_refused(run_program({kRender, kAsset, "--size", "1024x768", "--frames", "2",
+                                    "--quiet", output, target},
+                                   small),
+                       "kalvorant-render: \"" + target + "\": cannot ");
+        EXPECT_TRUE(fs::is_empty(dir)) << output;
+    }
+    fs::remove_all(dir);
+}
+
 TEST(ToolsStandardOutput, TextThatCannotBeWrittenFailsWithStatusOne) {
     RunLimits full;
     full.stdout_path = "/dev/full";

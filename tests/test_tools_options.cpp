@@ -127,4 +127,12 @@ TEST(RenderOptions, ValuesMayBeJoinedWithAnEqualsSign) {
     }
     ASSERT_EQ(parse({"a=b.3ds"}, o, error), RenderParse::ok) << "a scene name may hold '='";
     EXPECT_EQ(o.scene, "a=b.3ds");
+    // After "--" every argument is the scene's name, whatever it looks like.
+    ASSERT_EQ(parse({"--frames=2", "--", "--frames=3"}, o, error), RenderParse::ok) << error;
+    EXPECT_EQ(o.scene, "--frames=3");
+    EXPECT_EQ(o.frames, 2);
+    ASSERT_EQ(parse({"--", "-"}, o, error), RenderParse::ok) << error;
+    EXPECT_EQ(o.scene, "-");
+    EXPECT_EQ(parse({"--", "-a.3ds", "--"}, o, error), RenderParse::usage_error);
+    EXPECT_NE(error.find("\"-a.3ds\" and \"--\""), std::string::npos) << error;
 }

@@ -348,6 +348,20 @@ TEST(CameraView, UnusableCamerasAreRefusedWithOneLineAndTheSceneUntouched) {
     }
 }
 
+// A file may hold thousands of cameras with any bytes in their names: the line stays short,
+// plain ASCII, and says how many it left out.
+TEST(CameraView, AnUnknownCameraListsTheFirstTenNamesEscaped) {
+    Scene scene;
+    scene.cameras.resize(3000);
+    for (size_t i = 0; i < scene.cameras.size(); ++i)
+        scene.cameras[i].name = "C" + std::to_string(i) + "\xFF";
+    std::string error;
+    EXPECT_EQ(find_view_camera(scene, "\x80", error), nullptr);
+    EXPECT_EQ(error, "no camera named \"\\x80\" (the scene has \"C0\\xFF\", \"C1\\xFF\", "
+                     "\"C2\\xFF\", \"C3\\xFF\", \"C4\\xFF\", \"C5\\xFF\", \"C6\\xFF\", "
+                     "\"C7\\xFF\", \"C8\\xFF\", \"C9\\xFF\", ... and 2990 more)");
+}
+
 TEST(FitView, ShowsTheFileUnmirroredFromTheFrontAndAbove) {
     auto scene = board_scene({});
     ASSERT_TRUE(scene);

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -160,6 +161,8 @@ RunResult run_program(const std::vector<std::string>& argv, const RunLimits& lim
         std::freopen(err_path.c_str(), "wb", stderr);
         apply_limit(RLIMIT_AS, limits.address_space_bytes);
         apply_limit(RLIMIT_CPU, limits.cpu_seconds);
+        if (limits.file_size_bytes != 0) signal(SIGXFSZ, SIG_IGN);
+        apply_limit(RLIMIT_FSIZE, limits.file_size_bytes);
         std::vector<char*> args;
         for (const std::string& a : argv)
             args.push_back(const_cast<char*>(a.c_str()));

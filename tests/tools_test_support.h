@@ -37,6 +37,7 @@ struct RunResult {
 struct RunLimits {
     uint64_t address_space_bytes = 0; // RLIMIT_AS
     uint64_t cpu_seconds = 0;         // RLIMIT_CPU: the child dies of SIGXCPU past it
+    uint64_t file_size_bytes = 0;     // RLIMIT_FSIZE, with SIGXFSZ ignored: writes past it fail
     std::string stdout_path;          // standard output goes here instead of being captured
 };
 

@@ -5,9 +5,11 @@
 bool split_inline_values(std::span<const std::string> args, std::span<const std::string_view> flags,
                          std::vector<std::string>& out, std::string& error) {
     out.clear();
+    bool options_ended = false;
     for (const std::string& arg : args) {
         const size_t equals = arg.find('=');
-        if (arg.rfind("--", 0) != 0 || equals == std::string::npos) {
+        if (options_ended || arg.rfind("--", 0) != 0 || equals == std::string::npos) {
+            options_ended = options_ended || arg == kEndOfOptions;
             out.push_back(arg);
             continue;
         }

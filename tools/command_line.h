@@ -6,7 +6,9 @@
 // not be given one: "--json=1" is refused rather than quietly read as "--json" and a stray "1".
 //
 // Only arguments that start with "--" are split, at their first "="; anything else passes through
-// unchanged, so a scene file may still contain "=" in its name.
+// unchanged, so a scene file may still contain "=" in its name. "--" alone ends the options, as
+// POSIX tools agree: it and everything after it pass through unchanged, and the tool's parser
+// reads each later argument as a file name, so a file called "-x" or "--json=1" can be given.
 //
 // Ownership: the result is a new vector of copies. Failure: returns false with a one-line reason.
 #pragma once
@@ -15,6 +17,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+inline constexpr std::string_view kEndOfOptions = "--";
 
 bool split_inline_values(std::span<const std::string> args, std::span<const std::string_view> flags,
                          std::vector<std::string>& out, std::string& error);

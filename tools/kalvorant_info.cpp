@@ -34,6 +34,7 @@ bool print_help() {
         "             non-finite reals are the strings \"nan\", \"inf\", \"-inf\", names are\n"
         "             the file's bytes read as Latin-1\n"
         "  -h, --help show this help\n"
+        "  --         ends the options: the next argument is SCENE even if it starts with -\n"
         "Exit status: 0 done, 1 the scene could not be loaded or the output not written (one\n"
         "line on standard error says why), 2 bad arguments.\n",
         stdout);
@@ -95,11 +96,16 @@ int main(int argc, char** argv) {
         if (!split_inline_values(given, kFlags, args, error)) return usage_error(error);
         std::string path;
         bool json = false;
+        bool options_ended = false;
         for (const std::string& arg : args) {
-            if (arg == "-h" || arg == "--help") return print_help() ? 0 : write_failure(errno);
-            if (arg == "--json") {
+            const bool option = !options_ended && arg.size() > 1 && arg[0] == '-';
+            if (option && arg == kEndOfOptions) {
+                options_ended = true;
+            } else if (option && (arg == "-h" || arg == "--help")) {
+                return print_help() ? 0 : write_failure(errno);
+            } else if (option && arg == "--json") {
                 json = true;
-            } else if (arg.size() > 1 && arg[0] == '-') {
+            } else if (option) {
                 return usage_error("unknown option " + quoted_text(arg));
             } else if (!path.empty()) {
                 return usage_error("more than one scene file given");

@@ -236,7 +236,12 @@ int run(const std::vector<std::string>& args) {
     if (!view_start(demo, *scene, options.view, options.width, options.height, error))
         return fail(error);
     const int32_t threads = options.threads > 0 ? options.threads : default_render_thread_count();
-    g_render_threads = render_threads_start(threads, error);
+    {
+        // The render threads leave the signals that remove staged files to this thread, which
+        // stages them, so that no signal can fall between creating a file and noting it.
+        const CleanupSignalsHeld held;
+        g_render_threads = render_threads_start(threads, error);
+    }
     if (g_render_threads == nullptr) return fail(error);
     GifPalette palette;
     int64_t coverage = 0;

@@ -1,5 +1,7 @@
 #include "tools/output_file.h"
 
+#include "loader/quoted.h"
+
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -39,7 +41,13 @@ struct PendingFile {
     char name[kPendingNameBytes];
 };
 std::array<PendingFile, kPendingSlots> g_pending;
-constexpr std::array<int, 4> kCleanedSignals = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal whose default action ends the process and that a user, a shell or a limit may
+// send: the interactive ones, the resource limits (processor time, file size, timers) that a file
+// manager or a batch system sets, and a closed pipe. The ones that only a fault raises (SIGSEGV
+// and the like) are left alone: after such a fault, nothing is safe to do any more.
+constexpr std::array<int, 12> kCleanedSignals = {SIGINT,  SIGTERM, SIGHUP,    SIGQUIT,
+                                                 SIGXCPU, SIGXFSZ, SIGALRM,   SIGUSR1,
+                                                 SIGUSR2, SIGPIPE, SIGVTALRM, SIGPROF};
 
 extern "C" void remove_pending_and_die(int signal_number) {
     for (PendingFile& pending : g_pending)
@@ -83,6 +91,18 @@ void untrack_pending(const std::string& path) {
 
 } // namespace
 
+CleanupSignalsHeld::CleanupSignalsHeld() {
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal_number : kCleanedSignals)
+        sigaddset(&held, signal_number);
+    ::pthread_sigmask(SIG_BLOCK, &held, &previous_);
+}
+
+CleanupSignalsHeld::~CleanupSignalsHeld() {
+    ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
 void remove_partial_file(const std::string& path) {
     std::error_code ec;
     if (fs::is_regular_file(fs::symlink_status(path, ec))) fs::remove(path, ec);
@@ -94,20 +114,21 @@ bool stage_file(const std::string& target, StagedFile& staged, std::string& erro
     std::error_code ec;
     const fs::file_status status = fs::status(target, ec);
     if (fs::is_directory(status)) {
-        error = target + ": is a directory";
+        error = quoted_text(target) + ": is a directory";
         return false;
     }
     if (fs::exists(status) && !fs::is_regular_file(status)) return true;
     const fs::path name(target);
     if (name.filename().empty()) {
-        error = target + ": names no file";
+        error = quoted_text(target) + ": names no file";
         return false;
     }
-    // The handlers are in place before the file exists, and it is tracked as soon as it does: a
+    // The handlers are in place before the file exists, and signals wait until it is tracked: a
     // signal in between would leave it behind.
     install_cleanup_handlers();
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         const std::string candidate = temporary_name(name, attempt);
+        const CleanupSignalsHeld held;
         const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             track_pending(candidate);
@@ -116,18 +137,18 @@ bool stage_file(const std::string& target, StagedFile& staged, std::string& erro
             return true;
         }
         if (errno != EEXIST) {
-            error = target + ": cannot create: " + std::strerror(errno);
+            error = quoted_text(target) + ": cannot create: " + std::strerror(errno);
             return false;
         }
     }
-    error = target + ": cannot create a temporary file beside it";
+    error = quoted_text(target) + ": cannot create a temporary file beside it";
     return false;
 }
 
 bool commit_file(const StagedFile& staged, std::string& error) {
     if (staged.path == staged.target) return true;
     if (std::rename(staged.path.c_str(), staged.target.c_str()) != 0) {
-        error = staged.target + ": cannot replace: " + std::strerror(errno);
+        error = quoted_text(staged.target) + ": cannot replace: " + std::strerror(errno);
         discard_file(staged);
         return false;
     }
@@ -144,6 +165,9 @@ void discard_file(const StagedFile& staged) {
 }
 
 std::string about_target(const StagedFile& staged, const std::string& message) {
-    if (message.rfind(staged.path, 0) != 0) return message;
-    return staged.target + message.substr(staged.path.size());
+    // The writers name their file in quotes; a bare name is taken too.
+    for (const std::string& written : {quoted_text(staged.path), staged.path})
+        if (message.rfind(written, 0) == 0)
+            return quoted_text(staged.target) + message.substr(written.size());
+    return message;
 }

@@ -3,17 +3,35 @@
 // A file the user names is first written under a fresh temporary name in the same directory
 // (".NAME.PID-N.tmp") and renamed over NAME only when it is complete, so a render that fails or
 // is interrupted never leaves a half-written PNG or GIF where the user asked for one. Staging a
-// file installs handlers for SIGINT, SIGTERM, SIGHUP and SIGQUIT (unless ignored) that remove the
-// temporary files still being written and then let the signal end the process. A name that
+// file installs handlers for SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGXCPU, SIGXFSZ, SIGALRM, SIGUSR1,
+// SIGUSR2, SIGPIPE, SIGVTALRM and SIGPROF (each unless ignored) that remove the temporary files
+// still being written and then let the signal end the process. A name that
 // exists and is not a regular file (a device, a pipe: /dev/stdout, say) cannot be replaced by a
 // rename and is written directly.
 //
 // Ownership: plain strings. Failure: stage_file and commit_file return false with a one-line
-// reason naming the user's file; removal failures are ignored (the caller is already reporting
-// the error that matters). Only regular files are ever removed.
+// reason naming the user's file (quoted as loader/quoted.h does); removal failures are ignored (the
+// caller is already reporting the error that matters). Only regular files are ever removed.
 #pragma once
 
+#include <signal.h>
+
 #include <string>
+
+// While one lives, the signals above are held back on the calling thread (and run their handler
+// when it ends). stage_file uses one so that no signal falls between creating a temporary file and
+// noting it for removal. Threads started while one lives keep those signals blocked for good, so
+// the signals always reach the thread that stages files: start worker threads under one.
+class CleanupSignalsHeld {
+  public:
+    CleanupSignalsHeld();
+    ~CleanupSignalsHeld();
+    CleanupSignalsHeld(const CleanupSignalsHeld&) = delete;
+    CleanupSignalsHeld& operator=(const CleanupSignalsHeld&) = delete;
+
+  private:
+    sigset_t previous_;
+};
 
 void remove_partial_file(const std::string& path);
 

@@ -89,6 +89,16 @@ bool take_size(std::span<const std::string> args, size_t& i, RenderOptions& opti
     return true;
 }
 
+bool take_scene(const std::string& arg, RenderOptions& options, std::string& error) {
+    if (!options.scene.empty()) {
+        error = "more than one scene file given (" + quoted_text(options.scene) + " and " +
+                quoted_text(arg) + ")";
+        return false;
+    }
+    options.scene = arg;
+    return true;
+}
+
 bool check_combination(const Seen& seen, RenderOptions& options, std::string& error) {
     if (options.scene.empty()) {
         error = "no scene file given";
@@ -142,10 +152,15 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
     std::vector<std::string> args;
     if (!split_inline_values(given, kFlags, args, error)) return RenderParse::usage_error;
     Seen seen;
+    bool options_ended = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& arg = args[i];
         bool ok = true;
-        if (arg == "-h" || arg == "--help") {
+        if (!options_ended && arg == kEndOfOptions) {
+            options_ended = true;
+        } else if (options_ended || arg.size() <= 1 || arg[0] != '-') {
+            ok = take_scene(arg, options, error);
+        } else if (arg == "-h" || arg == "--help") {
             return RenderParse::help;
         } else if (arg == "--quiet") {
             options.quiet = true;
@@ -169,15 +184,9 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
             options.view.still = true;
         } else if (arg == "--size") {
             ok = mark_once(seen.size, arg, error) && take_size(args, i, options, error);
-        } else if (arg.size() > 1 && arg[0] == '-') {
+        } else {
             error = "unknown option " + quoted_text(arg);
             ok = false;
-        } else if (!options.scene.empty()) {
-            error = "more than one scene file given (" + quoted_text(options.scene) + " and " +
-                    quoted_text(arg) + ")";
-            ok = false;
-        } else {
-            options.scene = arg;
         }
         if (!ok) return RenderParse::usage_error;
     }
@@ -209,7 +218,8 @@ std::string render_help() {
            "              pixels are the same for every N\n"
            "  --quiet     print neither progress nor the closing line naming what was written\n"
            "  -h, --help  show this help\n"
-           "Every option that takes a value may also be written --name=value.\n"
+           "Every option that takes a value may also be written --name=value; after --, every\n"
+           "argument is the scene's file name, even one that starts with -.\n"
            "Files appear complete or not at all: each is written beside its name and renamed.\n"
            "Progress goes to standard error when it is a terminal. Exit status: 0 done, 1 the\n"
            "scene or an output failed (one line on standard error), 2 bad arguments or a\n"
