@@ -426,6 +426,27 @@ TEST(Thumbnailer, RefusedFileExitsNonZeroAndWritesNothing) {
     std::filesystem::remove_all(dir);
 }
 
+// A file manager shows its own icon for a file with nothing to draw, rather than a black square.
+TEST(Thumbnailer, NothingToDrawGivesNoPicture) {
+    const std::string dir = tools_test::scratch_dir("thumbnail_nothing");
+    // One mesh whose only face has three equal corners: faces, but no pixel to draw.
+    std::string mesh = std::string("\x10\x41\x2C\0\0\0\x03\0", 8) + std::string(36, '\0') +
+                       std::string("\x20\x41\x10\0\0\0\x01\0\0\0\x01\0\x02\0\0\0", 16);
+    mesh = std::string("\x00\x41\x42\0\0\0", 6) + mesh;
+    const std::string object = std::string("\x00\x40\x4A\0\0\0f\0", 8) + mesh;
+    const std::string scene = std::string("\x4D\x4D\x56\0\0\0\x3D\x3D\x50\0\0\0", 12) + object;
+    for (const std::string& input :
+         {write_bytes(dir + "/empty.3ds", ""), write_bytes(dir + "/flat.3ds", scene)}) {
+        SCOPED_TRACE(input);
+        const auto r = run_program(thumbnailer_command(input, 128, dir + "/thumb.png"));
+        EXPECT_EQ(r.exit_code, 1) << r.err;
+        EXPECT_NE(r.err.find("no picture is written"), std::string::npos) << r.err;
+        EXPECT_FALSE(std::filesystem::exists(dir + "/thumb.png"));
+    }
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 2) << "the inputs only";
+    std::filesystem::remove_all(dir);
+}
+
 TEST(Thumbnailer, EntryClaimsTheMimeTypeSharedMimeInfoGivesTo3dsFiles) {
     std::ifstream in(std::string(KALV_SOURCE_DIR) + "/tools/kalvorant.thumbnailer");
     const std::string entry((std::istreambuf_iterator<char>(in)), {});

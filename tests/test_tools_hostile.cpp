@@ -157,6 +157,23 @@ TEST(RenderToolOutputs, AFailedWriteNamesTheUsersFileAndLeavesNothing) {
     fs::remove_all(dir);
 }
 
+// The caps a thumbnailer relies on: past either, one line, status 1 and no file.
+TEST(RenderToolCaps, ProcessorTimeAndMemoryCapsEndTheRunWithoutAFile) {
+    const std::string dir = tools_test::scratch_dir("hostile_caps");
+    expect_refused(
+        run_program({kRender, kAsset, "--size", "4096x4096", "--frames", "3000", "--only", "3000",
+                     "--threads", "1", "--max-cpu-seconds", "1", "--png", dir + "/slow.png"}),
+        "gave up after 1 second of processor time");
+    EXPECT_TRUE(fs::is_empty(dir));
+    if (!built_with_sanitizers()) {
+        const std::string scene = empty_meshes_file(dir, 200000); // about 80 MB once loaded
+        expect_refused(run_program({kRender, scene, "--max-memory", "64", "--png", dir + "/a.png"}),
+                       "out of memory");
+        EXPECT_FALSE(fs::exists(dir + "/a.png"));
+    }
+    fs::remove_all(dir);
+}
+
 TEST(ToolsStandardOutput, TextThatCannotBeWrittenFailsWithStatusOne) {
     RunLimits full;
     full.stdout_path = "/dev/full";

@@ -13,10 +13,12 @@
 #include "tools/render_options.h"
 #include "tools/scene_check.h"
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -121,8 +123,15 @@ bool render_pngs_and_palette(const RenderOptions& o, DemoState& demo, GifPalette
     for (int32_t frame = 1; frame <= frames; ++frame) {
         if (!next_frame(demo, error)) return false;
         const bool png_wanted = !o.png_path.empty() && frame == png_frame(o);
-        if (png_wanted || ((pngs || gif) && wants_frame(o, frame)))
-            largest_coverage = std::max(largest_coverage, covered_pixels(frame_pixels(demo)));
+        if (png_wanted || ((pngs || gif) && wants_frame(o, frame))) {
+            const int64_t covered = covered_pixels(frame_pixels(demo));
+            if (covered == 0 && o.fail_if_empty) {
+                error = quoted_text(o.scene) + ": frame " + std::to_string(frame) +
+                        " shows nothing, so no picture is written (--fail-if-empty)";
+                return false;
+            }
+            largest_coverage = std::max(largest_coverage, covered);
+        }
         if (wants_frame(o, frame)) {
             if (pngs && !write_png_file(png_path(o.out_dir, frame), demo, error)) return false;
             if (gif && !collect_colours(palette, frame_pixels(demo), error)) {
@@ -196,6 +205,49 @@ bool check_camera(const RenderOptions& o, const Scene& scene, std::string& error
     return camera != nullptr && camera_placement(*camera, placement, error);
 }
 
+// Caps the run as the options ask. The processor-time limit stops the process with SIGXCPU,
+// which then removes any temporary file and exits with status 1 and one line; the hard limit a
+// second later is the kernel's backstop. The memory cap limits the address space, so an
+// allocation past it fails and ends the run like any other lack of memory.
+bool apply_caps(const RenderOptions& o, std::string& error) {
+    if (o.max_cpu_seconds > 0) {
+        static const std::string line =
+            "kalvorant-render: gave up after " + std::to_string(o.max_cpu_seconds) +
+            (o.max_cpu_seconds == 1 ? " second" : " seconds") +
+            " of processor time (--max-cpu-seconds); no file is written\n";
+        exit_on_signal(SIGXCPU, line.c_str());
+        rlimit limit{};
+        ::getrlimit(RLIMIT_CPU, &limit);
+        const rlim_t soft = rlim_t(o.max_cpu_seconds);
+        if (limit.rlim_max != RLIM_INFINITY && limit.rlim_max <= soft) {
+            limit.rlim_cur = limit.rlim_max; // the caller's own cap is already tighter
+        } else {
+            limit.rlim_cur = soft;
+            limit.rlim_max = soft + 1;
+        }
+        if (::setrlimit(RLIMIT_CPU, &limit) != 0) {
+            error = std::string("cannot limit the processor time: ") + std::strerror(errno);
+            return false;
+        }
+    }
+#if !defined(__SANITIZE_ADDRESS__)
+    // (AddressSanitizer reserves terabytes of address space for itself: under it, no address
+    // space limit can be set, and the memory cap is left to the sanitizer's own checks.)
+    if (o.max_memory_mib > 0) {
+        rlimit limit{};
+        ::getrlimit(RLIMIT_AS, &limit);
+        const rlim_t bytes = rlim_t(o.max_memory_mib) << 20;
+        if (limit.rlim_max == RLIM_INFINITY || bytes < limit.rlim_max) limit.rlim_max = bytes;
+        limit.rlim_cur = limit.rlim_max;
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+            error = std::string("cannot limit the memory: ") + std::strerror(errno);
+            return false;
+        }
+    }
+#endif
+    return true;
+}
+
 int fail(const std::string& message, int status = 1) {
     if (g_progress_line_open) std::fputc('\n', stderr);
     std::fprintf(stderr, "kalvorant-render: %s\n", message.c_str());
@@ -222,14 +274,19 @@ int run(const std::vector<std::string>& args) {
     case RenderParse::ok:
         break;
     }
+    if (!apply_caps(options, error)) return fail(error);
     std::unique_ptr<Scene> scene = load_scene(options.scene, error);
     if (!scene)
         return fail(quoted_text(options.scene) + ": " + error + not_3ds_hint(options.scene));
     if (!check_camera(options, *scene, error))
         return fail(quoted_text(options.scene) + ": " + error, 2);
     if (!check_outputs(options, error)) return fail(error);
-    if (!scene_has_faces(*scene))
+    if (!scene_has_faces(*scene)) {
+        if (options.fail_if_empty)
+            return fail(quoted_text(options.scene) +
+                        ": holds no faces, so no picture is written (--fail-if-empty)");
         std::fprintf(stderr, "kalvorant-render: %s\n", empty_scene_warning(options.scene).c_str());
+    }
 
     // The view prepares the loaded scene itself; both passes draw it, so it is never copied.
     DemoState demo;

@@ -49,27 +49,39 @@ constexpr std::array<int, 12> kCleanedSignals = {SIGINT,  SIGTERM, SIGHUP,    SI
                                                  SIGXCPU, SIGXFSZ, SIGALRM,   SIGUSR1,
                                                  SIGUSR2, SIGPIPE, SIGVTALRM, SIGPROF};
 
+// The line a signal given to exit_on_signal writes before the process exits with status 1;
+// null for the signals that end the process themselves.
+std::array<std::atomic<const char*>, NSIG> g_exit_lines{};
+
 extern "C" void remove_pending_and_die(int signal_number) {
     for (PendingFile& pending : g_pending)
         if (pending.active.load()) ::unlink(pending.name);
+    if (const char* line = g_exit_lines[size_t(signal_number)].load()) {
+        [[maybe_unused]] const ssize_t written = ::write(STDERR_FILENO, line, std::strlen(line));
+        ::_exit(1);
+    }
     // Die of the same signal, so the caller sees how the render ended.
     ::signal(signal_number, SIG_DFL);
     ::raise(signal_number);
 }
 
 // Installed on first use; a signal the process was told to ignore (nohup) stays ignored.
+void install_handler(int signal_number) {
+    struct sigaction action {};
+    action.sa_handler = remove_pending_and_die;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(signal_number, &action, nullptr);
+}
+
 void install_cleanup_handlers() {
     static bool installed = false;
     if (installed) return;
     installed = true;
     for (int signal_number : kCleanedSignals) {
         struct sigaction previous {};
-        if (::sigaction(signal_number, nullptr, &previous) != 0 || previous.sa_handler == SIG_IGN)
-            continue;
-        struct sigaction action {};
-        action.sa_handler = remove_pending_and_die;
-        sigemptyset(&action.sa_mask);
-        ::sigaction(signal_number, &action, nullptr);
+        if (::sigaction(signal_number, nullptr, &previous) == 0 &&
+            (previous.sa_handler != SIG_IGN || g_exit_lines[size_t(signal_number)].load()))
+            install_handler(signal_number);
     }
 }
 
@@ -101,6 +113,13 @@ CleanupSignalsHeld::CleanupSignalsHeld() {
 
 CleanupSignalsHeld::~CleanupSignalsHeld() {
     ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+}
+
+void exit_on_signal(int signal_number, const char* line) {
+    if (signal_number <= 0 || signal_number >= NSIG) return;
+    g_exit_lines[size_t(signal_number)].store(line);
+    install_handler(signal_number); // even when ignored: the caller asked for this ending
+    install_cleanup_handlers();
 }
 
 void remove_partial_file(const std::string& path) {

@@ -33,6 +33,12 @@ class CleanupSignalsHeld {
     sigset_t previous_;
 };
 
+// From now on, signal_number (one of the signals above, SIGXCPU for a processor-time limit, say)
+// no longer kills the process: it removes the temporary files, writes line (kept, not copied;
+// it should end in a newline) to standard error and exits with status 1, so a caller that set a
+// limit sees an ordinary failure. line must live until the process ends.
+void exit_on_signal(int signal_number, const char* line);
+
 void remove_partial_file(const std::string& path);
 
 struct StagedFile {

@@ -11,7 +11,7 @@ namespace {
 
 struct Seen {
     bool frames = false, only = false, out = false, gif = false, png = false, view = false,
-         still = false, size = false, threads = false;
+         still = false, size = false, threads = false, cpu = false, memory = false;
 };
 
 // Fetches the value that follows option args[i]; false when it is missing.
@@ -148,7 +148,8 @@ bool parse_frame_size(std::string_view text, int32_t& width, int32_t& height) {
 RenderParse parse_render_options(std::span<const std::string> given, RenderOptions& options,
                                  std::string& error) {
     options = RenderOptions{};
-    static constexpr std::array<std::string_view, 3> kFlags = {"--help", "--quiet", "--still"};
+    static constexpr std::array<std::string_view, 4> kFlags = {"--help", "--quiet", "--still",
+                                                               "--fail-if-empty"};
     std::vector<std::string> args;
     if (!split_inline_values(given, kFlags, args, error)) return RenderParse::usage_error;
     Seen seen;
@@ -164,6 +165,14 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
             return RenderParse::help;
         } else if (arg == "--quiet") {
             options.quiet = true;
+        } else if (arg == "--fail-if-empty") {
+            options.fail_if_empty = true;
+        } else if (arg == "--max-cpu-seconds") {
+            ok = mark_once(seen.cpu, arg, error) &&
+                 take_number(args, i, options.max_cpu_seconds, error);
+        } else if (arg == "--max-memory") {
+            ok = mark_once(seen.memory, arg, error) &&
+                 take_number(args, i, options.max_memory_mib, error);
         } else if (arg == "--frames") {
             ok = mark_once(seen.frames, arg, error) && take_number(args, i, options.frames, error);
         } else if (arg == "--only") {
@@ -196,7 +205,8 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
 std::string render_usage() {
     return "usage: kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] "
            "[--png FILE] [--view demo|fit|camera[:NAME]] [--still] [--size WxH] "
-           "[--threads N] [--quiet]\n";
+           "[--threads N] [--quiet] [--max-cpu-seconds S] [--max-memory MIB] "
+           "[--fail-if-empty]\n";
 }
 
 std::string render_help() {
@@ -217,6 +227,12 @@ std::string render_help() {
            "  --threads N draw each frame on N threads (default: one per processor); the\n"
            "              pixels are the same for every N\n"
            "  --quiet     print neither progress nor the closing line naming what was written\n"
+           "  --max-cpu-seconds S  end with status 1 and no file after S seconds of processor\n"
+           "              time (the load included)\n"
+           "  --max-memory MIB  end with status 1 and no file where the run would need more\n"
+           "              than MIB mebibytes of address space\n"
+           "  --fail-if-empty  a scene without faces, or a frame to be written that shows\n"
+           "              none of them, ends with status 1 and no file instead of a blank picture\n"
            "  -h, --help  show this help\n"
            "Every option that takes a value may also be written --name=value; after --, every\n"
            "argument is the scene's file name, even one that starts with -.\n"

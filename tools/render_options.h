@@ -2,7 +2,8 @@
 //
 //   kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] [--png FILE]
 //                          [--view demo|fit|camera[:NAME]] [--still] [--size WxH]
-//                          [--threads N] [--quiet]
+//                          [--threads N] [--quiet] [--max-cpu-seconds S] [--max-memory MIB]
+//                          [--fail-if-empty]
 //
 // Any option that takes a value may also be written --name=value (command_line.h).
 // Defaults: N is 1, or K when only --only K is given. PNG frames are written to DIR when --out is
@@ -13,6 +14,9 @@
 // WIDTHxHEIGHT in pixels, each side from kMinFrameSide to kMaxFrameSide.
 // --threads N draws each frame on N threads (1..kMaxRenderThreads; default: one per processor);
 // every count gives the same pixels.
+// --max-cpu-seconds S and --max-memory MIB cap the run's processor time and memory (beyond
+// either, the run ends with status 1, one line and no file); --fail-if-empty makes a scene
+// without faces, or a frame to be written that shows none, a failure with no file.
 // Numbers are plain decimal digits (no sign, no spaces, no suffix) from 1 to kMaxFrames; anything
 // else is refused rather than read as a partial or wrapped value.
 //
@@ -42,6 +46,10 @@ struct RenderOptions {
     int32_t width = kWidth, height = kHeight;
     int32_t threads = 0; // 0: one per processor
     bool quiet = false;  // no progress, no closing "wrote ..." line
+    // Caps for callers that run the tool on files nobody has looked at (a thumbnailer): 0 is none.
+    int32_t max_cpu_seconds = 0; // processor time of the whole run, load included
+    int32_t max_memory_mib = 0;  // address space of the process
+    bool fail_if_empty = false;  // no faces, or a written frame with none drawn, is a failure
 };
 
 enum class RenderParse { ok, help, usage_error };
