@@ -58,8 +58,8 @@ bool allocate_frame_buffer(DemoState& demo) {
     return true;
 }
 
-bool reserve_renderer(const Scene& scene) {
-    return draw_mesh_reserve(largest_vertex_count(scene), largest_face_count(scene));
+bool reserve_renderer(Renderer& renderer, const Scene& scene) {
+    return draw_mesh_reserve(renderer, largest_vertex_count(scene), largest_face_count(scene));
 }
 
 } // namespace
@@ -82,7 +82,7 @@ void demo_reset_mesh_matrices(Scene& scene) {
 
 DemoStartFailure demo_allocate(DemoState& demo, const Scene& scene) {
     if (!allocate_frame_buffer(demo)) return DemoStartFailure::frame_buffer;
-    if (!reserve_renderer(scene)) return DemoStartFailure::vertex_cache;
+    if (!reserve_renderer(demo.renderer, scene)) return DemoStartFailure::vertex_cache;
     return DemoStartFailure::none;
 }
 
@@ -91,7 +91,7 @@ DemoStartFailure demo_prepare_scene(DemoState& demo, Scene& scene) {
     demo.width = kWidth;
     demo.height = kHeight;
     demo_reset_mesh_matrices(scene);
-    setup_view(kWidth, kHeight);
+    setup_view(demo.renderer.view, kWidth, kHeight);
     return demo_allocate(demo, scene);
 }
 
@@ -120,7 +120,7 @@ void demo_frame(DemoState& demo) {
     const Frame frame = make_frame(demo.frame_buffer, demo.width, demo.height);
     for (MeshObject& mesh : demo.scene->meshes) {
         if (demo.spin) spin_mesh(mesh.matrix, demo.angle);
-        draw_mesh(mesh.matrix, demo.camera, mesh, frame, kMeshColour);
+        draw_mesh(demo.renderer, mesh.matrix, demo.camera, mesh, frame, kMeshColour);
     }
 }
 

@@ -7,10 +7,12 @@
 // program is always kWidth x kHeight, the tools may choose another size (view_choice.h).
 // Time: one frame per 20 ms timer tick; the animation angle advances by 0.1 rad per frame and
 // wraps to 0 past 6.28, a cycle of 63 frames.
-// Ownership: DemoState borrows the Scene (the caller keeps it alive) and owns the frame buffer.
-// A frame allocates nothing.
+// Ownership: DemoState borrows the Scene (the caller keeps it alive) and owns the frame buffer and
+// the renderer object that draws into it (its view and buffers), so several DemoStates may draw
+// at the same time on different threads. A frame allocates nothing.
 #pragma once
 
+#include "render/renderer.h"
 #include "scene/math3d.h"
 #include "scene/scene.h"
 
@@ -27,9 +29,10 @@ struct DemoState {
     Scene* scene = nullptr;             // borrowed
     std::vector<uint32_t> frame_buffer; // width * height pixels once allocated
     float angle = 0.0f;                 // animation angle in radians
-    int32_t width = kWidth;             // frame size in pixels, matching setup_view's
+    int32_t width = kWidth;             // frame size in pixels, matching renderer.view's
     int32_t height = kHeight;
-    bool spin = true; // false: every mesh keeps the matrix it had at start-up
+    bool spin = true;  // false: every mesh keeps the matrix it had at start-up
+    Renderer renderer; // the view and the drawing's buffers
 };
 
 // Start-up step: the fixed camera (turned half a turn about z, tilted down 30 degrees about x,
@@ -47,7 +50,8 @@ void demo_reset_mesh_matrices(Scene& scene);
 enum class DemoStartFailure { none, frame_buffer, vertex_cache };
 
 // The start-up steps that follow loading the scene, in order: every mesh matrix becomes the
-// identity (what the file gave is discarded), setup_view(kWidth, kHeight), the kWidth * kHeight
+// identity (what the file gave is discarded), the renderer's view for kWidth x kHeight, the
+// kWidth * kHeight
 // frame buffer is allocated (cleared), and the renderer's vertex cache is sized for the largest
 // mesh so that no frame allocates and a shortage of memory shows at start-up instead of as an
 // empty picture. Stops at the first allocation that fails and says which.

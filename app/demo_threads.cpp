@@ -14,5 +14,6 @@ bool demo_frame_threaded(DemoState& demo, RenderThreads& threads) {
     // Spinning every mesh before drawing any changes nothing: a mesh's picture depends only on
     // its own matrix.
     const Frame frame = make_frame(demo.frame_buffer, demo.width, demo.height);
-    return render_frame_threaded(threads, demo.scene->meshes, demo.camera, frame, kMeshColour);
+    return render_frame_threaded(threads, demo.renderer.view, demo.scene->meshes, demo.camera,
+                                 frame, kMeshColour);
 }

@@ -245,7 +245,7 @@ bool start_camera_view(DemoState& demo, Scene& scene, const ViewChoice& choice,
     if (!allocate(demo, scene, error)) return false;
     normalise_scene(scene, n);
     demo.camera = look_at(eye, target, placement.bank);
-    setup_view_with_focal(demo.width, demo.height, float(focal));
+    setup_view_with_focal(demo.renderer.view, demo.width, demo.height, float(focal));
     return true;
 }
 
@@ -256,7 +256,7 @@ void start_fit_view(DemoState& demo, Scene& scene) {
     n.scale = fit.scale;
     normalise_scene(scene, n);
     demo_orient_camera(demo.camera, float(fit.distance * fit.scale));
-    setup_view(demo.width, demo.height);
+    setup_view(demo.renderer.view, demo.width, demo.height);
 }
 
 } // namespace
@@ -383,7 +383,7 @@ bool view_start(DemoState& demo, Scene& scene, const ViewChoice& choice, int32_t
         if (!allocate(demo, scene, error)) return false;
         demo_build_camera(demo);
         demo_reset_mesh_matrices(scene);
-        setup_view(width, height);
+        setup_view(demo.renderer.view, width, height);
         return true;
     case ViewKind::fit:
         if (!allocate(demo, scene, error)) return false;

@@ -12,6 +12,7 @@
 // areas differ by more than 3% (the comparison would not be honest), or when OSMesa fails.
 #include "app/demo.h"
 #include "render/mesh_renderer.h"
+#include "render/renderer.h"
 #include "render/threaded_frame.h"
 #include "render/view.h"
 #include "scene/math3d.h"
@@ -77,14 +78,14 @@ MeshObject posed_torus(int rings, int sides, Matrix4& camera) {
     return mesh;
 }
 
-double ours(const MeshObject& mesh, const Matrix4& camera, int32_t threads,
+double ours(Renderer& renderer, const MeshObject& mesh, const Matrix4& camera, int32_t threads,
             std::vector<uint32_t>& frame) {
     frame.assign(size_t(kWidth) * kHeight, 0u);
     const Frame target = make_frame(frame, kWidth, kHeight);
     if (threads == 1) {
         return median_ms([&] {
             std::fill(frame.begin(), frame.end(), 0u);
-            draw_mesh(mesh.matrix, camera, mesh, target, kMeshColour);
+            draw_mesh(renderer, mesh.matrix, camera, mesh, target, kMeshColour);
         });
     }
     std::string error;
@@ -94,7 +95,7 @@ double ours(const MeshObject& mesh, const Matrix4& camera, int32_t threads,
         std::exit(1);
     }
     const double ms = median_ms([&] {
-        render_frame_threaded(*rt, {&mesh, 1}, camera, target, kMeshColour);
+        render_frame_threaded(*rt, renderer.view, {&mesh, 1}, camera, target, kMeshColour);
     });
     render_threads_stop(rt);
     return ms;
@@ -124,7 +125,8 @@ void load_projection(float focal) {
     glLoadMatrixf(p);
 }
 
-double mesa(const MeshObject& mesh, const Matrix4& camera, std::vector<uint32_t>& frame) {
+double mesa(const ViewSetup& view, const MeshObject& mesh, const Matrix4& camera,
+            std::vector<uint32_t>& frame) {
     frame.assign(size_t(kWidth) * kHeight, 0u);
     OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 0, 0, 0, nullptr);
     if (context == nullptr ||
@@ -140,7 +142,7 @@ double mesa(const MeshObject& mesh, const Matrix4& camera, std::vector<uint32_t>
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
     glFrontFace(GL_CW); // counter-clockwise with rows growing down is clockwise in GL
-    load_projection(view_setup().focal);
+    load_projection(view.focal);
     // Our matrices are row-major for row vectors, which is GL's column-major layout.
     Matrix4 mv;
     matrix_inverse(camera, mv);
@@ -188,11 +190,12 @@ double mesa(const MeshObject& mesh, const Matrix4& camera, std::vector<uint32_t>
 
 // Runs one size with one thread count; Mesa in a child process so its thread count takes.
 bool compare(int rings, int sides, int32_t threads, Result& r) {
-    setup_view(kWidth, kHeight);
+    Renderer renderer;
+    setup_view(renderer.view, kWidth, kHeight);
     Matrix4 camera;
     const MeshObject mesh = posed_torus(rings, sides, camera);
     std::vector<uint32_t> ours_frame, mesa_frame;
-    r.ours_ms = ours(mesh, camera, threads, ours_frame);
+    r.ours_ms = ours(renderer, mesh, camera, threads, ours_frame);
     r.ours_lit = lit_pixels(ours_frame, 0x00FFFFFFu);
 
     int pipe_fds[2];
@@ -203,7 +206,7 @@ bool compare(int rings, int sides, int32_t threads, Result& r) {
         close(pipe_fds[0]);
         setenv("LP_NUM_THREADS", std::to_string(threads == 1 ? 0 : threads).c_str(), 1);
         Result m;
-        m.mesa_ms = mesa(mesh, camera, mesa_frame);
+        m.mesa_ms = mesa(renderer.view, mesh, camera, mesa_frame);
         m.mesa_lit = lit_pixels(mesa_frame, 0x00FFFFFFu);
         const bool ok = write(pipe_fds[1], &m, sizeof m) == ssize_t(sizeof m);
         _exit(ok ? 0 : 1);

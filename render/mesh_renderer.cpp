@@ -2,6 +2,7 @@
 
 #include "render/face_setup.h"
 #include "render/numeric.h"
+#include "render/renderer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -9,13 +10,6 @@
 #include <vector>
 
 namespace {
-
-// What draw_mesh keeps between calls so frames do not allocate: the transformed vertices of the
-// mesh being drawn, the faces of it that turn towards the camera, and per vertex whether one of
-// those uses it (all clear between calls).
-std::vector<CachedVertex> g_vertex_cache;
-std::vector<FrontFace> g_front_faces;
-std::vector<uint8_t> g_vertex_used;
 
 template <typename T> bool grow(std::vector<T>& buffer, size_t count) {
     if (buffer.size() >= count) return true;
@@ -27,24 +21,25 @@ template <typename T> bool grow(std::vector<T>& buffer, size_t count) {
     return true;
 }
 
-bool grow_face_list(size_t face_count) {
-    return grow(g_front_faces, face_count) && grow(g_vertex_used, g_vertex_cache.size());
+bool grow_face_list(Renderer& r, size_t face_count) {
+    return grow(r.front_faces, face_count) && grow(r.vertex_used, r.vertex_cache.size());
 }
 
 // The loops here take the buffers' addresses into locals first: a store through a byte pointer
 // may alias anything, so the compiler would otherwise load each vector's address again after
 // every mark.
-size_t list_mesh_front_faces(const MeshPose& pose, const MeshObject& mesh, size_t face_count) {
-    uint8_t* const used = g_vertex_used.data();
+size_t list_mesh_front_faces(Renderer& r, const MeshPose& pose, const MeshObject& mesh,
+                             size_t face_count) {
+    uint8_t* const used = r.vertex_used.data();
     return list_front_faces(pose, mesh.faces.data(), 0, face_count, mesh.vertices.size(),
-                            g_front_faces.data(), [used](uint32_t v) { used[v] = 1; });
+                            r.front_faces.data(), [used](uint32_t v) { used[v] = 1; });
 }
 
-void cache_used_vertices(const VertexTransform& transform, const MeshObject& mesh) {
+void cache_used_vertices(Renderer& r, const VertexTransform& transform, const MeshObject& mesh) {
     const size_t vertex_count = mesh.vertices.size();
     const Vertex* const vertices = mesh.vertices.data();
-    CachedVertex* const cache = g_vertex_cache.data();
-    uint8_t* const used = g_vertex_used.data();
+    CachedVertex* const cache = r.vertex_cache.data();
+    uint8_t* const used = r.vertex_used.data();
     for (size_t i = 0; i < vertex_count; ++i) {
         if (!used[i]) continue;
         used[i] = 0;
@@ -70,28 +65,28 @@ int32_t face_intensity(double nx, double ny, double nz) {
     return intensity > 255 ? 255 : intensity;
 }
 
-bool draw_mesh_reserve(int32_t vertex_count, size_t face_count) {
-    return (vertex_count <= 0 || grow(g_vertex_cache, size_t(vertex_count))) &&
-           (face_count == 0 || grow_face_list(face_count));
+bool draw_mesh_reserve(Renderer& renderer, int32_t vertex_count, size_t face_count) {
+    return (vertex_count <= 0 || grow(renderer.vertex_cache, size_t(vertex_count))) &&
+           (face_count == 0 || grow_face_list(renderer, face_count));
 }
 
-void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const MeshObject& mesh,
-               const Frame& frame, uint32_t colour) {
+void draw_mesh(Renderer& renderer, const Matrix4& mesh_matrix, const Matrix4& camera_matrix,
+               const MeshObject& mesh, const Frame& frame, uint32_t colour) {
     const MeshPose pose = mesh_pose(mesh_matrix, camera_matrix);
     const size_t face_count = drawn_face_count(mesh);
     if (face_count == 0) return;
 
-    const ViewSetup& view = view_setup();
+    const ViewSetup& view = renderer.view;
     const size_t vertex_count = mesh.vertices.size();
-    if (!grow(g_vertex_cache, vertex_count)) return;
+    if (!grow(renderer.vertex_cache, vertex_count)) return;
     const VertexTransform transform = vertex_transform(pose.mv, view);
-    const std::span<const CachedVertex> cache(g_vertex_cache.data(), vertex_count);
+    const std::span<const CachedVertex> cache(renderer.vertex_cache.data(), vertex_count);
     EdgeTables tables;
     uint32_t face_colour = 0;
-    if (!grow_face_list(face_count)) {
+    if (!grow_face_list(renderer, face_count)) {
         // Without the list every vertex is transformed and every face culled on the way.
         for (size_t i = 0; i < vertex_count; ++i)
-            cache_vertex(transform, mesh.vertices[i], g_vertex_cache[i]);
+            cache_vertex(transform, mesh.vertices[i], renderer.vertex_cache[i]);
         for (size_t f = 0; f < face_count; ++f)
             if (set_up_face(pose, mesh.faces[f], cache, view, colour, tables, face_colour))
                 fill_set_up_face(tables, frame, face_colour);
@@ -101,10 +96,10 @@ void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const M
     // About half the faces of a closed mesh turn away, and many vertices lie only on those: a
     // vertex costs more than culling a face, so the faces are culled first and only the vertices
     // the others use are transformed. The set-up reads no other vertex.
-    const size_t front = list_mesh_front_faces(pose, mesh, face_count);
-    cache_used_vertices(transform, mesh);
-    const FrontFace* const list = g_front_faces.data();
-    const CachedVertex* const cached = g_vertex_cache.data();
+    const size_t front = list_mesh_front_faces(renderer, pose, mesh, face_count);
+    cache_used_vertices(renderer, transform, mesh);
+    const FrontFace* const list = renderer.front_faces.data();
+    const CachedVertex* const cached = renderer.vertex_cache.data();
     for (size_t i = 0; i < front; ++i) {
         const FrontFace& f = list[i];
         if (set_up_front_corners(pose, f.normal, cached[f.v[0]], cached[f.v[1]], cached[f.v[2]],

@@ -8,11 +8,12 @@
 // order with no depth buffer: a later face covers an earlier one.
 //
 // Ownership: the mesh and matrices are only read; pixels inside the frame are written (frame.h: a
-// frame that is not drawable gets nothing). setup_view must have run. The faces that turn towards
-// the camera are listed first, and only the vertices they use are transformed, into process-wide
-// scratch buffers, so the renderer is single-threaded; reserve them once with draw_mesh_reserve
-// (the demo does, at start-up) and draw_mesh allocates nothing. A mesh larger than the
-// reservation grows the buffers on that call (when that fails, every vertex is transformed).
+// frame that is not drawable gets nothing). The renderer object (renderer.h) brings the view,
+// which setup_view must have filled, and the scratch buffers: the faces that turn towards the
+// camera are listed first, and only the vertices they use are transformed, into the renderer's
+// buffers. Reserve them once with draw_mesh_reserve (the demo does, at start-up) and draw_mesh
+// allocates nothing. A mesh larger than the reservation grows the buffers on that call (when that
+// fails, every vertex is transformed). Two renderers may draw at the same time on two threads.
 // Failure: nothing is reported. Faces with a non-finite plane are never culled and are filled
 // black; polygons reaching closer than z = 0.1 are dropped whole. Faces whose vertex indices lie
 // outside the mesh's vertex array (the loader rejects such meshes) are skipped, not read.
@@ -24,6 +25,8 @@
 
 #include <cstdint>
 
+struct Renderer;
+
 // Shade of base_colour (0x00RRGGBB, top byte ignored) at intensity 0..255.
 uint32_t shade_colour(uint32_t base_colour, int32_t intensity);
 
@@ -31,9 +34,9 @@ uint32_t shade_colour(uint32_t base_colour, int32_t intensity);
 // normal has no length or is not finite.
 int32_t face_intensity(double nx, double ny, double nz);
 
-// Grows the buffers draw_mesh keeps to what a mesh of vertex_count vertices and face_count faces
-// needs. Returns false when that allocation fails.
-bool draw_mesh_reserve(int32_t vertex_count, size_t face_count);
+// Grows the buffers draw_mesh keeps in renderer to what a mesh of vertex_count vertices and
+// face_count faces needs. Returns false when that allocation fails.
+bool draw_mesh_reserve(Renderer& renderer, int32_t vertex_count, size_t face_count);
 
-void draw_mesh(const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const MeshObject& mesh,
-               const Frame& frame, uint32_t colour);
+void draw_mesh(Renderer& renderer, const Matrix4& mesh_matrix, const Matrix4& camera_matrix,
+               const MeshObject& mesh, const Frame& frame, uint32_t colour);

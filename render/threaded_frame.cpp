@@ -73,6 +73,7 @@ struct alignas(64) Slice {
 
 // What the threads are drawing now. Written by the calling thread before the workers wake.
 struct FrameJob {
+    ViewSetup view;
     std::span<const MeshObject> meshes;
     Frame frame;
     uint32_t colour = 0;
@@ -136,7 +137,7 @@ void for_each_mesh_part(const std::vector<size_t>& offsets, size_t begin, size_t
 // closed mesh about half the vertices lie only on faces turned away, and a vertex costs more than
 // twice what the cull of a face does.
 void transform_vertices(RenderThreads& rt, size_t begin, size_t end) {
-    const ViewSetup& view = view_setup();
+    const ViewSetup& view = rt.job.view;
     for_each_mesh_part(rt.vertex_offset, begin, end, [&](size_t m, size_t first, size_t stop) {
         const VertexTransform transform = vertex_transform(rt.poses[m].mv, view);
         const Vertex* in = rt.job.meshes[m].vertices.data();
@@ -254,7 +255,7 @@ void clear_bins(Slice& slice) {
 
 void set_up_slice(RenderThreads& rt, Slice& slice) {
     const FrameJob& job = rt.job;
-    const ViewSetup& view = view_setup();
+    const ViewSetup& view = job.view;
     clear_bins(slice);
     try {
         EdgeTables tables;
@@ -426,9 +427,11 @@ int32_t render_thread_count(const RenderThreads& rt) {
     return rt.count;
 }
 
-bool render_frame_threaded(RenderThreads& rt, std::span<const MeshObject> meshes,
-                           const Matrix4& camera_matrix, const Frame& frame, uint32_t colour) {
+bool render_frame_threaded(RenderThreads& rt, const ViewSetup& view,
+                           std::span<const MeshObject> meshes, const Matrix4& camera_matrix,
+                           const Frame& frame, uint32_t colour) {
     FrameJob& job = rt.job;
+    job.view = view;
     job.meshes = meshes;
     job.frame = frame;
     job.colour = colour;

@@ -12,7 +12,7 @@
 // pay for waking them.
 //
 // Frame: the record of frame.h; only its columns 0..width-1 of rows 0..height-1 are written.
-// setup_view must have run, and the view must not change while a frame is drawn.
+// The view is the caller's (setup_view must have filled it); the frame keeps a copy of it.
 // Ownership: RenderThreads owns its worker threads and every buffer of the frame. The buffers
 // keep their size between frames, so frames allocate nothing once they have grown to what the
 // scene needs. One RenderThreads draws one frame at a time; it is not itself thread-safe.
@@ -22,6 +22,7 @@
 #pragma once
 
 #include "render/frame.h"
+#include "render/view.h"
 #include "scene/math3d.h"
 #include "scene/scene.h"
 
@@ -52,5 +53,6 @@ int32_t render_band_rows(int32_t rows, int32_t threads);
 // Clears frame to black, then draws every mesh of meshes in order, each with its own matrix,
 // seen from camera_matrix, in base colour colour: the pixels of clearing the frame and calling
 // draw_mesh for each mesh in turn.
-bool render_frame_threaded(RenderThreads& threads, std::span<const MeshObject> meshes,
-                           const Matrix4& camera_matrix, const Frame& frame, uint32_t colour);
+bool render_frame_threaded(RenderThreads& threads, const ViewSetup& view,
+                           std::span<const MeshObject> meshes, const Matrix4& camera_matrix,
+                           const Frame& frame, uint32_t colour);

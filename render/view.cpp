@@ -5,8 +5,6 @@
 
 namespace {
 
-ViewSetup g_view;
-
 enum class Side { inside, outside, on };
 
 Side classify(double distance) {
@@ -44,22 +42,19 @@ float lerp_field(float a, float b, double s) {
 
 } // namespace
 
-const ViewSetup& view_setup() {
-    return g_view;
-}
-
-int32_t setup_view(int32_t Width, int32_t Height) {
+int32_t setup_view(ViewSetup& view, int32_t Width, int32_t Height) {
     const double quarter_pi = 0.785398163397448279;
     return setup_view_with_focal(
-        Width, Height, static_cast<float>(std::fabs(double(Width) / (2.0 * std::tan(quarter_pi)))));
+        view, Width, Height,
+        static_cast<float>(std::fabs(double(Width) / (2.0 * std::tan(quarter_pi)))));
 }
 
-int32_t setup_view_with_focal(int32_t Width, int32_t Height, float focal) {
-    g_view.Width = Width;
-    g_view.Height = Height;
-    g_view.focal = focal;
+int32_t setup_view_with_focal(ViewSetup& view, int32_t Width, int32_t Height, float focal) {
+    view.Width = Width;
+    view.Height = Height;
+    view.focal = focal;
     build_frustum_planes(static_cast<float>(double(Width) - 4.0),
-                         static_cast<float>(double(Height) - 4.0), g_view.focal, g_view.planes);
+                         static_cast<float>(double(Height) - 4.0), view.focal, view.planes);
     return 1;
 }
 

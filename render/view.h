@@ -7,8 +7,9 @@
 // inside each screen border. There is no near or far plane (draw_mesh drops polygons that come
 // closer than z = 0.1).
 //
-// Ownership: the ViewSetup is process-wide, written by setup_view at start-up and read-only
-// afterwards (all zeros before). ClipVertex and ClipPolygon are plain values passed by copy.
+// Ownership: a ViewSetup is a plain value its owner fills with setup_view (all zeros before); the
+// renderer object (renderer.h) keeps the one it draws with, so views of different sizes can be in
+// use at the same time. ClipVertex and ClipPolygon are plain values passed by copy.
 // Failure: nothing is reported. A triangle wholly outside the view gives a polygon of count 0;
 // non-finite distances count as outside. A clipping pass never stores more than 7 vertices,
 // whatever it is given.
@@ -43,18 +44,15 @@ struct ClipPolygon {
     std::array<ClipVertex, kMaxClipVertices> vertices{};
 };
 
-// The process-wide view, for the renderer's read access.
-const ViewSetup& view_setup();
-
-// Stores the screen size, the focal length for a 90 degree horizontal field and the frustum
-// planes. Always returns 1.
-int32_t setup_view(int32_t Width, int32_t Height);
+// Stores into view the screen size, the focal length for a 90 degree horizontal field and the
+// frustum planes. Always returns 1.
+int32_t setup_view(ViewSetup& view, int32_t Width, int32_t Height);
 
 // The same for a narrower or wider lens: focal is the distance in pixels from the eye to a screen
 // on which one camera-space unit at that distance is one pixel (Width / 2 for 90 degrees). The
 // frustum planes follow it, so the 2-pixel margin inside every border holds for any focal
 // length. Always returns 1.
-int32_t setup_view_with_focal(int32_t Width, int32_t Height, float focal);
+int32_t setup_view_with_focal(ViewSetup& view, int32_t Width, int32_t Height, float focal);
 
 // Fills planes with the right, left, top and bottom frustum planes for half-width term w,
 // half-height term h and focal length f (setup_view passes Width - 4 and Height - 4).

@@ -47,8 +47,8 @@ TEST(DemoStart, ResetsMatricesSetsTheViewAndAllocatesTheFrame) {
     Matrix4 id;
     matrix_identity(id);
     EXPECT_EQ(scene.meshes[0].matrix.m, id.m);
-    EXPECT_EQ(view_setup().Width, kWidth);
-    EXPECT_EQ(view_setup().Height, kHeight);
+    EXPECT_EQ(demo.renderer.view.Width, kWidth);
+    EXPECT_EQ(demo.renderer.view.Height, kHeight);
     EXPECT_EQ(demo.frame_buffer.size(), size_t(kWidth) * kHeight);
     EXPECT_EQ(demo.scene, &scene);
 }

@@ -1,5 +1,6 @@
 #include "render/mesh_renderer.h"
 #include "render/raster.h"
+#include "render/renderer.h"
 #include "render/view.h"
 #include "tests/render_fixtures.h"
 
@@ -27,7 +28,7 @@ Matrix4 identity() {
 class MeshRenderer : public ::testing::Test {
   protected:
     void SetUp() override {
-        setup_view(512, 384);
+        setup_view(renderer.view, 512, 384);
         frame.assign(512 * 384, 0u);
     }
     uint32_t pixel(int x, int y) const { return frame[size_t(y) * 512 + size_t(x)]; }
@@ -38,8 +39,9 @@ class MeshRenderer : public ::testing::Test {
         return n;
     }
     void draw(const MeshObject& mesh, const Matrix4& camera = identity()) {
-        draw_mesh(identity(), camera, mesh, make_frame(frame, 512, 384), kBase);
+        draw_mesh(renderer, identity(), camera, mesh, make_frame(frame, 512, 384), kBase);
     }
+    Renderer renderer;
     std::vector<uint32_t> frame;
 };
 
@@ -332,14 +334,13 @@ uint32_t colour_of(const Matrix4& mv, const Plane& p, uint32_t base) {
     return out;
 }
 
-std::vector<uint32_t> picture(const Matrix4& mesh_matrix, const Matrix4& camera,
-                              const MeshObject& mesh, uint32_t base) {
+std::vector<uint32_t> picture(const ViewSetup& view, const Matrix4& mesh_matrix,
+                              const Matrix4& camera, const MeshObject& mesh, uint32_t base) {
     std::vector<uint32_t> frame(512 * 384, 0u);
     Matrix4 mv, mvinv;
     matrix_inverse(camera, mv);
     matrix_multiply(mv, mesh_matrix, mv);
     matrix_inverse(mv, mvinv);
-    const ViewSetup& view = view_setup();
     for (const Face& f : mesh.faces) {
         const Plane& p = f.plane;
         if (double(p.a) * mvinv.at(3, 0) + double(p.b) * mvinv.at(3, 1) +
@@ -374,7 +375,7 @@ std::vector<uint32_t> picture(const Matrix4& mesh_matrix, const Matrix4& camera,
 TEST_F(MeshRenderer, PicturesMatchAnIndependentPerFacePipeline) {
     std::mt19937 rng(77);
     std::uniform_real_distribution<float> coord(-60, 60), depth(-5, 80), angle(-3.2f, 3.2f);
-    const std::array<Plane, 4>& planes = view_setup().planes;
+    const std::array<Plane, 4>& planes = renderer.view.planes;
     // Camera-space points exactly on each frustum plane (the products are exact in double), at
     // the eye, at the near limit and just short of it.
     std::vector<Vertex> special;
@@ -413,9 +414,10 @@ TEST_F(MeshRenderer, PicturesMatchAnIndependentPerFacePipeline) {
             matrix_rotate_z(camera, angle(rng) * 0.1f);
             matrix_translate(camera, coord(rng) * 0.1f, coord(rng) * 0.1f, -20);
         }
-        const std::vector<uint32_t> expected = independent::picture(mesh_matrix, camera, m, kBase);
+        const std::vector<uint32_t> expected =
+            independent::picture(renderer.view, mesh_matrix, camera, m, kBase);
         frame.assign(512 * 384, 0u);
-        draw_mesh(mesh_matrix, camera, m, make_frame(frame, 512, 384), kBase);
+        draw_mesh(renderer, mesh_matrix, camera, m, make_frame(frame, 512, 384), kBase);
         size_t differing = 0, first = 0;
         for (size_t i = 0; i < frame.size(); ++i)
             if (frame[i] != expected[i] && differing++ == 0) first = i;
@@ -426,8 +428,8 @@ TEST_F(MeshRenderer, PicturesMatchAnIndependentPerFacePipeline) {
                 one.faces = {m.faces[f]};
                 one.face_count = 1;
                 frame.assign(512 * 384, 0u);
-                draw_mesh(mesh_matrix, camera, one, make_frame(frame, 512, 384), kBase);
-                if (frame != independent::picture(mesh_matrix, camera, one, kBase)) {
+                draw_mesh(renderer, mesh_matrix, camera, one, make_frame(frame, 512, 384), kBase);
+                if (frame != independent::picture(renderer.view, mesh_matrix, camera, one, kBase)) {
                     ADD_FAILURE() << "face " << f << ": " << m.faces[f].v[0] << " "
                                   << m.faces[f].v[1] << " " << m.faces[f].v[2];
                     break;
@@ -442,7 +444,6 @@ TEST_F(MeshRenderer, PicturesMatchAnIndependentPerFacePipeline) {
 }
 
 TEST(ScanConversion, MatchesTheIndependentRowRuleOnRandomConvexPolygons) {
-    setup_view(512, 384);
     std::mt19937 rng(99);
     std::uniform_real_distribution<float> fine(2, 382), unit(0, 1);
     std::uniform_int_distribution<int> corners(3, 7), grid(1, 190);
@@ -521,8 +522,9 @@ TEST_F(MeshRenderer, TinyFacesOnPixelCornersMatchTheIndependentPipeline) {
         tris.push_back({first, first + 2, first + 1});
     }
     const MeshObject m = fixtures::mesh(vs, tris);
-    const std::vector<uint32_t> expected = independent::picture(mesh_matrix, identity(), m, kBase);
-    draw_mesh(mesh_matrix, identity(), m, make_frame(frame, 512, 384), kBase);
+    const std::vector<uint32_t> expected =
+        independent::picture(renderer.view, mesh_matrix, identity(), m, kBase);
+    draw_mesh(renderer, mesh_matrix, identity(), m, make_frame(frame, 512, 384), kBase);
     size_t differing = 0;
     for (size_t i = 0; i < frame.size(); ++i)
         differing += frame[i] != expected[i];
@@ -539,7 +541,7 @@ TEST_F(MeshRenderer, TinyFacesOnPixelCornersMatchTheIndependentPipeline) {
         const Frame window{picture.data() + kOffset, width, height, kStride};
         for (int32_t y = 0; y < height; ++y)
             std::fill_n(window.pixels + size_t(y) * kStride, width, 0u);
-        draw_mesh(mesh_matrix, identity(), m, window, kBase);
+        draw_mesh(renderer, mesh_matrix, identity(), m, window, kBase);
         size_t outside = 0, inside = 0;
         for (size_t i = 0; i < picture.size(); ++i) {
             const int64_t x = (int64_t(i) - kOffset) % kStride,

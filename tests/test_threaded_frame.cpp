@@ -6,9 +6,11 @@
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 #include "render/mesh_renderer.h"
+#include "render/renderer.h"
 #include "render/threaded_frame.h"
 #include "render/view.h"
 #include "tests/allocation_counter.h"
+#include "tests/frame_stats.h"
 #include "tests/render_fixtures.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +19,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -141,12 +144,20 @@ MeshObject awkward_faces(SceneBuilder& b) {
     return m;
 }
 
+ViewSetup view_512x384() {
+    ViewSetup view;
+    setup_view(view, 512, 384);
+    return view;
+}
+
 std::vector<uint32_t> one_thread_frame(const std::vector<MeshObject>& meshes,
                                        const Matrix4& camera) {
     std::vector<uint32_t> frame(512 * 384, 0xDEADBEEFu);
     std::fill(frame.begin(), frame.end(), 0u);
+    Renderer renderer;
+    renderer.view = view_512x384();
     for (const MeshObject& mesh : meshes)
-        draw_mesh(mesh.matrix, camera, mesh, make_frame(frame, 512, 384), kBase);
+        draw_mesh(renderer, mesh.matrix, camera, mesh, make_frame(frame, 512, 384), kBase);
     return frame;
 }
 
@@ -159,7 +170,7 @@ size_t differing_pixels(const std::vector<uint32_t>& a, const std::vector<uint32
 
 class ThreadedFrame : public ::testing::Test {
   protected:
-    void SetUp() override { setup_view(512, 384); }
+    const ViewSetup view = view_512x384();
 };
 
 TEST_F(ThreadedFrame, AnyThreadCountGivesTheOneThreadPicture) {
@@ -195,8 +206,8 @@ TEST_F(ThreadedFrame, AnyThreadCountGivesTheOneThreadPicture) {
             EXPECT_EQ(render_thread_count(*rt), threads);
             std::vector<uint32_t> frame(512 * 384, 0xDEADBEEFu);
             for (int repeat = 0; repeat < 2; ++repeat) {
-                ASSERT_TRUE(
-                    render_frame_threaded(*rt, meshes, camera, make_frame(frame, 512, 384), kBase));
+                ASSERT_TRUE(render_frame_threaded(*rt, view, meshes, camera,
+                                                  make_frame(frame, 512, 384), kBase));
                 EXPECT_EQ(differing_pixels(frame, expected), 0u)
                     << threads << " threads, frame " << repeat;
             }
@@ -222,7 +233,7 @@ TEST_F(ThreadedFrame, AWindowIntoALargerPictureIsClearedAndDrawnWithinItsColumns
         std::string error;
         RenderThreads* rt = render_threads_start(3, error);
         ASSERT_NE(rt, nullptr) << error;
-        ASSERT_TRUE(render_frame_threaded(*rt, meshes, identity(), window, kBase));
+        ASSERT_TRUE(render_frame_threaded(*rt, view, meshes, identity(), window, kBase));
         render_threads_stop(rt);
         size_t wrong = 0, touched = 0;
         for (int32_t y = 0; y < 390; ++y)
@@ -248,11 +259,12 @@ TEST_F(ThreadedFrame, ASteadyFrameAllocatesNothing) {
     RenderThreads* rt = render_threads_start(3, error);
     ASSERT_NE(rt, nullptr) << error;
     std::vector<uint32_t> frame(512 * 384);
-    ASSERT_TRUE(render_frame_threaded(*rt, meshes, identity(), make_frame(frame, 512, 384), kBase));
+    ASSERT_TRUE(
+        render_frame_threaded(*rt, view, meshes, identity(), make_frame(frame, 512, 384), kBase));
     const long before = allocations_so_far();
     for (int i = 0; i < 3; ++i)
-        ASSERT_TRUE(
-            render_frame_threaded(*rt, meshes, identity(), make_frame(frame, 512, 384), kBase));
+        ASSERT_TRUE(render_frame_threaded(*rt, view, meshes, identity(),
+                                          make_frame(frame, 512, 384), kBase));
     EXPECT_EQ(allocations_so_far() - before, 0);
     render_threads_stop(rt);
 }
@@ -315,6 +327,44 @@ TEST_F(ThreadedFrame, ViewsAtOtherSizesMatchTheOneThreadFrames) {
         EXPECT_GT(lit, 0u) << c.width << "x" << c.height << " should show the scene";
         render_threads_stop(rt);
     }
+}
+
+// Every picture is drawn through its own renderer object, so two views of different sizes drawn at
+// the same time on two threads give exactly the frames each gives alone.
+TEST(RendererObject, TwoViewsDrawnAtOnceOnTwoThreadsGiveTheirOwnFrames) {
+    std::string error;
+    const std::unique_ptr<Scene> loaded =
+        load_scene(std::string(KALV_SOURCE_DIR) + "/assets/object.3ds", error);
+    ASSERT_TRUE(loaded) << error;
+    struct View {
+        ViewKind kind;
+        int32_t width, height;
+    };
+    const View views[2] = {{ViewKind::demo, 512, 384}, {ViewKind::fit, 301, 173}};
+    const auto frames = [&](const View& v, Scene& scene, std::vector<uint64_t>& hashes) {
+        ViewChoice choice;
+        choice.kind = v.kind;
+        DemoState demo;
+        std::string why;
+        if (!view_start(demo, scene, choice, v.width, v.height, why)) return;
+        for (int frame = 0; frame < 40; ++frame) {
+            demo_frame(demo);
+            hashes.push_back(frame_stats::frame_hash(demo.frame_buffer));
+        }
+    };
+    std::vector<uint64_t> alone[2], together[2];
+    for (int i = 0; i < 2; ++i) {
+        Scene scene = *loaded;
+        frames(views[i], scene, alone[i]);
+        ASSERT_EQ(alone[i].size(), 40u);
+    }
+    Scene first = *loaded, second = *loaded;
+    std::thread other([&] { frames(views[1], second, together[1]); });
+    frames(views[0], first, together[0]);
+    other.join();
+    EXPECT_EQ(together[0], alone[0]);
+    EXPECT_EQ(together[1], alone[1]);
+    EXPECT_NE(alone[0], alone[1]);
 }
 
 TEST(RenderThreads, CountsAreClampedAndBandsCoverTheFrame) {

@@ -24,12 +24,12 @@ float project_y(const ClipVertex& v) {
 
 class View : public ::testing::Test {
   protected:
-    void SetUp() override { setup_view(512, 384); }
-    const std::array<Plane, 4>& planes() const { return view_setup().planes; }
+    void SetUp() override { setup_view(view, 512, 384); }
+    const std::array<Plane, 4>& planes() const { return view.planes; }
+    ViewSetup view;
 };
 
 TEST_F(View, FocalAndFrustumPlanesFor512By384) {
-    const ViewSetup& view = view_setup();
     EXPECT_EQ(view.Width, 512);
     EXPECT_EQ(view.Height, 384);
     EXPECT_EQ(view.focal, 256.0f);
@@ -43,8 +43,8 @@ TEST_F(View, FocalAndFrustumPlanesFor512By384) {
         EXPECT_EQ(view.planes[k].c, expected[k][2]) << "plane " << k;
         EXPECT_EQ(view.planes[k].d, 0.0f) << "plane " << k;
     }
-    EXPECT_EQ(setup_view(640, 480), 1);
-    EXPECT_EQ(view_setup().focal, 320.0f);
+    EXPECT_EQ(setup_view(view, 640, 480), 1);
+    EXPECT_EQ(view.focal, 320.0f);
 }
 
 TEST_F(View, TriangleCrossingTheRightPlaneGainsTwoCutPoints) {

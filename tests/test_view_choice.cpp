@@ -284,7 +284,7 @@ TEST(CameraView, ChunkPlacedCameraSeesTheBoardCentredUprightAndNotMirrored) {
     auto scene = board_scene({CameraSpec{}});
     ASSERT_TRUE(scene);
     DemoState demo = still_camera_frame(*scene, "");
-    EXPECT_EQ(view_setup().focal, 512.0f);
+    EXPECT_EQ(demo.renderer.view.focal, 512.0f);
     expect_front_view(demo);
 }
 
@@ -416,13 +416,14 @@ TEST(FrameSize, EverySizeKeepsTheMarginAndStaysInsideItsWindow) {
     constexpr int32_t kSide = 8; // spare columns on each side, spare rows above and below
     for (auto [w, h] : {std::pair{16, 16}, {17, 23}, {4096, 16}, {16, 4096}, {1001, 999}}) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
-        setup_view(w, h);
+        Renderer renderer;
+        setup_view(renderer.view, w, h);
         const int32_t stride = w + 2 * kSide;
         std::vector<uint32_t> picture(size_t(stride) * size_t(h + 2 * kSide), kSentinel);
         Frame frame{picture.data() + size_t(kSide) * size_t(stride) + kSide, w, h, stride};
         for (int32_t y = 0; y < h; ++y)
             std::fill_n(frame.pixels + size_t(y) * size_t(stride), w, 0u);
-        draw_mesh(identity, identity, wall, frame, 0x00FA8008);
+        draw_mesh(renderer, identity, identity, wall, frame, 0x00FA8008);
         std::vector<uint32_t> window;
         for (int32_t y = 0; y < h + 2 * kSide; ++y) {
             for (int32_t x = 0; x < stride; ++x) {
