@@ -27,7 +27,8 @@ int run_pass(LoaderState& state, ByteSource& source, LoadPass pass) {
 
 bool passes_agree(const LoaderState& state, const Scene& scene, std::string& error) {
     if (state.next_mesh == scene.mesh_count && state.next_camera == scene.camera_count &&
-        state.next_light == scene.light_count && state.next_material == scene.material_count)
+        state.next_light == scene.light_count && state.next_material == scene.material_count &&
+        state.next_node == scene.node_count)
         return true;
     error = "the filling pass created fewer records than the counting pass counted";
     return false;
@@ -49,6 +50,9 @@ int pass_result(const LoaderState& state, ByteSource& source, int result, const 
 // the first name takes the file's last one), but from empty name indexes and record cursors.
 void start_filling_pass(LoaderState& state) {
     state.next_mesh = state.next_camera = state.next_light = state.next_material = 0;
+    state.next_node = 0;
+    state.current_node = -1;
+    state.current_node_end = 0;
     state.mesh_names.clear();
     state.camera_names.clear();
     state.light_names.clear();
@@ -69,11 +73,13 @@ std::unique_ptr<Scene> load_from_source(LoaderState& state, ByteSource& source,
     allocate_records(scene->meshes, scene->mesh_count);
     allocate_records(scene->cameras, scene->camera_count);
     allocate_records(scene->lights, scene->light_count);
+    allocate_records(scene->nodes, scene->node_count);
 
     start_filling_pass(state);
     if (pass_result(state, source, run_pass(state, source, LoadPass::filling), label, error) != 0)
         return nullptr;
     if (!passes_agree(state, *scene, error)) return nullptr;
+    resolve_node_parents(*scene);
 
     for (MeshObject& mesh : scene->meshes) {
         compute_face_planes(mesh);

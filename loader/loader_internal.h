@@ -64,6 +64,11 @@ struct LoaderState {
     NodeKind node_kind = NodeKind::object_header_pending;
     int32_t node_index = -1; // record named by the last node header, or -1
     int32_t key_index = 0;
+    // The key-frame node record of the object, camera or target node being read (filling pass)
+    // and the end of that node's payload: chunks past it belong to no node.
+    int32_t current_node = -1;
+    size_t current_node_end = 0;
+    int32_t next_node = 0;
     // File offsets [start, end) of the payload of the last ambient, light, light target or
     // spotlight node: those nodes have no record in the scene, so a header inside one looks
     // nothing up and a track inside one stores nothing. Empty at the start of each pass.
@@ -262,3 +267,12 @@ int handle_unrecorded_node(LoaderState& state, ByteReader& r);  // 0xB001, 0xB00
 int handle_node_header(LoaderState& state, ByteReader& r);      // 0xB010
 int handle_position_track(LoaderState& state, ByteReader& r);   // 0xB020
 int handle_rotation_track(LoaderState& state, ByteReader& r);   // 0xB021
+int handle_scale_track(LoaderState& state, ByteReader& r);      // 0xB022
+int handle_fov_track(LoaderState& state, ByteReader& r);        // 0xB023
+int handle_roll_track(LoaderState& state, ByteReader& r);       // 0xB024
+int handle_hide_track(LoaderState& state, ByteReader& r);       // 0xB029
+int handle_instance_name(LoaderState& state, ByteReader& r);    // 0xB011
+int handle_pivot(LoaderState& state, ByteReader& r);            // 0xB013
+
+// After the filling pass: each node's parent_node from its parent field (key_frame nodes).
+void resolve_node_parents(Scene& scene);

@@ -17,7 +17,10 @@
 // Invariants the loader guarantees and the renderer relies on (draw_mesh does not re-check them):
 //   * each count equals the size of its array (vertex_count == vertices.size(), and so on);
 //   * every Face::v[k] is in [0, vertex_count) of its own mesh;
-//   * a track's arrays all hold exactly the owning record's key count of entries.
+//   * a track's arrays all hold exactly the owning record's key count of entries;
+//   * node_count == nodes.size(); a node's parent_node is -1 or smaller than its own index, so
+//     the hierarchy has no cycles and parents come first; a node's record is -1 or a valid
+//     index of its kind.
 // Ownership: the Scene owns everything hanging from it; copying a Scene copies it whole (faces
 // refer to vertices by index, so a copy never points into the original).
 #pragma once
@@ -51,6 +54,52 @@ struct PositionTrack {
 // Keys of one rotation track as parallel arrays; the key count lives in the owning mesh.
 struct RotationTrack {
     std::vector<float> frame, angle, axis_x, axis_y, axis_z; // axis in scene axes
+};
+
+// One key of a key-frame track, as the file gives it. The spline parameters a key's flag bits
+// leave out are 0, the format's default.
+struct TrackKey {
+    float frame = 0;                             // key frame number (the low 16 bits of the file's)
+    float tension = 0, continuity = 0, bias = 0; // shape of the curve through the key, -1..1
+    float ease_to = 0, ease_from = 0;            // slowing towards and away from the key, 0..1
+    // position and scale: x, y, z in scene axes; rotation: the angle in radians, relative to the
+    // previous key, then the axis x, y, z in scene axes; field of view and roll: degrees in
+    // value[0]; hide: nothing (each key turns the node's visibility over).
+    std::array<float, 4> value{};
+};
+
+// The keys of one track and the track header's flags. The low two bits of the flags say what
+// happens past the last key: 3 loops the track, 2 repeats it, anything else holds the last key.
+struct KeyTrack {
+    int32_t flags = 0; // as stored
+    bool loop = false;
+    bool repeat = false;
+    std::vector<TrackKey> keys;
+};
+
+// What kind of key-frame node a KeyframeNode is. An object node that names no mesh (the format's
+// "$$$DUMMY" nodes, or a mesh the file lacks) is a dummy: a member of the hierarchy that
+// carries children but draws nothing.
+enum class KeyframeNodeType : int32_t { object, dummy, camera, target };
+
+// The node header's parent value that means "no parent".
+constexpr int32_t kNoParentNode = 65535;
+
+// One node of the key-frame hierarchy, in file order.
+struct KeyframeNode {
+    KeyframeNodeType type = KeyframeNodeType::dummy;
+    int32_t node_id = -1;           // from the node id chunk, -1 when the node has none
+    std::string name;               // from the node header, at most 63 bytes
+    std::string instance_name;      // from the instance name chunk, else empty
+    int32_t parent = kNoParentNode; // the header's parent field as stored
+    int32_t parent_node = -1;       // index in Scene::nodes of the node that parent names, among
+                                    // the nodes before this one; -1 when none does
+    int32_t record = -1;            // object: index in Scene::meshes; camera and target:
+                                    // index in Scene::cameras; -1 otherwise
+    std::array<float, 3> pivot{};   // scene axes
+    KeyTrack position, rotation, scale; // object, dummy; camera and target use position only
+    KeyTrack fov, roll;                 // camera nodes
+    KeyTrack hide;                      // object and dummy nodes
 };
 
 struct MeshObject {
@@ -131,4 +180,6 @@ struct Scene {
     std::vector<Camera> cameras;     // file order
     std::vector<Light> lights;       // file order
     std::vector<Material> materials; // file order
+    int32_t node_count = 0;
+    std::vector<KeyframeNode> nodes; // key-frame nodes, file order
 };

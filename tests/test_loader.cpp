@@ -522,3 +522,131 @@ TEST(LoaderNames, LookupsFindTheFirstRecordOfANameAndOnlyRecordsAlreadyRead) {
     EXPECT_EQ(scene->lights[0].colour_int, (std::array<int32_t, 3>{0, 255, 0}));
     EXPECT_EQ(scene->lights[1].colour_int, (std::array<int32_t, 3>{0, 0, 0}));
 }
+
+namespace {
+
+// A key with every spline parameter present (flag bits 0 to 4) and the given values.
+void full_key(ChunkWriter& w, uint32_t frame, std::initializer_list<float> values) {
+    write_u32(w, frame);
+    write_u16(w, 0x001F);
+    for (float f : {0.1f, 0.2f, 0.3f, 0.4f, 0.5f})
+        write_float(w, f);
+    for (float f : values)
+        write_float(w, f);
+}
+
+void track(ChunkWriter& w, uint16_t id, uint16_t flags,
+           std::vector<std::pair<uint32_t, std::vector<float>>> keys) {
+    begin_chunk(w, id);
+    write_u16(w, flags);
+    for (int i = 0; i < 8; ++i)
+        write_u8(w, 0);
+    write_u32(w, static_cast<uint32_t>(keys.size()));
+    for (const auto& [frame, values] : keys) {
+        write_u32(w, frame);
+        write_u16(w, 0);
+        for (float f : values)
+            write_float(w, f);
+    }
+    end_chunk(w);
+}
+
+} // namespace
+
+TEST(LoaderKeyframes, NodesKeepEveryTrackPivotInstanceNameParentAndCamera) {
+    ChunkWriter w;
+    begin_scene(w);
+    begin_chunk(w, 0x3D3D);
+    mesh_object(w, "m", {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, {{0, 1, 2}});
+    named_object(w, "cam");
+    begin_chunk(w, 0x4700);
+    for (float f : {1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f, 35.0f})
+        write_float(w, f);
+    end_all_chunks(w);
+    begin_chunk(w, 0xB000);
+    begin_chunk(w, 0xB002); // a dummy with an instance name and a pivot, no node id chunks
+    node_header(w, "$$$DUMMY", 65535);
+    begin_chunk(w, 0xB011);
+    write_name(w, "Arm");
+    end_chunk(w);
+    begin_chunk(w, 0xB013);
+    for (float f : {1.0f, 2.0f, 3.0f})
+        write_float(w, f);
+    end_chunk(w);
+    begin_chunk(w, 0xB020);
+    track_header(w, 1);
+    full_key(w, 4, {7, 8, 9});
+    end_chunk(w);
+    end_chunk(w);
+    begin_chunk(w, 0xB002); // the mesh's node, child of the dummy (file place 0)
+    node_header(w, "m", 0);
+    track(w, 0xB022, 3, {{0, {1, 2, 3}}, {10, {4, 5, 6}}});
+    track(w, 0xB029, 2, {{5, {}}, {9, {}}});
+    end_chunk(w);
+    begin_chunk(w, 0xB003);
+    node_header(w, "cam", 65535);
+    track(w, 0xB023, 0, {{0, {45}}});
+    track(w, 0xB024, 0, {{0, {0}}, {120, {-77}}});
+    end_chunk(w);
+    begin_chunk(w, 0xB004);
+    node_header(w, "cam", 1); // parent 1: the mesh's node
+    end_all_chunks(w);
+    std::string error;
+    auto scene = load_writer(w, error);
+    ASSERT_TRUE(scene) << error;
+    ASSERT_EQ(scene->node_count, 4);
+    ASSERT_EQ(scene->nodes.size(), 4u);
+    const KeyframeNode& dummy = scene->nodes[0];
+    EXPECT_EQ(dummy.type, KeyframeNodeType::dummy);
+    EXPECT_EQ(dummy.record, -1);
+    EXPECT_EQ(dummy.instance_name, "Arm");
+    EXPECT_EQ(dummy.pivot, (std::array<float, 3>{1, 3, 2})); // scene axes
+    ASSERT_EQ(dummy.position.keys.size(), 1u);
+    const TrackKey& key = dummy.position.keys[0];
+    EXPECT_EQ(key.frame, 4);
+    EXPECT_EQ(
+        (std::array<float, 5>{key.tension, key.continuity, key.bias, key.ease_to, key.ease_from}),
+        (std::array<float, 5>{0.1f, 0.2f, 0.3f, 0.4f, 0.5f}));
+    EXPECT_EQ(key.value, (std::array<float, 4>{7, 9, 8, 0}));
+    const KeyframeNode& object = scene->nodes[1];
+    EXPECT_EQ(object.type, KeyframeNodeType::object);
+    EXPECT_EQ(object.record, 0);
+    EXPECT_EQ(object.parent_node, 0);
+    EXPECT_TRUE(object.scale.loop);
+    EXPECT_FALSE(object.scale.repeat);
+    EXPECT_EQ(object.scale.keys[1].value, (std::array<float, 4>{4, 6, 5, 0}));
+    EXPECT_TRUE(object.hide.repeat);
+    ASSERT_EQ(object.hide.keys.size(), 2u);
+    EXPECT_EQ(object.hide.keys[1].frame, 9);
+    const KeyframeNode& camera = scene->nodes[2];
+    EXPECT_EQ(camera.type, KeyframeNodeType::camera);
+    EXPECT_EQ(camera.record, 0);
+    EXPECT_EQ(camera.fov.keys[0].value[0], 45);
+    EXPECT_EQ(camera.roll.keys[1].value[0], -77);
+    EXPECT_EQ(scene->nodes[3].type, KeyframeNodeType::target);
+    EXPECT_EQ(scene->nodes[3].record, 0);
+    EXPECT_EQ(scene->nodes[3].parent_node, 1);
+    // What the demo reads is as before: the mesh's node fields and the dummy's track stay apart.
+    EXPECT_EQ(scene->meshes[0].parent, 0);
+    EXPECT_EQ(scene->meshes[0].position_key_count, 0);
+}
+
+TEST(LoaderKeyframes, NewTracksAreCheckedLikeTheOthers) {
+    for (uint16_t id : {0xB022, 0xB023, 0xB024, 0xB013}) {
+        ChunkWriter w;
+        begin_scene(w);
+        begin_chunk(w, 0xB000);
+        begin_chunk(w, 0xB002);
+        node_header(w, "x", 65535);
+        begin_chunk(w, id);
+        if (id != 0xB013) {
+            track_header(w, 2);
+            key_header(w, 0, 0x0001); // a tension, then one value short of a whole key
+        }
+        write_float(w, 1);
+        end_all_chunks(w);
+        std::string error;
+        EXPECT_FALSE(load_writer(w, error)) << std::hex << id;
+        EXPECT_NE(error.find("is cut short"), std::string::npos) << error;
+    }
+}
