@@ -131,3 +131,107 @@ Plane& plane_from_points(Plane& out, float x1, float y1, float z1, float x2, flo
         -(double(out.a) * double(x1) + double(out.b) * double(y1) + double(out.c) * double(z1)));
     return out;
 }
+
+Vector3 vector_add(const Vector3& a, const Vector3& b) {
+    return {a[0] + b[0], a[1] + b[1], a[2] + b[2]};
+}
+
+Vector3 vector_sub(const Vector3& a, const Vector3& b) {
+    return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+
+Vector3 vector_scale(const Vector3& a, double s) {
+    return {a[0] * s, a[1] * s, a[2] * s};
+}
+
+double vector_dot(const Vector3& a, const Vector3& b) {
+    return a[0] * b[0] + a[1] * b[1] + a[2] * b[2];
+}
+
+Vector3 vector_cross(const Vector3& a, const Vector3& b) {
+    return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+double vector_length(const Vector3& a) {
+    return std::sqrt(vector_dot(a, a));
+}
+
+Vector3 vector_normalised(const Vector3& a) {
+    const double length = vector_length(a);
+    if (!(length > 0) || !std::isfinite(length)) return {0, 0, 0};
+    return vector_scale(a, 1 / length);
+}
+
+Quaternion quaternion_from_axis_angle(const Vector3& axis, double angle) {
+    const Vector3 unit = vector_normalised(axis);
+    if (unit == Vector3{0, 0, 0}) return {};
+    const double s = std::sin(angle / 2);
+    return {std::cos(angle / 2), unit[0] * s, unit[1] * s, unit[2] * s};
+}
+
+Quaternion quaternion_multiply(const Quaternion& a, const Quaternion& b) {
+    return {a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z,
+            a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
+            a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x,
+            a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w};
+}
+
+Quaternion quaternion_conjugate(const Quaternion& q) {
+    return {q.w, -q.x, -q.y, -q.z};
+}
+
+Quaternion quaternion_normalised(const Quaternion& q) {
+    const double length = std::sqrt(q.w * q.w + q.x * q.x + q.y * q.y + q.z * q.z);
+    if (!(length > 0) || !std::isfinite(length)) return {};
+    return {q.w / length, q.x / length, q.y / length, q.z / length};
+}
+
+Quaternion quaternion_exp(const Vector3& v) {
+    const double half = vector_length(v);
+    if (!(half > 0)) return {};
+    const double s = std::sin(half) / half;
+    return {std::cos(half), v[0] * s, v[1] * s, v[2] * s};
+}
+
+Vector3 quaternion_log(const Quaternion& q) {
+    const double sine = std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z);
+    if (!(sine > 0)) return {0, 0, 0};
+    const double half = std::atan2(sine, q.w);
+    return {q.x / sine * half, q.y / sine * half, q.z / sine * half};
+}
+
+Quaternion quaternion_slerp(const Quaternion& a, const Quaternion& b, double u) {
+    double cosine = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z;
+    Quaternion to = b;
+    if (cosine < 0) { // q and -q are the same turn: take the nearer
+        cosine = -cosine;
+        to = {-b.w, -b.x, -b.y, -b.z};
+    }
+    double ka = 1 - u, kb = u;
+    if (cosine < 0.9999) {
+        const double angle = std::acos(cosine);
+        const double sine = std::sin(angle);
+        ka = std::sin((1 - u) * angle) / sine;
+        kb = std::sin(u * angle) / sine;
+    }
+    return quaternion_normalised(
+        {ka * a.w + kb * to.w, ka * a.x + kb * to.x, ka * a.y + kb * to.y, ka * a.z + kb * to.z});
+}
+
+Vector3 quaternion_rotate(const Quaternion& q, const Vector3& v) {
+    const Quaternion p =
+        quaternion_multiply(quaternion_multiply(q, {0, v[0], v[1], v[2]}), quaternion_conjugate(q));
+    return {p.x, p.y, p.z};
+}
+
+Matrix4 quaternion_matrix(const Quaternion& q) {
+    Matrix4 m;
+    matrix_identity(m);
+    const Vector3 axes[3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+    for (int row = 0; row < 3; ++row) {
+        const Vector3 image = quaternion_rotate(q, axes[row]);
+        for (int col = 0; col < 3; ++col)
+            m.at(row, col) = static_cast<float>(image[static_cast<size_t>(col)]);
+    }
+    return m;
+}

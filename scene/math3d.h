@@ -1,4 +1,4 @@
-// math3d.h - the 4x4 matrix and the plane that the loader and the renderer share.
+// math3d.h - the 4x4 matrix, the plane, vectors and quaternions that every module shares.
 //
 // Conventions
 //   * Matrix4 holds 16 floats, row-major: element (r, c) is m[4 * r + c].
@@ -56,3 +56,41 @@ void matrix_inverse(const Matrix4& m, Matrix4& out);
 // The plane through P1, P2, P3 with normal (P2 - P1) x (P3 - P1), normalised; D puts P1 on it.
 Plane& plane_from_points(Plane& out, float x1, float y1, float z1, float x2, float y2, float z2,
                          float x3, float y3, float z3);
+
+// --- vectors and quaternions, in double precision --------------------------------------------
+//
+// Vector3 is a point or a direction. A Quaternion (w, x, y, z) is a rotation in the usual
+// sense for column vectors: q turns v into q v q*, and a * b turns by b first, then by a.
+// quaternion_matrix gives the same rotation as a Matrix4 for this module's row vectors.
+
+using Vector3 = std::array<double, 3>;
+
+Vector3 vector_add(const Vector3& a, const Vector3& b);
+Vector3 vector_sub(const Vector3& a, const Vector3& b);
+Vector3 vector_scale(const Vector3& a, double s);
+double vector_dot(const Vector3& a, const Vector3& b);
+Vector3 vector_cross(const Vector3& a, const Vector3& b);
+double vector_length(const Vector3& a);
+// a / |a|; a zero or non-finite length gives (0, 0, 0).
+Vector3 vector_normalised(const Vector3& a);
+
+struct Quaternion {
+    double w = 1, x = 0, y = 0, z = 0;
+};
+
+// The turn by angle radians about axis (any length; a zero axis gives the identity), counter-
+// clockwise when the axis points at the viewer.
+Quaternion quaternion_from_axis_angle(const Vector3& axis, double angle);
+Quaternion quaternion_multiply(const Quaternion& a, const Quaternion& b);
+Quaternion quaternion_conjugate(const Quaternion& q);
+// q / |q|; a zero quaternion gives the identity.
+Quaternion quaternion_normalised(const Quaternion& q);
+// exp of the pure quaternion (0, v): the turn by 2 |v| about v. Its inverse for a unit q is
+// quaternion_log, which gives the half angle in [0, pi] times the axis.
+Quaternion quaternion_exp(const Vector3& v);
+Vector3 quaternion_log(const Quaternion& q);
+// The shorter arc from a (u = 0) to b (u = 1) at constant speed; a and b unit quaternions.
+Quaternion quaternion_slerp(const Quaternion& a, const Quaternion& b, double u);
+Vector3 quaternion_rotate(const Quaternion& q, const Vector3& v);
+// The rotation as a row-vector matrix (rows 0..2 the images of the axes, no translation).
+Matrix4 quaternion_matrix(const Quaternion& q);
