@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds every program (default preset: the demo and the tools) and runs the demo on the bundled
-# scene, full screen; Escape ends it.
+# Builds every program (default preset: the demo and the tools) and what installing them needs,
+# and runs the demo on the bundled scene, full screen; Escape ends it.
 #
 # Where no display can be opened (no $DISPLAY or $WAYLAND_DISPLAY, or the demo finds none), it
 # says so and renders the same frames headless into an animated GIF instead, printing where the
@@ -16,8 +16,11 @@ fi
 jobs=$(nproc 2>/dev/null || echo 2)
 echo "demo: building every program (default preset)"
 cmake --preset default >/dev/null || exit 1
-cmake --build --preset default -j "$jobs" --target programs >/dev/null || {
-  echo "demo: the build failed; run 'cmake --build --preset default --target programs' to see why" >&2
+# The packaging files too (the icon, the compressed changelog), so that `cmake --install`, which
+# the README gives next, finds everything it installs.
+targets=(programs kalv_packaging_files)
+cmake --build --preset default -j "$jobs" --target "${targets[@]}" >/dev/null || {
+  echo "demo: the build failed; run 'cmake --build --preset default --target ${targets[*]}' to see why" >&2
   exit 1
 }
 echo "demo: built build/default/app/kalvorant (the demo) and the tools"

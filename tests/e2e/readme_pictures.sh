@@ -5,7 +5,7 @@
 #   ![Frame K of the bundled scene](FILE.png)           frame K, as --only K writes it
 #   ![Frames 1 to N of the bundled scene...](FILE.gif)  frames 1..N, as --frames N --gif writes them
 # A picture of the bundled scene whose caption follows neither form fails the test, so a caption
-# cannot drift away from its picture unchecked.
+# cannot drift away from its picture unchecked. A picture in the demo view says it is mirrored.
 #
 # Usage: readme_pictures.sh SOURCE_DIR KALVORANT_RENDER
 # Exit status: 0 pass, 1 fail, 77 skip (ImageMagick's convert is missing).
@@ -57,6 +57,15 @@ while IFS= read -r picture; do
     failed=1
   fi
 done < <(grep -o '!\[[^]]*\]([^)]*)' "$source_dir/README.md" | grep -i 'bundled scene')
+
+# A picture in the demo view shows the file mirrored left to right; its caption says so, where a
+# reader comparing it with the file's own look sees it first.
+while IFS= read -r caption; do
+  [[ $caption == *"mirrored left to right"* ]] || {
+    say "FAIL: '$caption': a picture in the demo view must say it is mirrored left to right"
+    failed=1
+  }
+done < <(grep -o '!\[[^]]*demo view[^]]*\]' "$source_dir/README.md")
 
 [ $checked -gt 0 ] || {
   say "FAIL: no picture of the bundled scene found in README.md"

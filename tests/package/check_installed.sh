@@ -13,11 +13,14 @@
 #     there and ends with status 0 on Escape.
 # Nothing is written outside a temporary folder, which is removed at the end.
 #
-# Usage: check_installed.sh PREFIX
+# Usage: check_installed.sh PREFIX [INSTALLED_AS]
+# INSTALLED_AS is the prefix the files were installed for, which the manual pages name (/usr for
+# a .deb unpacked into a private root); by default PREFIX itself.
 # Exit status: 0 all passed, 1 a check failed, 77 skipped (a tool the checks need is missing).
 set -uo pipefail
 
-prefix=$(realpath -e "${1:?usage: check_installed.sh PREFIX}") || exit 1
+prefix=$(realpath -e "${1:?usage: check_installed.sh PREFIX [INSTALLED_AS]}") || exit 1
+installed_as=${2:-$prefix}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 # shellcheck source=tests/e2e/x_session.sh
 . "$here/../e2e/x_session.sh"
@@ -69,6 +72,15 @@ for page in "$prefix"/share/man/man*/*; do
   [ -z "$warnings" ] || fail "man warns about ${page#"$prefix"/}: $warnings"
   [ "$(LC_ALL=C.UTF-8 man -l "$page" 2>/dev/null | wc -l)" -gt 20 ] ||
     fail "${page#"$prefix"/} formats to almost nothing"
+done
+
+# The demo's page tells the truth where a newcomer looks: the bundled scene where this install
+# put it, the meshes turning about the scene's origin, and the picture mirrored left to right.
+# (The page's source, since a formatter may print hyphens and quotes as other characters.)
+demo_page=$(gzip -dc "$prefix/share/man/man6/kalvorant.6.gz")
+for truth in "$installed_as/share/kalvorant/object.3ds" "about the scene's origin" \
+  "mirrored left to right"; do
+  grep -qF -- "$truth" <<<"$demo_page" || fail "kalvorant(6) does not say \"$truth\""
 done
 
 # --- Menu entry --------------------------------------------------------------------------------

@@ -79,7 +79,7 @@ if ! dpkg_private -i "$deb" >"$work/install.txt" 2>&1; then
   cat "$work/install.txt"
   fail "dpkg could not install the package"
 else
-  bash "$here/check_installed.sh" "$sysroot/usr"
+  bash "$here/check_installed.sh" "$sysroot/usr" /usr
   status=$?
   [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || fail "the installed package failed its checks"
   if ! dpkg_private --purge kalvorant >"$work/purge.txt" 2>&1; then
