@@ -223,29 +223,14 @@ bool allocate(DemoState& demo, const Scene& scene, std::string& error) {
 bool start_camera_view(DemoState& demo, Scene& scene, const ViewChoice& choice,
                        std::string& error) {
     const Camera* camera = find_view_camera(scene, choice.camera_name, error);
-    CameraPlacement placement;
-    if (camera == nullptr || !camera_placement(*camera, placement, error)) return false;
-    const Normalisation n = scene_normalisation(scene);
-    const Vec3 eye = normalise_point(n, placement.position);
-    const Vec3 target = normalise_point(n, placement.target);
-    // The field of view spans the frame's width: focal = (width / 2) / tan(fov / 2).
-    const double focal = double(demo.width) / 2 * placement.lens / kHalfFrameMm;
-    if (!std::isfinite(float(focal)) || !(float(focal) > 0)) {
-        error = "camera " + quoted_text(camera->name) + " has lens " + number_text(placement.lens) +
-                ", too far from any field of view a frame can show";
+    Matrix4 look;
+    float focal = 0;
+    if (camera == nullptr || !camera_look(scene, *camera, demo.width, look, focal, error))
         return false;
-    }
-    // Positions are stored as floats: an eye whose distance in scene radii does not fit one
-    // (or comes within rounding of its target) cannot be drawn.
-    if (!fits_float(eye) || !fits_float(target) || float_point(eye) == float_point(target)) {
-        error =
-            "camera " + quoted_text(camera->name) + " stands too far from the scene to be drawn";
-        return false;
-    }
     if (!allocate(demo, scene, error)) return false;
-    normalise_scene(scene, n);
-    demo.camera = look_at(eye, target, placement.bank);
-    setup_view_with_focal(demo.renderer.view, demo.width, demo.height, float(focal));
+    normalise_scene(scene, scene_normalisation(scene));
+    demo.camera = look;
+    setup_view_with_focal(demo.renderer.view, demo.width, demo.height, focal);
     return true;
 }
 
@@ -343,6 +328,31 @@ CameraPlacement camera_view_placement(const Camera& camera) {
     std::string unused;
     camera_placement(camera, placement, unused);
     return placement;
+}
+
+bool camera_look(const Scene& scene, const Camera& camera, int32_t width, Matrix4& look,
+                 float& focal, std::string& error) {
+    CameraPlacement placement;
+    if (!camera_placement(camera, placement, error)) return false;
+    const Normalisation n = scene_normalisation(scene);
+    const Vec3 eye = normalise_point(n, placement.position);
+    const Vec3 target = normalise_point(n, placement.target);
+    // The field of view spans the frame's width: focal = (width / 2) / tan(fov / 2).
+    const double wide = double(width) / 2 * placement.lens / kHalfFrameMm;
+    if (!std::isfinite(float(wide)) || !(float(wide) > 0)) {
+        error = "camera " + quoted_text(camera.name) + " has lens " + number_text(placement.lens) +
+                ", too far from any field of view a frame can show";
+        return false;
+    }
+    // Positions are stored as floats: an eye whose distance in scene radii does not fit one
+    // (or comes within rounding of its target) cannot be drawn.
+    if (!fits_float(eye) || !fits_float(target) || float_point(eye) == float_point(target)) {
+        error = "camera " + quoted_text(camera.name) + " stands too far from the scene to be drawn";
+        return false;
+    }
+    look = look_at(eye, target, placement.bank);
+    focal = float(wide);
+    return true;
 }
 
 const Camera* find_view_camera(const Scene& scene, const std::string& name, std::string& error) {

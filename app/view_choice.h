@@ -93,6 +93,13 @@ bool camera_placement(const Camera& camera, CameraPlacement& placement, std::str
 // The placement alone, whether or not the camera can be looked through: for reports.
 CameraPlacement camera_view_placement(const Camera& camera);
 
+// How camera sees scene (as loaded) in the normalised space of the camera view, in a frame width
+// pixels wide: the camera matrix and the focal length in pixels. False with the reason when the
+// camera cannot be looked through (camera_placement's reasons, a lens no frame can show, an eye
+// too far from the scene to be drawn). The scene is only read.
+bool camera_look(const Scene& scene, const Camera& camera, int32_t width, Matrix4& look,
+                 float& focal, std::string& error);
+
 // The camera of scene the choice names (the first one for an empty name), or nullptr with the
 // reason: no camera at all, or none of that name.
 const Camera* find_view_camera(const Scene& scene, const std::string& name, std::string& error);
