@@ -4,6 +4,9 @@
   write_3ds.py sphere OUT              a sphere of radius 60 (2208 faces) centred on the origin:
                                        however the demo spins it, its picture is a disc centred
                                        on the frame, about 230 of the frame's 512 pixels across
+  write_3ds.py blocks OUT              a bar 120 long along X with a cube standing on one end
+                                       (24 faces): no turn about the vertical or tilt leaves its
+                                       picture as it was
   write_3ds.py screen-faces OUT COUNT  one mesh of COUNT copies of one large triangle square to
                                        the demo camera's axis, each covering the whole view in
                                        the demo's first frames: the slowest file a size allows
@@ -54,6 +57,25 @@ def sphere(radius=60.0, stacks=24, slices=48):
     return scene("Sphere", points, faces)
 
 
+def blocks():
+    points, faces = [], []
+
+    def box(centre, half):
+        first = len(points)
+        for corner in range(8):
+            points.append(tuple(centre[i] + (half[i] if corner >> i & 1 else -half[i])
+                                for i in range(3)))
+        # Corners are numbered by their bits: 1 is +X, 2 is +Y, 4 is +Z. Each side's four corners
+        # in counter-clockwise order seen from outside.
+        for a, b, c, d in ((0, 2, 3, 1), (4, 5, 7, 6), (0, 1, 5, 4), (2, 6, 7, 3), (0, 4, 6, 2),
+                           (1, 3, 7, 5)):
+            faces.extend([(first + a, first + b, first + c), (first + a, first + c, first + d)])
+
+    box((0.0, 0.0, 0.0), (60.0, 15.0, 10.0))
+    box((45.0, 0.0, 30.0), (15.0, 15.0, 20.0))
+    return scene("Blocks", points, faces)
+
+
 def screen_faces(count):
     # The demo camera looks at the origin from 30 degrees above the horizontal; (0, cos, -sin)
     # is its axis in file axes. An equilateral triangle square to it with its incircle ten
@@ -75,6 +97,8 @@ def screen_faces(count):
 def main(argv):
     if len(argv) == 3 and argv[1] == "sphere":
         data = sphere()
+    elif len(argv) == 3 and argv[1] == "blocks":
+        data = blocks()
     elif len(argv) == 4 and argv[1] == "screen-faces" and 1 <= int(argv[3]) <= 65535:
         data = screen_faces(int(argv[3]))
     else:

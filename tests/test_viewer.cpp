@@ -1,0 +1,189 @@
+// The viewer without a window: what keys, buttons, the wheel and drops do to its state, the
+// title it shows, and where it saves a picture.
+#include "platform/win32_api.h"
+#include "viewer/save_path.h"
+#include "viewer/viewer_controls.h"
+#include "viewer/viewer_title.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+using Kind = WindowEvent::Kind;
+
+WindowEvent key(int code) {
+    WindowEvent e;
+    e.kind = Kind::key;
+    e.key = code;
+    return e;
+}
+
+WindowEvent pointer(Kind kind, int32_t x, int32_t y, PointerButton button = PointerButton::left,
+                    bool shift = false) {
+    WindowEvent e;
+    e.kind = kind;
+    e.x = x;
+    e.y = y;
+    e.button = button;
+    e.shift = shift;
+    return e;
+}
+
+void drag(ViewerControls& c, PointerButton button, bool shift, int32_t dx, int32_t dy) {
+    controls_event(c, pointer(Kind::button_down, 100, 100, button, shift));
+    controls_event(c, pointer(Kind::motion, 100 + dx / 2, 100 + dy / 2));
+    controls_event(c, pointer(Kind::button_up, 100 + dx, 100 + dy, button));
+}
+
+ViewerControls scene_with_cameras(int32_t first_key = 0, int32_t last_key = 0) {
+    ViewerControls c;
+    Matrix4 a, b;
+    matrix_identity(a);
+    matrix_identity(b);
+    matrix_translate(a, 0, 0, -400);
+    matrix_translate(b, 50, 0, -300);
+    controls_new_scene(c, 300, {a, b}, {"Left", "Right"}, first_key, last_key);
+    c.redraw = false;
+    return c;
+}
+
+TEST(ViewerControls, DragsTurnOrPanAndTheWheelZoomsUntilFBringsTheFitBack) {
+    ViewerControls c = scene_with_cameras();
+    EXPECT_EQ(controls_view_name(c), "fit");
+    drag(c, PointerButton::left, false, 60, -20);
+    EXPECT_TRUE(c.redraw);
+    EXPECT_NE(c.orbit.yaw, 0);
+    EXPECT_EQ(c.orbit.target, c.orbit.centre); // a turn keeps the centre
+    EXPECT_EQ(controls_view_name(c), "orbit");
+    const double yaw = c.orbit.yaw;
+    for (auto [button, shift] :
+         {std::pair{PointerButton::right, false}, std::pair{PointerButton::middle, false},
+          std::pair{PointerButton::left, true}}) {
+        const auto target = c.orbit.target;
+        drag(c, button, shift, 30, 10);
+        EXPECT_NE(c.orbit.target, target);
+        EXPECT_EQ(c.orbit.yaw, yaw);
+    }
+    WindowEvent wheel;
+    wheel.kind = Kind::wheel;
+    wheel.wheel = 2;
+    const double distance = c.orbit.distance;
+    controls_event(c, wheel);
+    controls_event(c, pointer(Kind::motion, 90, 10)); // no button held: nothing moves
+    EXPECT_DOUBLE_EQ(c.orbit.distance, distance * kOrbitZoomStep * kOrbitZoomStep);
+
+    EXPECT_EQ(controls_event(c, key('F')), ViewerAction::none);
+    EXPECT_TRUE(orbit_is_fitted(c.orbit));
+    EXPECT_EQ(controls_view_name(c), "fit");
+}
+
+TEST(ViewerControls, CamerasDemoLookAndUpKeys) {
+    ViewerControls c = scene_with_cameras();
+    drag(c, PointerButton::left, false, 40, 0);
+    const OrbitView left_orbit = c.orbit;
+    controls_event(c, key('C'));
+    EXPECT_EQ(controls_view_name(c), "camera Left");
+    controls_event(c, key('C'));
+    EXPECT_EQ(controls_view_name(c), "camera Right");
+    controls_event(c, key('C')); // back to the free orbit as it was
+    EXPECT_EQ(c.mode, ViewerMode::orbit);
+    EXPECT_EQ(c.orbit.yaw, left_orbit.yaw);
+    // A drag in a camera view continues from that camera's eye.
+    controls_event(c, key('C'));
+    drag(c, PointerButton::left, false, 1, 0);
+    EXPECT_EQ(c.mode, ViewerMode::orbit);
+    EXPECT_NEAR(orbit_camera(c.orbit).at(3, 2), -400, 5);
+
+    controls_event(c, key('D'));
+    EXPECT_EQ(controls_view_name(c), "demo");
+    EXPECT_EQ(controls_orbit(c).fit_distance, 150);
+    drag(c, PointerButton::left, false, 10, 0); // the demo view turns in its own space
+    EXPECT_EQ(c.mode, ViewerMode::demo);
+    EXPECT_EQ(controls_view_name(c), "orbit");
+
+    EXPECT_EQ(c.look, ViewerLook::model);
+    controls_event(c, key('L'));
+    EXPECT_EQ(c.look, ViewerLook::demo);
+    EXPECT_EQ(controls_event(c, key('U')), ViewerAction::prepare);
+    EXPECT_EQ(c.up, ViewerUp::y);
+    EXPECT_EQ(controls_event(c, key('S')), ViewerAction::save);
+    EXPECT_EQ(controls_event(c, key(VK_ESCAPE)), ViewerAction::quit);
+
+    ViewerControls none;
+    controls_new_scene(none, 300, {}, {}, 0, 0);
+    controls_event(none, key('C'));
+    EXPECT_EQ(none.mode, ViewerMode::orbit);
+    EXPECT_EQ(none.message, "the file has no camera to look through");
+}
+
+TEST(ViewerControls, KeyFramesStepWrapAndPlay) {
+    ViewerControls still = scene_with_cameras();
+    controls_event(still, key(VK_SPACE));
+    EXPECT_FALSE(still.playing);
+    EXPECT_EQ(still.message, "the file has no animation");
+
+    ViewerControls c = scene_with_cameras(0, 100);
+    controls_event(c, key(VK_LEFT));
+    EXPECT_EQ(c.key_frame, 100);
+    controls_event(c, key(VK_RIGHT));
+    controls_event(c, key(VK_RIGHT));
+    EXPECT_EQ(c.key_frame, 1);
+    controls_event(c, key(VK_HOME));
+    EXPECT_EQ(c.key_frame, 0);
+    EXPECT_FALSE(controls_play(c, 1.0)); // paused
+    controls_event(c, key(VK_SPACE));
+    EXPECT_TRUE(c.playing);
+    EXPECT_FALSE(controls_play(c, 0.5 / kPlaybackRate)); // not yet a whole key frame
+    EXPECT_TRUE(controls_play(c, 0.5 / kPlaybackRate));
+    EXPECT_EQ(c.key_frame, 1);
+    EXPECT_TRUE(controls_play(c, 100 / kPlaybackRate)); // wraps past the last key frame
+    EXPECT_EQ(c.key_frame, 0);
+}
+
+TEST(ViewerControls, AResizedPictureKeepsAFittedViewFitted) {
+    ViewerControls c = scene_with_cameras();
+    WindowEvent size;
+    size.kind = Kind::resized;
+    size.width = 640;
+    size.height = 480;
+    EXPECT_EQ(controls_event(c, size), ViewerAction::resize);
+    EXPECT_EQ(c.width, 640);
+    controls_set_fit(c, 280); // a fitted view stays fitted
+    EXPECT_TRUE(orbit_is_fitted(c.orbit));
+    EXPECT_EQ(c.orbit.distance, 280);
+    controls_event(c, pointer(Kind::button_down, 0, 0));
+    controls_event(c, pointer(Kind::motion, 5, 5));
+    controls_set_fit(c, 260); // a moved one keeps where it was
+    EXPECT_EQ(c.orbit.distance, 280);
+    EXPECT_EQ(c.orbit.fit_distance, 260);
+}
+
+TEST(ViewerTitle, NamesFileViewLookFrameAndMessage) {
+    ViewerControls c = scene_with_cameras(0, 100);
+    c.key_frame = 12;
+    EXPECT_EQ(viewer_title("horse.3ds", c), "horse.3ds - fit - model - frame 12 of 100");
+    controls_event(c, key('L'));
+    controls_event(c, key('C'));
+    c.message = "saved /tmp/horse-001.png";
+    EXPECT_EQ(viewer_title("horse.3ds", c),
+              "horse.3ds - camera Left - demo - frame 12 of 100 - saved /tmp/horse-001.png");
+    ViewerControls still = scene_with_cameras();
+    EXPECT_EQ(viewer_title("a.3ds", still), "a.3ds - fit - model");
+    EXPECT_EQ(viewer_title("", still), "kalvorant-view - drop a .3ds file on this window");
+}
+
+TEST(SavePath, BesideTheFileWhenWritableElseHereNeverOverAnother) {
+    std::set<std::string> taken{"/models/horse-001.png", "horse-001.png", "horse-002.png"};
+    auto exists = [&](const std::string& p) { return taken.count(p) != 0; };
+    auto yes = [](const std::string&) { return true; };
+    auto no = [](const std::string&) { return false; };
+    EXPECT_EQ(choose_save_path("/models/horse.3ds", yes, exists), "/models/horse-002.png");
+    EXPECT_EQ(choose_save_path("/models/horse.3ds", no, exists), "horse-003.png");
+    EXPECT_EQ(choose_save_path("horse.3ds", yes, exists), "horse-003.png");
+    EXPECT_EQ(choose_save_path("", yes, exists), "kalvorant-view-001.png");
+    EXPECT_EQ(choose_save_path("/m/x.3ds", yes, yes), "");
+}
+
+} // namespace

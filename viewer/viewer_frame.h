@@ -1,0 +1,43 @@
+// viewer_frame.h - the open file as the viewer draws it, and the viewer's frame function.
+//
+// A loaded scene is kept twice: as loaded, for the demo view (the demo's camera and space), and
+// moved into the normalised space of the fit view, where the free orbit and the file's cameras
+// look at it. The frame function draws the picture the controls describe into the viewer's own
+// renderer state, at the controls' picture size.
+//
+// Units: pixels; scene units of each space. Ownership: ViewerScene owns both copies; the
+// DemoState passed to the functions is the viewer's own (its frame buffer and renderer), which
+// borrows one of the copies while it draws.
+// Failure: viewer_prepare and viewer_resize return false with a one-line reason (the picture
+// cannot be allocated), leaving what was there before usable.
+#pragma once
+
+#include "app/demo.h"
+#include "render/threaded_frame.h"
+#include "viewer/viewer_controls.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ViewerScene {
+    std::unique_ptr<Scene> loaded;    // as loaded, every mesh matrix the identity
+    Scene normalised;                 // the fit view's space
+    std::vector<Camera> file_cameras; // the file's cameras that can be looked through
+    std::vector<double> camera_lens;  // focal length / picture width, per usable camera
+};
+
+// Takes scene over and prepares it for the views at width x height: the normalised copy, the
+// usable cameras, the buffers of state. Then tells controls about the new scene.
+bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState& state,
+                    ViewerControls& controls, std::string& error);
+
+// The picture has a new size (controls.width x controls.height): the frame buffer and the fit.
+bool viewer_resize(ViewerScene& viewer, DemoState& state, ViewerControls& controls,
+                   std::string& error);
+
+// Draws the picture the controls describe into state.frame_buffer, on the render threads when
+// given (nullptr: on the caller's thread alone). False when the threads' buffers could not grow:
+// the picture is then incomplete and must not be shown.
+bool viewer_draw(ViewerScene& viewer, DemoState& state, const ViewerControls& controls,
+                 RenderThreads* threads);
