@@ -36,8 +36,10 @@ set(CPACK_PACKAGE_DESCRIPTION
     "entry starts it on the bundled scene, and a scene of the user's own can take\n"
     "its place.\n"
     "\n"
-    "The package also holds kalvorant-render, which saves the demo's frames as PNG\n"
-    "pictures or an animated GIF without a window, and kalvorant-info, which\n"
-    "describes what a .3ds file holds, as text or JSON.")
+    "The package also holds kalvorant-view, a window in which to turn, zoom and\n"
+    "pan any .3ds file (a double click on one opens it there), kalvorant-render,\n"
+    "which saves the demo's frames as PNG pictures or an animated GIF without a\n"
+    "window, and kalvorant-info, which describes what a .3ds file holds, as text\n"
+    "or JSON.")
 string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
 include(CPack)

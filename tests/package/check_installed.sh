@@ -3,14 +3,16 @@
 # share/: /usr of an unpacked .deb, or the prefix given to `cmake --install`):
 #   - exactly the expected files, and nothing else;
 #   - every manual page formats without a warning from man;
-#   - the menu entry is valid and names a program and an icon that are installed;
+#   - the menu entries (viewer and demo) are valid and name programs and an icon that are
+#     installed, and the viewer's opens .3ds files;
 #   - kalvorant-info and kalvorant-render work on the installed scene;
 #   - the thumbnailer's Exec line, run as a file manager runs it, makes a picture of a real file;
 #   - the launcher kalvorant-demo: refuses with one line when its folder cannot be made, is not
 #     the user's alone, or no variable names an absolute one; uses a
 #     scene the user put in the folder (found through HOME when XDG_STATE_HOME is unset), and,
 #     in a real X server with a fresh XDG_STATE_HOME, shows the bundled scene, writes the log
-#     there and ends with status 0 on Escape.
+#     there and ends with status 0 on Escape;
+#   - the viewer opens a window on the bundled scene and ends with status 0 on Escape.
 # Nothing is written outside a temporary folder, which is removed at the end.
 #
 # Usage: check_installed.sh PREFIX [INSTALLED_AS]
@@ -55,9 +57,11 @@ png_size() {
 # --- The files -------------------------------------------------------------------------------
 expected_files() {
   printf '%s\n' bin/kalvorant bin/kalvorant-demo bin/kalvorant-info bin/kalvorant-render \
-    share/applications/kalvorant.desktop share/doc/kalvorant/README.md \
+    bin/kalvorant-view share/applications/kalvorant.desktop \
+    share/applications/kalvorant-demo.desktop share/doc/kalvorant/README.md \
     share/doc/kalvorant/changelog.gz share/doc/kalvorant/copyright share/kalvorant/object.3ds \
     share/man/man1/kalvorant-info.1.gz share/man/man1/kalvorant-render.1.gz \
+    share/man/man1/kalvorant-view.1.gz \
     share/icons/hicolor/256x256/apps/kalvorant.png share/man/man6/kalvorant-demo.6.gz \
     share/man/man6/kalvorant.6.gz share/thumbnailers/kalvorant.thumbnailer
 }
@@ -83,16 +87,24 @@ for truth in "$installed_as/share/kalvorant/object.3ds" "about the scene's origi
   grep -qF -- "$truth" <<<"$demo_page" || fail "kalvorant(6) does not say \"$truth\""
 done
 
-# --- Menu entry --------------------------------------------------------------------------------
+# --- Menu entries ------------------------------------------------------------------------------
+# The viewer's entry opens .3ds files; the demo's starts the launcher.
+for entry in kalvorant kalvorant-demo; do
+  desktop=$prefix/share/applications/$entry.desktop
+  if command -v desktop-file-validate >/dev/null; then
+    out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
+  fi
+  exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+  [ -x "$bin/${exec_line%% *}" ] || fail "$entry.desktop runs '$exec_line', which is not installed"
+  icon=$(sed -n 's/^Icon=//p' "$desktop")
+  [ "$(png_size "$prefix/share/icons/hicolor/256x256/apps/$icon.png")" = 256x256 ] ||
+    fail "$entry.desktop's icon '$icon' is not an installed 256x256 PNG"
+done
 desktop=$prefix/share/applications/kalvorant.desktop
-if command -v desktop-file-validate >/dev/null; then
-  out=$(desktop-file-validate "$desktop" 2>&1) || fail "desktop-file-validate: $out"
-fi
-exec_line=$(sed -n 's/^Exec=//p' "$desktop")
-[ -x "$bin/${exec_line%% *}" ] || fail "the menu entry runs '$exec_line', which is not installed"
-icon=$(sed -n 's/^Icon=//p' "$desktop")
-[ "$(png_size "$prefix/share/icons/hicolor/256x256/apps/$icon.png")" = 256x256 ] ||
-  fail "the menu entry's icon '$icon' is not an installed 256x256 PNG"
+[ "$(sed -n 's/^Exec=//p' "$desktop")" = "kalvorant-view %f" ] &&
+  grep -qx 'MimeType=image/x-3ds;' "$desktop" || fail "kalvorant.desktop does not open .3ds files in the viewer"
+[ "$(sed -n 's/^Exec=//p' "$prefix/share/applications/kalvorant-demo.desktop")" = kalvorant-demo ] ||
+  fail "kalvorant-demo.desktop does not start the launcher"
 
 # --- The tools on the installed scene -----------------------------------------------------------
 if ! "$bin/kalvorant-info" "$scene" >"$work/info.txt" 2>&1; then
@@ -195,5 +207,14 @@ status=$?
 [ "$(head -n 1 "$state/kalvorant/DirectX.log" 2>/dev/null)" = $'__________Direct Draw - Log__________\r' ] ||
   fail "no DirectX.log in $state/kalvorant"
 [ -z "$(ls -A "$work/cwd")" ] || fail "the launcher wrote into the folder it was started from"
+
+# The viewer as its menu entry runs it, on the bundled scene.
+"$bin/kalvorant-view" "$scene" >"$work/view.out" 2>"$work/view.err" &
+demo_pid=$!
+window=$(timeout 15 xdotool search --sync --onlyvisible --name '^object\.3ds - fit' | head -n 1)
+[ -n "$window" ] || fail "the viewer opened no window on the bundled scene ($(head -c 300 "$work/view.err"))"
+end_with_escape
+status=$?
+[ "$status" -eq 0 ] || fail "the viewer ended with status $status after Escape, expected 0"
 
 end_checks "installed tree at $prefix: all checks passed"
