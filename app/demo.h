@@ -33,6 +33,8 @@ struct DemoState {
     int32_t height = kHeight;
     bool spin = true;  // false: every mesh keeps the matrix it had at start-up
     Renderer renderer; // the view and the drawing's buffers
+    bool model_look = false;             // frames in the model look (model_frame.h)
+    std::vector<ModelMesh> model_meshes; // its shading, one per mesh of the scene
 };
 
 // Start-up step: the fixed camera (turned half a turn about z, tilted down 30 degrees about x,

@@ -1,11 +1,17 @@
 #include "app/demo_threads.h"
 
+#include "app/model_frame.h"
+
 #include <algorithm>
 
 bool demo_frame_threaded(DemoState& demo, RenderThreads& threads) {
     if (demo.frame_buffer.empty() ||
         demo.frame_buffer.size() != size_t(demo.width) * size_t(demo.height))
         return true;
+    if (demo.model_look) {
+        model_look_frame(demo); // the model look draws on one thread
+        return true;
+    }
     demo_advance(demo);
     if (demo.scene == nullptr) {
         std::fill(demo.frame_buffer.begin(), demo.frame_buffer.end(), 0u);

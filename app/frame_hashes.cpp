@@ -11,8 +11,10 @@
 // triangles of every size, some degenerate, some far outside the view). The two are written as
 // .3ds bytes here and go through the loader like any file. Frames are those after timer ticks 1,
 // 63 (one whole turn of the angle), 1000 and 5000; the hash is 64-bit FNV-1a over the pixels'
-// bytes, little-endian, row by row.
+// bytes, little-endian, row by row. Then frames 1 and 63 of each scene in the fit view and of
+// "rings" through a camera standing inside them, both in the demo's look ("NAME VIEW frame K").
 #include "app/demo.h"
+#include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 #include "tools/chunk_writer.h"
 
@@ -29,6 +31,7 @@
 namespace {
 
 constexpr std::array<int, 4> kFrames = {1, 63, 1000, 5000};
+constexpr std::array<int, 2> kViewFrames = {1, 63};
 
 struct Triangle {
     std::array<float, 9> corners; // x, y, z of three corners, file axes
@@ -68,12 +71,34 @@ void write_mesh(ChunkWriter& w, const std::string& name, const std::vector<Trian
     end_chunk(w);
 }
 
-std::vector<uint8_t> scene_bytes(const std::vector<std::vector<Triangle>>& meshes) {
+// A camera object: position and target in file axes, bank in degrees, lens in millimetres.
+struct CameraChunk {
+    std::array<float, 3> position, target;
+    float bank, lens;
+};
+
+void write_camera(ChunkWriter& w, const CameraChunk& c) {
+    begin_chunk(w, 0x4000);
+    write_name(w, "Camera01");
+    begin_chunk(w, 0x4700);
+    for (float v : c.position)
+        write_float(w, v);
+    for (float v : c.target)
+        write_float(w, v);
+    write_float(w, c.bank);
+    write_float(w, c.lens);
+    end_chunk(w);
+    end_chunk(w);
+}
+
+std::vector<uint8_t> scene_bytes(const std::vector<std::vector<Triangle>>& meshes,
+                                 const CameraChunk* camera = nullptr) {
     ChunkWriter w;
     begin_chunk(w, 0x4D4D);
     begin_chunk(w, 0x3D3D);
     for (size_t i = 0; i < meshes.size(); ++i)
         write_mesh(w, "mesh" + std::to_string(i), meshes[i]);
+    if (camera != nullptr) write_camera(w, *camera);
     end_chunk(w);
     end_chunk(w);
     return chunk_bytes(w);
@@ -115,9 +140,12 @@ std::vector<Triangle> ring(float radius, float tube, int segments, float tilt_z)
     return out;
 }
 
+// The camera stands inside the rings, so that their faces cross every border of its view.
 std::vector<uint8_t> rings_scene() {
+    const CameraChunk camera{{10.0f, -40.0f, 15.0f}, {140.0f, 60.0f, -10.0f}, 5.0f, 24.0f};
     return scene_bytes({ring(60.0f, 12.0f, 16, 0.0f), ring(130.0f, 30.0f, 16, 0.5f),
-                        ring(170.0f, 40.0f, 16, -0.25f), ring(25.0f, 20.0f, 8, 1.0f)});
+                        ring(170.0f, 40.0f, 16, -0.25f), ring(25.0f, 20.0f, 8, 1.0f)},
+                       &camera);
 }
 
 std::vector<uint8_t> soup_scene() {
@@ -174,6 +202,30 @@ bool hash_scene(const std::string& name, std::span<const uint8_t> bytes, std::st
     return true;
 }
 
+// Appends "NAME VIEW frame K HASH" lines for frames of the scene in the view, in the demo's look.
+bool hash_view(const std::string& name, std::span<const uint8_t> bytes, ViewKind kind,
+               std::string& lines, std::string& error) {
+    std::unique_ptr<Scene> scene = load_scene_from_memory(bytes, error);
+    if (!scene) return false;
+    ViewChoice choice;
+    choice.kind = kind;
+    choice.look = Look::demo;
+    DemoState demo;
+    if (!view_start(demo, *scene, choice, kWidth, kHeight, error)) return false;
+    int tick = 0;
+    for (int frame : kViewFrames) {
+        while (tick < frame) {
+            demo_frame(demo);
+            ++tick;
+        }
+        char line[96];
+        std::snprintf(line, sizeof line, "%s %s frame %d %016" PRIx64 "\n", name.c_str(),
+                      view_choice_name(choice).c_str(), frame, hash_pixels(demo.frame_buffer));
+        lines += line;
+    }
+    return true;
+}
+
 int compare(const std::string& got, const std::string& path) {
     std::ifstream in(path);
     if (!in) {
@@ -207,7 +259,11 @@ int main(int argc, char** argv) {
     std::string lines, error;
     const std::vector<uint8_t> rings = rings_scene(), soup = soup_scene();
     if (!hash_scene("bundled", bundled, lines, error) ||
-        !hash_scene("rings", rings, lines, error) || !hash_scene("soup", soup, lines, error)) {
+        !hash_scene("rings", rings, lines, error) || !hash_scene("soup", soup, lines, error) ||
+        !hash_view("bundled", bundled, ViewKind::fit, lines, error) ||
+        !hash_view("rings", rings, ViewKind::fit, lines, error) ||
+        !hash_view("soup", soup, ViewKind::fit, lines, error) ||
+        !hash_view("rings", rings, ViewKind::camera, lines, error)) {
         std::fprintf(stderr, "kalv_frame_hashes: %s\n", error.c_str());
         return 1;
     }

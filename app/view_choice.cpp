@@ -1,5 +1,7 @@
 #include "app/view_choice.h"
 
+#include "app/model_frame.h"
+
 #include "loader/quoted.h"
 #include "render/view.h"
 
@@ -110,15 +112,22 @@ bool scene_sphere(const Scene& scene, Vec3& centre, double& radius) {
 
 // The map from scene axes into the normalised space of the fit and camera views: subtract the
 // centre, scale, and negate x. The loader's axes are the file's with Y and Z exchanged, a mirror;
-// negating x as well makes the whole map a proper rotation of the file's world.
+// negating x as well makes the whole map a proper rotation of the file's world. With Y up, the
+// map turns a further quarter turn about x, so that the file's Y becomes the normalised y, which
+// the fit view shows upwards as it shows the file's Z otherwise; the map stays a rotation.
 struct Normalisation {
     Vec3 centre{};
     double scale = 1;
+    bool y_up = false;
 };
 
+Vec3 normalise_direction(const Normalisation& n, const Vec3& d) {
+    if (n.y_up) return {-d[0], d[2], -d[1]};
+    return {-d[0], d[1], d[2]};
+}
+
 Vec3 normalise_point(const Normalisation& n, const Vec3& p) {
-    const Vec3 q = scaled(sub(p, n.centre), n.scale);
-    return {-q[0], q[1], q[2]};
+    return normalise_direction(n, scaled(sub(p, n.centre), n.scale));
 }
 
 Normalisation scene_normalisation(const Scene& scene) {
@@ -141,12 +150,18 @@ void normalise_scene(Scene& scene, const Normalisation& n) {
             v.x = float(p[0]);
             v.y = float(p[1]);
             v.z = float(p[2]);
-            v.nx = -v.nx;
+            const Vec3 normal = normalise_direction(n, {v.nx, v.ny, v.nz});
+            v.nx = float(normal[0]);
+            v.ny = float(normal[1]);
+            v.nz = float(normal[2]);
         }
         for (Face& face : mesh.faces) {
             std::swap(face.v[1], face.v[2]);
             Plane& plane = face.plane;
-            plane.a = -plane.a;
+            const Vec3 normal = normalise_direction(n, {plane.a, plane.b, plane.c});
+            plane.a = float(normal[0]);
+            plane.b = float(normal[1]);
+            plane.c = float(normal[2]);
             const int32_t first = face.v[0];
             if (first < 0 || size_t(first) >= mesh.vertices.size()) continue;
             const Vertex& p = mesh.vertices[size_t(first)];
@@ -234,11 +249,12 @@ bool start_camera_view(DemoState& demo, Scene& scene, const ViewChoice& choice,
     return true;
 }
 
-void start_fit_view(DemoState& demo, Scene& scene) {
+void start_fit_view(DemoState& demo, Scene& scene, UpAxis up) {
     const FitPlacement fit = fit_placement(scene, demo.width, demo.height);
     Normalisation n;
     n.centre = fit.centre;
     n.scale = fit.scale;
+    n.y_up = up == UpAxis::y;
     normalise_scene(scene, n);
     demo_orient_camera(demo.camera, float(fit.distance * fit.scale));
     setup_view(demo.renderer.view, demo.width, demo.height);
@@ -374,6 +390,29 @@ const Camera* find_view_camera(const Scene& scene, const std::string& name, std:
     return nullptr;
 }
 
+bool parse_look(std::string_view text, Look& look, std::string& error) {
+    if (text == "demo" || text == "model") {
+        look = text == "demo" ? Look::demo : Look::model;
+        return true;
+    }
+    error = "unknown look " + quoted_text(std::string(text)) + "; use demo or model";
+    return false;
+}
+
+bool parse_up_axis(std::string_view text, UpAxis& up, std::string& error) {
+    if (text == "z" || text == "y") {
+        up = text == "z" ? UpAxis::z : UpAxis::y;
+        return true;
+    }
+    error = "unknown up axis " + quoted_text(std::string(text)) + "; use z or y";
+    return false;
+}
+
+Look view_look(const ViewChoice& choice) {
+    if (choice.look != Look::automatic) return choice.look;
+    return choice.kind == ViewKind::demo ? Look::demo : Look::model;
+}
+
 bool view_start(DemoState& demo, Scene& scene, const ViewChoice& choice, int32_t width,
                 int32_t height, std::string& error) {
     if (!size_in_range(width) || !size_in_range(height)) {
@@ -394,15 +433,20 @@ bool view_start(DemoState& demo, Scene& scene, const ViewChoice& choice, int32_t
         demo_build_camera(demo);
         demo_reset_mesh_matrices(scene);
         setup_view(demo.renderer.view, width, height);
-        return true;
+        break;
     case ViewKind::fit:
         if (!allocate(demo, scene, error)) return false;
-        start_fit_view(demo, scene);
-        return true;
+        start_fit_view(demo, scene, choice.up);
+        break;
     case ViewKind::camera:
-        return start_camera_view(demo, scene, choice, error);
+        if (!start_camera_view(demo, scene, choice, error)) return false;
+        break;
     }
-    return false;
+    if (view_look(choice) == Look::model && !demo_use_model_look(demo)) {
+        error = "not enough memory for the model look of this scene";
+        return false;
+    }
+    return true;
 }
 
 void view_rewind(DemoState& demo) {

@@ -41,10 +41,22 @@
 
 enum class ViewKind { demo, fit, camera };
 
+// How the meshes are drawn: the demo's look (one colour, flat, painted in file order, exactly the
+// demo's pixels) or the model look (model_look.h: depth, material colours, two-sided materials,
+// smoothing groups). automatic: the demo look in the demo view, the model look in the others.
+enum class Look { automatic, demo, model };
+
+// The file axis that is up on the screen in the fit view: Z (3D Studio's convention) or Y (for
+// models made Y-up). The demo view draws the scene as loaded and the camera view follows the
+// file's camera, whatever the choice.
+enum class UpAxis { z, y };
+
 struct ViewChoice {
     ViewKind kind = ViewKind::demo;
     std::string camera_name; // camera view: the camera's name; empty for the file's first camera
     bool still = false;      // true: meshes keep the matrices the view set up
+    Look look = Look::automatic;
+    UpAxis up = UpAxis::z;
 };
 
 // Frame sizes any view can be drawn at, in pixels, both sides inclusive.
@@ -59,6 +71,15 @@ bool parse_view_choice(std::string_view text, ViewChoice& choice, std::string& e
 
 // The name parse_view_choice reads back into the same choice.
 std::string view_choice_name(const ViewChoice& choice);
+
+// Reads "demo" or "model".
+bool parse_look(std::string_view text, Look& look, std::string& error);
+
+// Reads "z" or "y".
+bool parse_up_axis(std::string_view text, UpAxis& up, std::string& error);
+
+// The look the choice draws in: its own, or its view's default (never automatic).
+Look view_look(const ViewChoice& choice);
 
 // Where the fit view puts the scene and its camera, in scene units.
 struct FitPlacement {
@@ -107,9 +128,10 @@ const Camera* find_view_camera(const Scene& scene, const std::string& name, std:
 // All start-up steps of a view, the platform-free part of what a front end does before its first
 // frame: checks the size (kMinFrameSide..kMaxFrameSide on each side), prepares the scene and the
 // camera for the view, sets the renderer's view for width x height, and allocates the frame
-// buffer and the renderer's vertex cache. The demo view at kWidth x kHeight is demo_start exactly.
-// On false (bad size, unusable camera, allocation failure) error holds the reason and the scene
-// is as it was.
+// buffer and the renderer's vertex cache; in the model look, the shading of every mesh
+// (demo_use_model_look, model_frame.h). The demo view in the demo look at kWidth x kHeight is
+// demo_start exactly. On false (bad size, unusable camera, allocation failure) error holds the
+// reason and the scene is as it was.
 bool view_start(DemoState& demo, Scene& scene, const ViewChoice& choice, int32_t width,
                 int32_t height, std::string& error);
 

@@ -11,18 +11,9 @@
 
 namespace {
 
-template <typename T> bool grow(std::vector<T>& buffer, size_t count) {
-    if (buffer.size() >= count) return true;
-    try {
-        buffer.resize(count);
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return true;
-}
-
 bool grow_face_list(Renderer& r, size_t face_count) {
-    return grow(r.front_faces, face_count) && grow(r.vertex_used, r.vertex_cache.size());
+    return grow_buffer(r.front_faces, face_count) &&
+           grow_buffer(r.vertex_used, r.vertex_cache.size());
 }
 
 // The loops here take the buffers' addresses into locals first: a store through a byte pointer
@@ -66,7 +57,7 @@ int32_t face_intensity(double nx, double ny, double nz) {
 }
 
 bool draw_mesh_reserve(Renderer& renderer, int32_t vertex_count, size_t face_count) {
-    return (vertex_count <= 0 || grow(renderer.vertex_cache, size_t(vertex_count))) &&
+    return (vertex_count <= 0 || grow_buffer(renderer.vertex_cache, size_t(vertex_count))) &&
            (face_count == 0 || grow_face_list(renderer, face_count));
 }
 
@@ -78,7 +69,7 @@ void draw_mesh(Renderer& renderer, const Matrix4& mesh_matrix, const Matrix4& ca
 
     const ViewSetup& view = renderer.view;
     const size_t vertex_count = mesh.vertices.size();
-    if (!grow(renderer.vertex_cache, vertex_count)) return;
+    if (!grow_buffer(renderer.vertex_cache, vertex_count)) return;
     const VertexTransform transform = vertex_transform(pose.mv, view);
     const std::span<const CachedVertex> cache(renderer.vertex_cache.data(), vertex_count);
     EdgeTables tables;

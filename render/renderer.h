@@ -14,9 +14,11 @@
 #pragma once
 
 #include "render/face_setup.h"
+#include "render/model_look.h"
 #include "render/view.h"
 
 #include <cstdint>
+#include <new>
 #include <vector>
 
 struct Renderer {
@@ -28,4 +30,19 @@ struct Renderer {
     std::vector<CachedVertex> vertex_cache;
     std::vector<FrontFace> front_faces;
     std::vector<uint8_t> vertex_used;
+
+    // The model look (model_look.h): its depth buffer, per-mesh scratch and triangle batch.
+    ModelScratch model;
 };
+
+// Grows buffer to at least count elements (never shrinks it); false when memory runs out, the
+// buffer then as it was.
+template <typename T> bool grow_buffer(std::vector<T>& buffer, size_t count) {
+    if (buffer.size() >= count) return true;
+    try {
+        buffer.resize(count);
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    return true;
+}

@@ -2,6 +2,7 @@
 // below mix ordinary faces with those that stress the banding (faces ending exactly on band
 // edges or spanning many bands), degenerate, huge and clipped faces, and overlaps whose order
 // shows.
+#include "app/model_frame.h"
 #include "app/demo_threads.h"
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
@@ -314,7 +315,7 @@ TEST_F(ThreadedFrame, ViewsAtOtherSizesMatchTheOneThreadFrames) {
         ASSERT_NE(rt, nullptr) << error;
         size_t lit = 0;
         for (int frame = 1; frame <= 9; ++frame) {
-            demo_frame(a);
+            view_frame(a);
             std::fill(b.frame_buffer.begin(), b.frame_buffer.end(), 0xDEADBEEFu);
             ASSERT_TRUE(demo_frame_threaded(b, *rt));
             ASSERT_EQ(a.frame_buffer.size(), size_t(c.width) * size_t(c.height));

@@ -76,6 +76,9 @@ TEST(RenderOptions, MisuseIsAUsageErrorNamingTheProblem) {
         {{"s.3ds", "--threads", "0"}, "--threads"},
         {{"s.3ds", "--threads", "257"}, "257"},
         {{"s.3ds", "--threads", "2", "--threads", "2"}, "more than once"},
+        {{"s.3ds", "--look", "flat"}, "unknown look \"flat\""},
+        {{"s.3ds", "--up", "x"}, "unknown up axis \"x\""},
+        {{"s.3ds", "--look", "demo", "--look=model"}, "more than once"},
     };
     for (const Case& c : cases) {
         RenderOptions o;

@@ -1,6 +1,7 @@
 // The views: names, the demo view's frames against hashes recorded before the views existed, the
 // fitted view on awkward scenes, cameras of generated files (placement, orientation, lens, bank,
 // refusals), and frames of any size.
+#include "app/model_frame.h"
 #include "app/view_choice.h"
 #include "render/frame.h"
 #include "render/mesh_renderer.h"
@@ -496,3 +497,45 @@ TEST(ViewRewind, EveryViewDrawsItsFramesAgainFromTheSceneItAlreadyPrepared) {
 }
 
 } // namespace
+
+// Posts five times longer than wide along the file's Y or its Z (the loader's z and y): with Y up,
+// the first stands exactly as the second does with Z up, upright in the picture.
+TEST(FitView, UpYStandsAYUpModelUprightAndLooksAreReadByName) {
+    const auto post = [](size_t axis) {
+        MeshObject m = cube(10, 0, 0, 0);
+        for (Vertex& v : m.vertices)
+            (axis == 1 ? v.y : v.z) *= 5;
+        for (Face& f : m.faces)
+            f.plane = fixtures::face_plane(m.vertices, f.v);
+        return m;
+    };
+    const auto extent = [](const MeshObject& mesh, UpAxis up, Look look) {
+        Scene scene = scene_of({mesh});
+        ViewChoice choice{ViewKind::fit, "", true};
+        choice.up = up;
+        choice.look = look;
+        DemoState demo;
+        std::string error;
+        EXPECT_TRUE(view_start(demo, scene, choice, kWidth, kHeight, error)) << error;
+        view_frame(demo);
+        const auto a = lit(demo);
+        return std::pair{a.right - a.left, a.bottom - a.top};
+    };
+    for (Look look : {Look::demo, Look::model}) {
+        const auto z_post = extent(post(1), UpAxis::z, look);
+        const auto y_post = extent(post(2), UpAxis::y, look);
+        EXPECT_EQ(y_post, z_post);
+        EXPECT_GT(y_post.second, 2 * y_post.first) << "upright";
+        EXPECT_NE(extent(post(2), UpAxis::z, look), z_post);
+    }
+    std::string error;
+    Look look = Look::automatic;
+    UpAxis up = UpAxis::z;
+    EXPECT_TRUE(parse_look("model", look, error) && look == Look::model);
+    EXPECT_TRUE(parse_up_axis("y", up, error) && up == UpAxis::y);
+    EXPECT_FALSE(parse_look("Model", look, error));
+    EXPECT_EQ(error, "unknown look \"Model\"; use demo or model");
+    EXPECT_FALSE(parse_up_axis("x", up, error));
+    EXPECT_EQ(view_look(ViewChoice{ViewKind::demo, "", false}), Look::demo);
+    EXPECT_EQ(view_look(ViewChoice{ViewKind::camera, "", false}), Look::model);
+}

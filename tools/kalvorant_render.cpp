@@ -1,6 +1,7 @@
 // kalvorant-render: the demo's frames without a window, in any view and size, saved as PNG files
 // or an animated GIF. Exit status 0 done, 1 the scene or an output failed, 2 bad arguments or a
 // camera the scene does not have.
+#include "app/model_frame.h"
 #include "app/demo_coverage.h"
 #include "app/demo_threads.h"
 #include "app/view_choice.h"
@@ -87,7 +88,7 @@ RenderThreads* g_render_threads = nullptr;
 
 bool next_frame(DemoState& demo, std::string& error) {
     if (g_render_threads == nullptr || render_thread_count(*g_render_threads) == 1) {
-        demo_frame(demo);
+        view_frame(demo);
         return true;
     }
     if (demo_frame_threaded(demo, *g_render_threads)) return true;

@@ -11,7 +11,8 @@ namespace {
 
 struct Seen {
     bool frames = false, only = false, out = false, gif = false, png = false, view = false,
-         still = false, size = false, threads = false, cpu = false, memory = false;
+         still = false, size = false, threads = false, cpu = false, memory = false, look = false,
+         up = false;
 };
 
 // Fetches the value that follows option args[i]; false when it is missing.
@@ -75,6 +76,16 @@ bool take_view(std::span<const std::string> args, size_t& i, ViewChoice& view, s
     std::string value;
     if (!take_value(args, i, value, error)) return false;
     return parse_view_choice(value, view, error);
+}
+
+bool take_look(std::span<const std::string> args, size_t& i, ViewChoice& view, std::string& error) {
+    std::string value;
+    return take_value(args, i, value, error) && parse_look(value, view.look, error);
+}
+
+bool take_up(std::span<const std::string> args, size_t& i, ViewChoice& view, std::string& error) {
+    std::string value;
+    return take_value(args, i, value, error) && parse_up_axis(value, view.up, error);
 }
 
 bool take_size(std::span<const std::string> args, size_t& i, RenderOptions& options,
@@ -191,6 +202,10 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
         } else if (arg == "--still") {
             ok = mark_once(seen.still, arg, error);
             options.view.still = true;
+        } else if (arg == "--look") {
+            ok = mark_once(seen.look, arg, error) && take_look(args, i, options.view, error);
+        } else if (arg == "--up") {
+            ok = mark_once(seen.up, arg, error) && take_up(args, i, options.view, error);
         } else if (arg == "--size") {
             ok = mark_once(seen.size, arg, error) && take_size(args, i, options, error);
         } else {
@@ -205,7 +220,8 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
 std::string render_usage() {
     return "usage: kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] "
            "[--png FILE] [--view demo|fit|camera[:NAME]] [--still] [--size WxH] "
-           "[--threads N] [--quiet] [--max-cpu-seconds S] [--max-memory MIB] "
+           "[--threads N] [--look demo|model] [--up z|y] [--quiet] [--max-cpu-seconds S] "
+           "[--max-memory MIB] "
            "[--fail-if-empty]\n";
 }
 
@@ -223,9 +239,13 @@ std::string render_help() {
            "              fit: the demo's direction, the whole scene centred and framed;\n"
            "              camera or camera:NAME: through the file's first camera or camera NAME\n"
            "  --still     the meshes stay as the view placed them instead of spinning\n"
+           "  --look L    demo: one colour, flat, in file order, as the demo draws;\n"
+           "              model: depth, material colours, two-sided faces, smooth shading\n"
+           "              (default: demo in the demo view, model in the fit and camera views)\n"
+           "  --up A      z (default) or y: the file axis that is up in the fit view\n"
            "  --size WxH  frame size in pixels, each side 16 to 4096 (default 512x384)\n"
            "  --threads N draw each frame on N threads (default: one per processor); the\n"
-           "              pixels are the same for every N\n"
+           "              pixels are the same for every N (the model look draws on one)\n"
            "  --quiet     print neither progress nor the closing line naming what was written\n"
            "  --max-cpu-seconds S  end with status 1 and no file after S seconds of processor\n"
            "              time (the load included)\n"

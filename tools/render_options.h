@@ -2,7 +2,8 @@
 //
 //   kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] [--png FILE]
 //                          [--view demo|fit|camera[:NAME]] [--still] [--size WxH]
-//                          [--threads N] [--quiet] [--max-cpu-seconds S] [--max-memory MIB]
+//                          [--threads N] [--look demo|model] [--up z|y] [--quiet]
+//                          [--max-cpu-seconds S] [--max-memory MIB]
 //                          [--fail-if-empty]
 //
 // Any option that takes a value may also be written --name=value (command_line.h).
@@ -13,7 +14,8 @@
 // the demo's, spinning, at 512x384 unless --view, --still or --size say otherwise; a size is
 // WIDTHxHEIGHT in pixels, each side from kMinFrameSide to kMaxFrameSide.
 // --threads N draws each frame on N threads (1..kMaxRenderThreads; default: one per processor);
-// every count gives the same pixels.
+// every count gives the same pixels. --look and --up are the view's (view_choice.h): the look
+// defaults to the demo's in the demo view and to the model look in the others.
 // --max-cpu-seconds S and --max-memory MIB cap the run's processor time and memory (beyond
 // either, the run ends with status 1, one line and no file); --fail-if-empty makes a scene
 // without faces, or a frame to be written that shows none, a failure with no file.

@@ -1,5 +1,6 @@
 #include "viewer/viewer_frame.h"
 
+#include "app/model_frame.h"
 #include "app/demo_threads.h"
 #include "app/view_choice.h"
 #include "render/view.h"
@@ -87,6 +88,6 @@ bool viewer_draw(ViewerScene& viewer, DemoState& state, const ViewerControls& co
     state.spin = false;
     setup_view_with_focal(state.renderer.view, width, height, float(focal));
     if (threads != nullptr) return demo_frame_threaded(state, *threads);
-    demo_frame(state);
+    view_frame(state);
     return true;
 }

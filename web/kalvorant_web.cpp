@@ -1,5 +1,6 @@
 #include "web/kalvorant_web.h"
 
+#include "app/model_frame.h"
 #include "app/demo.h"
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
@@ -106,7 +107,7 @@ int kalv_set_view(const char* view) {
 void kalv_step(void) {
     WebState& state = web();
     if (!state.loaded) return;
-    demo_frame(state.demo);
+    view_frame(state.demo);
     ++state.frame_number;
     try {
         convert_to_rgba(state.demo.frame_buffer, state.rgba);

@@ -1,0 +1,282 @@
+#include "render/model_look.h"
+
+#include "render/face_setup.h"
+#include "render/renderer.h"
+#include "render/shaded_fill.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <new>
+
+namespace {
+
+// The border planes stand this many pixels outside the frame: faces are cut there, so that
+// projected coordinates stay small, and the fill clips the rest exactly to the frame.
+constexpr float kBorderMargin = 64.0f;
+constexpr uint8_t kNear = 1;
+
+// A corner while a face is cut: camera space and colour.
+struct CutVertex {
+    float x, y, z;
+    float r, g, b;
+};
+
+constexpr size_t kMaxCutVertices = 3 + 5; // each of the five planes adds at most one corner
+
+struct CutPolygon {
+    size_t count = 0;
+    std::array<CutVertex, kMaxCutVertices + 1> v;
+};
+
+// The five planes a face is cut by, as signed distances (positive inside).
+struct CutPlanes {
+    std::array<Plane, 4> border;
+};
+
+double distance_to(const CutPlanes& planes, size_t k, const CutVertex& v) {
+    if (k == 0) return double(v.z) - double(kModelNearZ);
+    const Plane& p = planes.border[k - 1];
+    return double(p.a) * v.x + double(p.b) * v.y + double(p.c) * v.z + double(p.d);
+}
+
+float between(float a, float b, double s) {
+    return float(double(a) + s * (double(b) - double(a)));
+}
+
+// Keeps the part of polygon on the inner side of plane k (Sutherland and Hodgman).
+void cut(CutPolygon& polygon, const CutPlanes& planes, size_t k) {
+    CutPolygon out;
+    for (size_t i = 0; i < polygon.count; ++i) {
+        const CutVertex& p = polygon.v[i];
+        const CutVertex& q = polygon.v[(i + 1) % polygon.count];
+        const double dp = distance_to(planes, k, p), dq = distance_to(planes, k, q);
+        if (dp >= 0 && out.count < kMaxCutVertices) out.v[out.count++] = p;
+        if ((dp >= 0) != (dq >= 0) && out.count < kMaxCutVertices) {
+            const double s = dp / (dp - dq);
+            out.v[out.count++] = {between(p.x, q.x, s), between(p.y, q.y, s), between(p.z, q.z, s),
+                                  between(p.r, q.r, s), between(p.g, q.g, s), between(p.b, q.b, s)};
+        }
+    }
+    polygon = out;
+}
+
+// Lit colour of a material where the surface normal meets the direction to the eye at cosine.
+void lit_colour(const ModelMaterial& m, float cosine, float* out) {
+    const float d = cosine > 0.0f ? std::min(cosine, 1.0f) : 0.0f; // NaN: unlit
+    const float highlight = m.has_specular ? std::pow(d, m.exponent) : 0.0f;
+    for (size_t c = 0; c < 3; ++c)
+        out[c] = std::min(m.base[c] + m.diffuse[c] * d + m.specular[c] * highlight, 255.0f);
+}
+
+// The cosine between an object-space normal, carried into camera space by the pose, and the
+// direction from the camera-space point (x, y, z) to the eye.
+float eye_cosine(const Matrix4& mv, float nx, float ny, float nz, float x, float y, float z) {
+    const float cx = nx * mv.at(0, 0) + ny * mv.at(1, 0) + nz * mv.at(2, 0);
+    const float cy = nx * mv.at(0, 1) + ny * mv.at(1, 1) + nz * mv.at(2, 1);
+    const float cz = nx * mv.at(0, 2) + ny * mv.at(1, 2) + nz * mv.at(2, 2);
+    const float lengths = std::sqrt((cx * cx + cy * cy + cz * cz) * (x * x + y * y + z * z));
+    return -(cx * x + cy * y + cz * z) / lengths;
+}
+
+ShadedVertex projected(const ViewSetup& view, const CutVertex& v) {
+    const float inv_z = 1.0f / v.z;
+    return {view.focal * v.x * inv_z + float(view.Width) / 2,
+            view.focal * v.y * inv_z + float(view.Height) / 2,
+            inv_z,
+            v.r,
+            v.g,
+            v.b};
+}
+
+struct MeshJob {
+    const ViewSetup& view;
+    const CutPlanes& planes;
+    const DepthFrame& target;
+    ModelScratch& scratch;
+};
+
+void fill_batch(ModelScratch& s, const DepthFrame& target) {
+    const std::span<const ShadedTriangle> triangles(s.batch.data(), s.batch_count);
+    s.batch_count = 0;
+    if (triangles.empty()) return;
+    if (s.fill_batch) {
+        s.fill_batch(triangles, target);
+        return;
+    }
+    for (const ShadedTriangle& t : triangles)
+        fill_shaded_triangle(t, target);
+}
+
+void emit(const MeshJob& job, const ShadedTriangle& triangle) {
+    ModelScratch& s = job.scratch;
+    s.batch[s.batch_count++] = triangle;
+    if (s.batch_count == s.batch.size()) fill_batch(s, job.target);
+}
+
+DepthFrame depth_frame(ModelScratch& s, const Frame& frame) {
+    return {frame, s.depth.data(), frame.width};
+}
+
+void draw_cut_face(const MeshJob& job, const ModelVertex* const (&corner)[3],
+                   const float* const (&colour)[3]) {
+    CutPolygon polygon;
+    polygon.count = 3;
+    for (size_t k = 0; k < 3; ++k)
+        polygon.v[k] = {corner[k]->x, corner[k]->y, corner[k]->z,
+                        colour[k][0], colour[k][1], colour[k][2]};
+    const uint8_t any = corner[0]->outside | corner[1]->outside | corner[2]->outside;
+    for (size_t k = 0; k < 5 && polygon.count >= 3; ++k)
+        if (any & (1u << k)) cut(polygon, job.planes, k);
+    if (polygon.count < 3) return;
+    ShadedTriangle t;
+    t.v[0] = projected(job.view, polygon.v[0]);
+    for (size_t i = 1; i + 1 < polygon.count; ++i) {
+        t.v[1] = projected(job.view, polygon.v[i]);
+        t.v[2] = projected(job.view, polygon.v[i + 1]);
+        emit(job, t);
+    }
+}
+
+void draw_face(const MeshJob& job, const ModelVertex* const (&corner)[3],
+               const float* const (&colour)[3]) {
+    const uint8_t all = corner[0]->outside & corner[1]->outside & corner[2]->outside;
+    if (all != 0) return; // wholly beyond one plane
+    if ((corner[0]->outside | corner[1]->outside | corner[2]->outside) != 0) {
+        draw_cut_face(job, corner, colour);
+        return;
+    }
+    ShadedTriangle t;
+    for (size_t k = 0; k < 3; ++k)
+        t.v[k] = {corner[k]->sx, corner[k]->sy, corner[k]->inv_z,
+                  colour[k][0],  colour[k][1],  colour[k][2]};
+    emit(job, t);
+}
+
+} // namespace
+
+bool begin_model_frame(Renderer& renderer, const Frame& frame) {
+    ModelScratch& s = renderer.model;
+    s.batch_count = 0;
+    if (!frame_is_drawable(frame)) return true;
+    for (int32_t y = 0; y < frame.height; ++y)
+        std::fill_n(frame.pixels + size_t(y) * size_t(frame.stride), frame.width, 0u);
+    if (!grow_buffer(s.depth, size_t(frame.width) * size_t(frame.height)) ||
+        !grow_buffer(s.batch, kModelBatch))
+        return false;
+    std::fill_n(s.depth.begin(), size_t(frame.width) * size_t(frame.height), 0.0f);
+    return true;
+}
+
+void end_model_frame(Renderer& renderer, const Frame& frame) {
+    ModelScratch& s = renderer.model;
+    if (!frame_is_drawable(frame) || s.depth.size() < size_t(frame.width) * size_t(frame.height)) {
+        s.batch_count = 0;
+        return;
+    }
+    fill_batch(s, depth_frame(s, frame));
+}
+
+void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObject& mesh,
+                     const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const Frame& frame) {
+    const size_t face_count = drawn_face_count(mesh);
+    const size_t vertex_count = mesh.vertices.size();
+    ModelScratch& s = renderer.model;
+    if (face_count == 0 || !frame_is_drawable(frame) || shading.faces.size() < face_count ||
+        s.depth.size() < size_t(frame.width) * size_t(frame.height) || s.batch.size() < kModelBatch)
+        return;
+    if (!grow_buffer(s.vertices, vertex_count) || !grow_buffer(s.vertex_used, vertex_count) ||
+        !grow_buffer(s.faces, face_count) || !grow_buffer(s.point_sides, shading.points.size()) ||
+        !grow_buffer(s.point_colours, shading.points.size() * 6))
+        return;
+    const MeshPose pose = mesh_pose(mesh_matrix, camera_matrix);
+    const ViewSetup& view = renderer.view;
+
+    // The faces to draw: those that turn towards the camera, and the two-sided ones that turn
+    // away. Each marks its vertices, and its shading points on the side it shows.
+    size_t listed = 0;
+    for (size_t f = 0; f < face_count; ++f) {
+        const Face& face = mesh.faces[f];
+        const ModelFace& model_face = shading.faces[f];
+        if (!face_setup_detail::indices_valid(face, vertex_count) ||
+            model_face.material >= shading.materials.size())
+            continue;
+        const bool back = face_turns_away(pose, face);
+        if (back && !shading.materials[model_face.material].two_sided) continue;
+        s.faces[listed++] = {uint32_t(f), back};
+        for (size_t k = 0; k < 3; ++k) {
+            s.vertex_used[size_t(face.v[k])] = 1;
+            if (model_face.shade[k] < shading.points.size())
+                s.point_sides[model_face.shade[k]] |= back ? 2 : 1;
+        }
+    }
+
+    CutPlanes planes;
+    build_frustum_planes(float(view.Width) + 2 * kBorderMargin,
+                         float(view.Height) + 2 * kBorderMargin, view.focal, planes.border);
+    const Matrix4& mv = pose.mv;
+    for (size_t i = 0; i < vertex_count; ++i) {
+        if (!s.vertex_used[i]) continue;
+        s.vertex_used[i] = 0;
+        const Vertex& in = mesh.vertices[i];
+        ModelVertex& v = s.vertices[i];
+        v.x = in.x * mv.at(0, 0) + in.y * mv.at(1, 0) + in.z * mv.at(2, 0) + mv.at(3, 0);
+        v.y = in.x * mv.at(0, 1) + in.y * mv.at(1, 1) + in.z * mv.at(2, 1) + mv.at(3, 1);
+        v.z = in.x * mv.at(0, 2) + in.y * mv.at(1, 2) + in.z * mv.at(2, 2) + mv.at(3, 2);
+        const CutVertex at{v.x, v.y, v.z, 0, 0, 0};
+        uint8_t outside = 0;
+        for (size_t k = 0; k < 5; ++k)
+            outside |= uint8_t(!(distance_to(planes, k, at) >= 0) << k); // NaN counts outside
+        v.outside = outside;
+        if (outside & kNear) continue;
+        v.inv_z = 1.0f / v.z;
+        v.sx = view.focal * v.x * v.inv_z + float(view.Width) / 2;
+        v.sy = view.focal * v.y * v.inv_z + float(view.Height) / 2;
+    }
+
+    for (size_t p = 0; p < shading.points.size(); ++p) {
+        const uint8_t sides = s.point_sides[p];
+        if (sides == 0) continue;
+        s.point_sides[p] = 0;
+        const ShadingPoint& point = shading.points[p];
+        const ModelVertex& v = s.vertices[point.vertex];
+        const float cosine = eye_cosine(mv, point.nx, point.ny, point.nz, v.x, v.y, v.z);
+        const ModelMaterial& material = shading.materials[point.material];
+        float* colours = s.point_colours.data() + 6 * p;
+        if (sides & 1) lit_colour(material, cosine, colours);
+        if (sides & 2) lit_colour(material, -cosine, colours + 3);
+    }
+
+    const DepthFrame target = depth_frame(s, frame);
+    const MeshJob job{view, planes, target, s};
+    for (size_t i = 0; i < listed; ++i) {
+        const ModelListedFace listed_face = s.faces[i];
+        const Face& face = mesh.faces[listed_face.face];
+        const ModelFace& model_face = shading.faces[listed_face.face];
+        const ModelVertex* const corner[3] = {&s.vertices[size_t(face.v[0])],
+                                              &s.vertices[size_t(face.v[1])],
+                                              &s.vertices[size_t(face.v[2])]};
+        const bool smooth = model_face.shade[0] < shading.points.size() &&
+                            model_face.shade[1] < shading.points.size() &&
+                            model_face.shade[2] < shading.points.size();
+        if (smooth) {
+            const size_t side = listed_face.back ? 3 : 0;
+            const float* const colour[3] = {s.point_colours.data() + 6 * model_face.shade[0] + side,
+                                            s.point_colours.data() + 6 * model_face.shade[1] + side,
+                                            s.point_colours.data() + 6 * model_face.shade[2] +
+                                                side};
+            draw_face(job, corner, colour);
+            continue;
+        }
+        // A flat face has one colour, lit towards its middle.
+        const float cosine = eye_cosine(mv, model_face.nx, model_face.ny, model_face.nz,
+                                        corner[0]->x + corner[1]->x + corner[2]->x,
+                                        corner[0]->y + corner[1]->y + corner[2]->y,
+                                        corner[0]->z + corner[1]->z + corner[2]->z);
+        float flat[3];
+        lit_colour(shading.materials[model_face.material], listed_face.back ? -cosine : cosine,
+                   flat);
+        const float* const colour[3] = {flat, flat, flat};
+        draw_face(job, corner, colour);
+    }
+}

@@ -1,0 +1,84 @@
+// model_look.h - the model look: meshes drawn as their authors made them, with a depth buffer,
+// material colours, two-sided materials and smooth shading (model_mesh.h has the colour and
+// smoothing rules).
+//
+// A frame: begin_model_frame clears the pixels to black and the depth buffer to "nothing yet",
+// then draw_model_mesh draws each mesh, in any order: each pixel shows the nearest face.
+// Per mesh, the faces that turn towards the camera are kept (and those of two-sided materials
+// that turn away, lit from their back as if it were their front), the vertices they use are
+// transformed, and their shading points lit once each (Gouraud: the colour is worked out at the
+// corners and interpolated across the face, see below). Each face is then cut by the near plane
+// (z = kModelNearZ) and by planes a little outside the frame's borders, projected, and handed to
+// the span filling as ShadedTriangle records (shaded_fill.h): a face that crosses the near plane
+// is cut there, never dropped, so a camera inside a model sees every wall around it.
+// The triangles wait in a batch of at most kModelBatch and are filled, in the order they came,
+// when the batch is full and by end_model_frame: on the calling thread, or through the
+// renderer's fill_batch, which a front end with threads sets to fill bands of the frame at once.
+// Either way each pixel ends up with the same colour: the depth test alone decides, and
+// triangles reach every pixel in the same order.
+//
+// Why colours and not normals are interpolated: lighting once per shading point shares the work
+// between the faces around a vertex, and the per-pixel loop stays a depth test and three
+// additions, which keeps a frame of a dense mesh within twice the demo look's time. The price is
+// the classic one: a highlight smaller than a face is blurred or missed.
+//
+// Spaces and units as in mesh_renderer.h and view.h; the view is the renderer's (renderer.h).
+// Ownership: the renderer object keeps the depth buffer and the per-mesh scratch buffers (they
+// grow to the largest frame and mesh drawn, then frames allocate nothing). The mesh, its
+// ModelMesh and the matrices are only read.
+// Failure: begin_model_frame returns false when the depth buffer cannot grow (nothing is then
+// drawn into that frame); draw_model_mesh draws nothing of a mesh whose buffers cannot grow, nor
+// faces whose vertex indices lie outside the mesh or whose ModelMesh does not match the mesh.
+#pragma once
+
+#include "render/frame.h"
+#include "render/model_mesh.h"
+#include "render/shaded_fill.h"
+#include "scene/math3d.h"
+#include "scene/scene.h"
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <vector>
+
+struct Renderer;
+
+constexpr float kModelNearZ = 0.1f;
+constexpr size_t kModelBatch = 8192; // triangles filled together
+
+// A mesh vertex as the model look's faces see it in the current frame.
+struct ModelVertex {
+    float x = 0, y = 0, z = 0; // camera space
+    float sx = 0, sy = 0;      // screen pixels, when outside == 0
+    float inv_z = 0;
+    uint8_t outside = 0; // bit 0: nearer than the near plane, bits 1..4: beyond a border plane
+};
+
+// A face kept for drawing: its index and whether it is seen from its back.
+struct ModelListedFace {
+    uint32_t face;
+    uint32_t back; // 1: a two-sided face seen from behind
+};
+
+// The model look's buffers in the renderer object.
+struct ModelScratch {
+    std::vector<float> depth;
+    std::vector<ModelVertex> vertices;
+    std::vector<uint8_t> vertex_used;
+    std::vector<ModelListedFace> faces;
+    std::vector<uint8_t> point_sides;  // per shading point: bit 0 front needed, bit 1 back
+    std::vector<float> point_colours;  // per shading point: front r, g, b, back r, g, b
+    std::vector<ShadedTriangle> batch; // kModelBatch once the frame has begun
+    size_t batch_count = 0;
+    // Fills a batch into the frame; empty: fill_shaded_triangle on the calling thread, in order.
+    std::function<void(std::span<const ShadedTriangle>, const DepthFrame&)> fill_batch;
+};
+
+bool begin_model_frame(Renderer& renderer, const Frame& frame);
+
+// Fills the triangles still waiting in the batch: a frame is finished only after this.
+void end_model_frame(Renderer& renderer, const Frame& frame);
+
+void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObject& mesh,
+                     const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const Frame& frame);

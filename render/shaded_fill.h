@@ -1,0 +1,39 @@
+// shaded_fill.h - the model look's span filling: one screen triangle with a colour per corner,
+// depth-tested, into the frame. ShadedTriangle is the one record between the model look's
+// geometry (cull, transform, light, clip, project) and its pixels.
+//
+// Coordinates: x, y are screen pixels (x right, y down); pixel (c, r) is sampled at its centre
+// (c + 0.5, r + 0.5), and a centre on an edge belongs to the triangle on its right or below, so
+// triangles that share an edge fill each of its pixels once. Either winding fills.
+// Depth: inv_z is 1/z (camera space z, the distance along the line of sight). It is linear in
+// screen space across a plane, so interpolating it is exact in perspective; a pixel is written
+// only where the triangle's 1/z is greater (nearer) than the depth buffer holds, which it then
+// takes. The colour (0..255 per channel) is interpolated linearly on the screen (Gouraud).
+// Ownership: DepthFrame points at pixels and a depth buffer its maker keeps alive, with the same
+// width, height and strides as frame.h describes for pixels.
+// Failure: nothing is reported. Whatever the triangle holds (non-finite or huge coordinates, no
+// area, colours out of range), the fill writes only inside the frame, clamps colours to 0..255
+// and ends; a frame that is not drawable or has no depth buffer gets nothing.
+#pragma once
+
+#include "render/frame.h"
+
+#include <cstdint>
+
+struct ShadedVertex {
+    float x = 0, y = 0;        // screen pixels
+    float inv_z = 0;           // 1 / camera-space z
+    float r = 0, g = 0, b = 0; // colour, 0..255 each
+};
+
+struct ShadedTriangle {
+    ShadedVertex v[3];
+};
+
+struct DepthFrame {
+    Frame frame;
+    float* depth = nullptr; // one float per pixel, row y at depth + y * depth_stride
+    int32_t depth_stride = 0;
+};
+
+void fill_shaded_triangle(const ShadedTriangle& triangle, const DepthFrame& target);

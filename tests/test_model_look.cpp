@@ -1,0 +1,330 @@
+// The model look on small generated scenes: depth whatever the file order, material colours, two-
+// sided faces, smoothing groups (shared vertex index and a common bit), faces cut at the near
+// plane, and a fill that stays inside its frame whatever it is given.
+#include "render/model_look.h"
+#include "render/model_mesh.h"
+#include "render/renderer.h"
+#include "render/shaded_fill.h"
+#include "tests/render_fixtures.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace {
+
+using fixtures::vertex;
+
+constexpr int32_t kW = 160, kH = 120;
+
+struct Picture {
+    std::vector<uint32_t> pixels = std::vector<uint32_t>(size_t(kW) * kH);
+    uint32_t at(int32_t x, int32_t y) const { return pixels[size_t(y) * kW + size_t(x)]; }
+};
+
+int channel(uint32_t pixel, int shift) {
+    return int(pixel >> shift & 0xFF);
+}
+
+// Draws the meshes with the identity camera (eye at the origin looking along +z), each mesh
+// turned by its own matrix.
+Picture draw(const std::vector<MeshObject>& meshes, const std::vector<Material>& materials = {}) {
+    Renderer renderer;
+    setup_view(renderer.view, kW, kH);
+    Picture picture;
+    const Frame frame = make_frame(picture.pixels, kW, kH);
+    Matrix4 camera;
+    matrix_identity(camera);
+    EXPECT_TRUE(begin_model_frame(renderer, frame));
+    for (const MeshObject& mesh : meshes) {
+        ModelMesh shading;
+        EXPECT_TRUE(prepare_model_mesh(mesh, materials, shading));
+        draw_model_mesh(renderer, shading, mesh, mesh.matrix, camera, frame);
+    }
+    end_model_frame(renderer, frame);
+    return picture;
+}
+
+// A square of half side h at depth z facing the eye, in material m.
+MeshObject square(float h, float cx, float cy, float z, int32_t m = -1) {
+    MeshObject s = fixtures::mesh({vertex(cx - h, cy - h, z), vertex(cx - h, cy + h, z),
+                                   vertex(cx + h, cy + h, z), vertex(cx + h, cy - h, z)},
+                                  {{0, 1, 2}, {0, 2, 3}});
+    for (Face& f : s.faces)
+        f.material = m;
+    return s;
+}
+
+// Turns every face of m so that it is drawn from outside the point (cx, cy, cz), or from inside.
+void orient(MeshObject& m, float cx, float cy, float cz, bool from_outside = true) {
+    for (Face& f : m.faces) {
+        const Vertex& a = m.vertices[size_t(f.v[0])];
+        const float side = f.plane.a * (a.x - cx) + f.plane.b * (a.y - cy) + f.plane.c * (a.z - cz);
+        if ((side > 0) == from_outside) {
+            std::swap(f.v[1], f.v[2]);
+            f.plane = fixtures::face_plane(m.vertices, f.v);
+        }
+    }
+}
+
+// A box of half side h around (cx, cy, cz) in material m.
+MeshObject box(float h, float cx, float cy, float cz, int32_t m, bool from_outside = true) {
+    std::vector<Vertex> v;
+    for (int i = 0; i < 8; ++i)
+        v.push_back(vertex(cx + (i & 1 ? h : -h), cy + (i & 2 ? h : -h), cz + (i & 4 ? h : -h)));
+    std::vector<std::array<int32_t, 3>> tris;
+    for (const auto& q : std::vector<std::array<int32_t, 4>>{
+             {0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}}) {
+        tris.push_back({q[0], q[1], q[2]});
+        tris.push_back({q[0], q[2], q[3]});
+    }
+    MeshObject b = fixtures::mesh(v, tris);
+    orient(b, cx, cy, cz, from_outside);
+    for (Face& f : b.faces)
+        f.material = m;
+    return b;
+}
+
+// A sphere of radius 20 at depth 60, faces drawn from outside, all in smoothing groups bits.
+MeshObject sphere(uint32_t bits) {
+    const int rings = 12, sides = 16;
+    const double pi = 3.14159265358979;
+    std::vector<Vertex> vs;
+    for (int i = 0; i <= rings; ++i)
+        for (int j = 0; j < sides; ++j) {
+            const double a = pi * i / rings, b = 2 * pi * j / sides;
+            vs.push_back(vertex(float(20 * std::sin(a) * std::cos(b)), float(20 * std::cos(a)),
+                                float(60 + 20 * std::sin(a) * std::sin(b))));
+        }
+    MeshObject m = fixtures::mesh(vs, {});
+    const auto add = [&](int32_t p, int32_t q, int32_t r) {
+        m.faces.push_back(fixtures::face(m.vertices, p, q, r));
+        m.faces.back().smoothing = bits;
+    };
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < sides; ++j) {
+            const int32_t a = i * sides + j, b = i * sides + (j + 1) % sides;
+            if (i > 0) add(a, b, b + sides);
+            if (i < rings - 1) add(a, b + sides, a + sides);
+        }
+    m.face_count = int32_t(m.faces.size());
+    orient(m, 0, 0, 60);
+    return m;
+}
+
+Material coloured(float r, float g, float b) {
+    Material m;
+    m.diffuse = {r, g, b};
+    m.diffuse_set = true;
+    return m;
+}
+
+TEST(ModelLook, TheNearestFaceShowsWhateverTheFileOrder) {
+    const std::vector<Material> materials = {coloured(1, 0, 0), coloured(0, 0, 1)};
+    const MeshObject near = box(10, 0, 0, 40, 0), far = box(25, 5, 0, 80, 1);
+    const Picture near_first = draw({near, far}, materials);
+    const Picture far_first = draw({far, near}, materials);
+    EXPECT_GT(channel(near_first.at(kW / 2, kH / 2), 16), 150);
+    EXPECT_EQ(channel(near_first.at(kW / 2, kH / 2), 0), 0);
+    EXPECT_GT(channel(near_first.at(kW / 2 + 30, kH / 2), 0), 100) << "the far box beside the near";
+    EXPECT_EQ(near_first.pixels, far_first.pixels);
+    // Within one mesh too: the faces of both boxes in one list, reversed and shuffled.
+    MeshObject both = near;
+    for (Face f : far.faces) {
+        for (int32_t& v : f.v)
+            v += int32_t(near.vertices.size());
+        both.faces.push_back(f);
+    }
+    both.vertices.insert(both.vertices.end(), far.vertices.begin(), far.vertices.end());
+    both.vertex_count = int32_t(both.vertices.size());
+    both.face_count = int32_t(both.faces.size());
+    std::mt19937 rng(5);
+    for (int round = 0; round < 3; ++round) {
+        std::shuffle(both.faces.begin(), both.faces.end(), rng);
+        EXPECT_EQ(draw({both}, materials).pixels, near_first.pixels) << "round " << round;
+    }
+}
+
+bool near_colour(uint32_t pixel, uint32_t expected) {
+    for (int shift : {0, 8, 16})
+        if (std::abs(channel(pixel, shift) - channel(expected, shift)) > 2) return false;
+    return true;
+}
+
+TEST(ModelLook, ColoursFollowTheMaterialsAndGreyWithoutOne) {
+    Material glowing = coloured(0, 1, 0);
+    glowing.self_illum = 1;
+    Material shiny = coloured(0.2f, 0.2f, 0.2f);
+    shiny.shininess = 0.5f;
+    shiny.shininess_strength = 1;
+    const std::vector<Material> materials = {coloured(1, 0.5f, 0), glowing, shiny, Material{}};
+    // Facing the eye, a face is its diffuse colour: ambient and eye light add up to one.
+    EXPECT_TRUE(
+        near_colour(draw({square(5, 0, 0, 30, 0)}, materials).at(kW / 2, kH / 2), 0xFF7F00u));
+    EXPECT_TRUE(near_colour(draw({square(5, 0, 0, 30)}, materials).at(kW / 2, kH / 2), 0xCCCCCCu));
+    EXPECT_TRUE(
+        near_colour(draw({square(5, 0, 0, 30, 3)}, materials).at(kW / 2, kH / 2), 0xCCCCCCu));
+    // Turned away from the eye a lit face darkens; a self-illuminated one does not.
+    for (int32_t m : {0, 1}) {
+        MeshObject turned = square(5, 0, 0, 0, m);
+        matrix_translate(turned.matrix, 0, 0, 30);
+        matrix_rotate_y(turned.matrix, 1.2f);
+        const uint32_t p = draw({turned}, materials).at(kW / 2, kH / 2);
+        if (m == 0) {
+            EXPECT_LT(channel(p, 16), 180);
+        } else {
+            EXPECT_EQ(p, 0x00FF00u);
+        }
+    }
+    // The highlight of a shiny material whitens the middle of a face seen straight on.
+    EXPECT_GT(channel(draw({square(5, 0, 0, 30, 2)}, materials).at(kW / 2, kH / 2), 8), 200);
+}
+
+TEST(ModelLook, TwoSidedSheetsShowTheirBackLitAsAFront) {
+    Material two_sided = coloured(1, 1, 1);
+    two_sided.two_sided = true;
+    const std::vector<Material> materials = {coloured(1, 1, 1), two_sided};
+    for (int32_t m : {0, 1}) {
+        MeshObject sheet = square(8, 0, 0, 0, m);
+        const Picture front = draw({[&] {
+                                       MeshObject s = sheet;
+                                       matrix_translate(s.matrix, 0, 0, 30);
+                                       return s;
+                                   }()},
+                                   materials);
+        matrix_translate(sheet.matrix, 0, 0, 30);
+        matrix_rotate_y(sheet.matrix, 3.14159265f); // now seen from behind
+        const Picture back = draw({sheet}, materials);
+        EXPECT_TRUE(near_colour(front.at(kW / 2, kH / 2), 0xFFFFFFu));
+        if (m == 1) {
+            EXPECT_TRUE(near_colour(back.at(kW / 2, kH / 2), 0xFFFFFFu));
+        } else {
+            EXPECT_EQ(std::count(back.pixels.begin(), back.pixels.end(), 0u), kW * kH);
+        }
+    }
+}
+
+// Runs of one colour along the middle row: a flat face is one run, a smooth surface many.
+int colour_runs(const Picture& p) {
+    int runs = 0;
+    for (int32_t x = 1; x < kW; ++x)
+        runs += p.at(x, kH / 2) != 0 && p.at(x, kH / 2) != p.at(x - 1, kH / 2);
+    return runs;
+}
+
+TEST(ModelLook, SmoothingGroupsSmoothASphereAndFacesInNoGroupStayFlat) {
+    const Picture smooth = draw({sphere(1)}), flat = draw({sphere(0)});
+    EXPECT_EQ(std::count(smooth.pixels.begin(), smooth.pixels.end(), 0u),
+              std::count(flat.pixels.begin(), flat.pixels.end(), 0u));
+    EXPECT_LE(colour_runs(flat), 16);
+    EXPECT_GE(colour_runs(smooth), 2 * colour_runs(flat));
+}
+
+// Two faces meeting at a vertical ridge at x = 0, leaning back from it by different angles, seen
+// from the front; with repeated vertices the right face has its own copies of the ridge's ends.
+MeshObject ridge(bool shared, uint32_t left_bits, uint32_t right_bits) {
+    std::vector<Vertex> v = {vertex(0, -20, 40), vertex(0, 20, 40), vertex(-20, 0, 55),
+                             vertex(20, 0, 45)};
+    if (!shared) v.insert(v.end(), {vertex(0, -20, 40), vertex(0, 20, 40)});
+    const int32_t top = shared ? 1 : 5, bottom = shared ? 0 : 4;
+    MeshObject m = fixtures::mesh(v, {{0, 2, 1}, {bottom, top, 3}});
+    m.faces[0].smoothing = left_bits;
+    m.faces[1].smoothing = right_bits;
+    return m;
+}
+
+int step_at_ridge(const Picture& p) {
+    const uint32_t left = p.at(kW / 2 - 1, kH / 2), right = p.at(kW / 2, kH / 2);
+    EXPECT_NE(left, 0u);
+    EXPECT_NE(right, 0u);
+    return std::abs(channel(left, 0) - channel(right, 0));
+}
+
+TEST(ModelLook, SmoothAcrossARidgeOnlyWithASharedVertexAndACommonBit) {
+    const Picture both = draw({ridge(true, 1, 1)}), split = draw({ridge(true, 1, 2)}),
+                  repeated = draw({ridge(false, 1, 1)}), none = draw({ridge(true, 0, 0)});
+    EXPECT_LE(step_at_ridge(both), 3);
+    EXPECT_LE(step_at_ridge(draw({ridge(true, 3, 6)})), 3) << "bits 3 and 6 share bit 2";
+    EXPECT_GE(step_at_ridge(none), 20);
+    EXPECT_GE(step_at_ridge(split), 20);
+    EXPECT_GE(step_at_ridge(repeated), 20);
+}
+
+TEST(ModelMesh, AVertexSharedByFacesWithNoCommonBitGetsANormalPerGroup) {
+    // Three faces around vertex 0: bits 1, 1|2 and 2. The first and last share no bit.
+    const MeshObject fan = fixtures::mesh(
+        {vertex(0, 0, 0), vertex(10, 0, 0), vertex(0, 10, 1), vertex(-10, 0, 3), vertex(0, -10, 6)},
+        {{0, 1, 2}, {0, 2, 3}, {0, 3, 4}});
+    MeshObject m = fan;
+    m.faces[0].smoothing = 1;
+    m.faces[1].smoothing = 3;
+    m.faces[2].smoothing = 2;
+    ModelMesh shading;
+    ASSERT_TRUE(prepare_model_mesh(m, {}, shading));
+    const uint32_t a = shading.faces[0].shade[0], b = shading.faces[1].shade[0],
+                   c = shading.faces[2].shade[0];
+    EXPECT_NE(a, b);
+    EXPECT_NE(b, c);
+    EXPECT_NE(a, c);
+    const auto normal = [&](uint32_t p) {
+        return std::array{shading.points[p].nx, shading.points[p].ny, shading.points[p].nz};
+    };
+    EXPECT_NE(normal(a), normal(c));
+    EXPECT_EQ(shading.points[a].vertex, 0u);
+    m.faces[2].smoothing = 0;
+    ASSERT_TRUE(prepare_model_mesh(m, {}, shading));
+    EXPECT_EQ(shading.faces[2].shade[0], kFlatFace);
+}
+
+TEST(ModelLook, ACameraInsideABoxSeesEveryWall) {
+    const Picture inside = draw({box(30, 0, 0, 0, -1, false)});
+    EXPECT_EQ(std::count(inside.pixels.begin(), inside.pixels.end(), 0u), 0);
+}
+
+TEST(ShadedFill, StaysInsideItsFrameWhateverTheTriangle) {
+    constexpr int32_t stride = kW + 10;
+    std::vector<uint32_t> pixels(size_t(stride) * (kH + 4), 0xDEADBEEFu);
+    std::vector<float> depth(pixels.size(), -1.0f);
+    const DepthFrame target{Frame{pixels.data() + 2 * stride + 5, kW, kH, stride},
+                            depth.data() + 2 * stride + 5, stride};
+    for (int32_t y = 0; y < kH; ++y)
+        std::fill_n(target.depth + size_t(y) * stride, kW, 0.0f);
+    std::mt19937 rng(11);
+    const float specials[] = {std::numeric_limits<float>::quiet_NaN(),
+                              std::numeric_limits<float>::infinity(),
+                              1e30f,
+                              -1e30f,
+                              0.5f,
+                              kW,
+                              kH};
+    std::uniform_real_distribution<float> coord(-400, 600), colour(-100, 400);
+    std::uniform_int_distribution<int> pick(0, 20);
+    for (int round = 0; round < 4000; ++round) {
+        ShadedTriangle t;
+        for (ShadedVertex& v : t.v) {
+            const int k = pick(rng);
+            v = {k < 7 ? specials[k] : coord(rng),
+                 coord(rng),
+                 1.0f / (1 + float(k)),
+                 colour(rng),
+                 colour(rng),
+                 colour(rng)};
+        }
+        fill_shaded_triangle(t, target);
+    }
+    size_t outside = 0, inside = 0;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        const int64_t x = int64_t(i % stride) - 5, y = int64_t(i / stride) - 2;
+        const bool in = x >= 0 && x < kW && y >= 0 && y < kH;
+        outside += !in && pixels[i] != 0xDEADBEEFu;
+        inside += in && pixels[i] != 0xDEADBEEFu;
+    }
+    EXPECT_EQ(outside, 0u);
+    EXPECT_GT(inside, size_t(kW) * kH / 2);
+}
+
+} // namespace
