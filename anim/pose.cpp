@@ -87,11 +87,39 @@ Matrix4 camera_frame(const Vector3& eye, const Vector3& target, double roll) {
     return m;
 }
 
-// The first node of a type naming record, or -1.
-int32_t node_of(const Scene& scene, KeyframeNodeType type, int32_t record) {
-    for (size_t i = 0; i < scene.nodes.size(); ++i)
-        if (scene.nodes[i].type == type && scene.nodes[i].record == record) return int32_t(i);
-    return -1;
+// Per mesh and per camera, the first node naming it (-1 for none), found in one pass so that a
+// pose costs time in proportion to the scene, not to its meshes times its nodes.
+struct NodesOf {
+    std::vector<int32_t> object, camera, target;
+};
+
+NodesOf nodes_of(const Scene& scene) {
+    NodesOf out;
+    out.object.assign(scene.meshes.size(), -1);
+    out.camera.assign(scene.cameras.size(), -1);
+    out.target.assign(scene.cameras.size(), -1);
+    for (size_t i = 0; i < scene.nodes.size(); ++i) {
+        const KeyframeNode& node = scene.nodes[i];
+        std::vector<int32_t>* slots = nullptr;
+        switch (node.type) {
+        case KeyframeNodeType::object:
+            slots = &out.object;
+            break;
+        case KeyframeNodeType::camera:
+            slots = &out.camera;
+            break;
+        case KeyframeNodeType::target:
+            slots = &out.target;
+            break;
+        case KeyframeNodeType::dummy:
+            continue;
+        }
+        if (slots == nullptr || node.record < 0 || size_t(node.record) >= slots->size() ||
+            (*slots)[size_t(node.record)] >= 0)
+            continue;
+        (*slots)[size_t(node.record)] = int32_t(i);
+    }
+    return out;
 }
 
 // Every node's matrix with its parent's; camera nodes as their chosen matrix (camera_matrix).
@@ -108,8 +136,8 @@ std::vector<Matrix4> node_matrices(const Scene& scene, double t, CameraMatrix ca
     return out;
 }
 
-CameraPose camera_pose(const Scene& scene, size_t index, const std::vector<Matrix4>& nodes,
-                       double t) {
+CameraPose camera_pose(const Scene& scene, const NodesOf& of, size_t index,
+                       const std::vector<Matrix4>& nodes, double t) {
     const Camera& camera = scene.cameras[index];
     CameraPose pose;
     // The camera chunk keeps the file's axis order.
@@ -117,8 +145,8 @@ CameraPose camera_pose(const Scene& scene, size_t index, const std::vector<Matri
     pose.target = {camera.target[0], camera.target[1], camera.target[2]};
     pose.roll = -double(camera.bank);
     pose.fov = 2 * std::atan(kHalfFrameMm / double(camera.lens)) * 180 / kPi;
-    const int32_t eye = node_of(scene, KeyframeNodeType::camera, int32_t(index));
-    const int32_t target = node_of(scene, KeyframeNodeType::target, int32_t(index));
+    const int32_t eye = of.camera[index];
+    const int32_t target = of.target[index];
     if (eye >= 0) {
         const KeyframeNode& node = scene.nodes[size_t(eye)];
         if (!node.position.keys.empty()) pose.position = origin_of(nodes[size_t(eye)]);
@@ -131,9 +159,10 @@ CameraPose camera_pose(const Scene& scene, size_t index, const std::vector<Matri
     return pose;
 }
 
-MeshPose mesh_pose(const Scene& scene, size_t index, const std::vector<Matrix4>& nodes, double t) {
-    MeshPose pose;
-    pose.node = node_of(scene, KeyframeNodeType::object, int32_t(index));
+PosedMesh mesh_pose(const Scene& scene, const NodesOf& of, size_t index,
+                    const std::vector<Matrix4>& nodes, double t) {
+    PosedMesh pose;
+    pose.node = of.object[index];
     pose.placement = identity();
     if (pose.node >= 0) {
         const KeyframeNode& node = scene.nodes[size_t(pose.node)];
@@ -168,9 +197,10 @@ ScenePose pose_scene(const Scene& scene, double key_frame) {
     // stand; then again with each camera turned towards its target, for the camera's children.
     const std::vector<Matrix4> unturned =
         node_matrices(scene, key_frame, [](size_t, const Matrix4& m) { return m; });
+    const NodesOf of = nodes_of(scene);
     std::vector<CameraPose> cameras;
     for (size_t c = 0; c < scene.cameras.size(); ++c)
-        cameras.push_back(camera_pose(scene, c, unturned, key_frame));
+        cameras.push_back(camera_pose(scene, of, c, unturned, key_frame));
     pose.nodes = node_matrices(scene, key_frame, [&](size_t i, const Matrix4& m) {
         const int32_t record = scene.nodes[i].record;
         if (record < 0 || size_t(record) >= cameras.size()) return m;
@@ -178,9 +208,9 @@ ScenePose pose_scene(const Scene& scene, double key_frame) {
         return camera_frame(origin_of(m), camera.target, camera.roll);
     });
     for (size_t c = 0; c < scene.cameras.size(); ++c)
-        pose.cameras.push_back(camera_pose(scene, c, pose.nodes, key_frame));
+        pose.cameras.push_back(camera_pose(scene, of, c, pose.nodes, key_frame));
     for (size_t m = 0; m < scene.meshes.size(); ++m)
-        pose.meshes.push_back(mesh_pose(scene, m, pose.nodes, key_frame));
+        pose.meshes.push_back(mesh_pose(scene, of, m, pose.nodes, key_frame));
     return pose;
 }
 

@@ -35,7 +35,7 @@
 #include <cstdint>
 #include <vector>
 
-struct MeshPose {
+struct PosedMesh {
     int32_t node = -1;       // index in Scene::nodes of the node placing the mesh, -1 for none
     bool hidden = false;     // the node's hide track hides it at this time
     Matrix4 placement;       // file axes: a stored vertex (in file axes) to where it stands now
@@ -52,7 +52,7 @@ struct CameraPose {
 struct ScenePose {
     double key_frame = 0;
     std::vector<Matrix4> nodes;      // each node's matrix, file axes, one per Scene::nodes
-    std::vector<MeshPose> meshes;    // one per Scene::meshes
+    std::vector<PosedMesh> meshes;   // one per Scene::meshes
     std::vector<CameraPose> cameras; // one per Scene::cameras
 };
 

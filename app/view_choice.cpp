@@ -453,3 +453,37 @@ void view_rewind(DemoState& demo) {
     demo.angle = 0.0f;
     if (demo.scene != nullptr) demo_reset_mesh_matrices(*demo.scene);
 }
+
+ViewSpace view_space(const Scene& scene, const ViewChoice& choice) {
+    const Normalisation n = scene_normalisation(scene);
+    return {n.centre, n.scale, choice.kind == ViewKind::fit && choice.up == UpAxis::y};
+}
+
+std::array<double, 3> view_space_point(const ViewSpace& space, const std::array<double, 3>& p) {
+    return normalise_point({space.centre, space.scale, space.y_up}, p);
+}
+
+std::array<double, 3> view_space_direction(const ViewSpace& space, const std::array<double, 3>& d) {
+    return normalise_direction({space.centre, space.scale, space.y_up}, d);
+}
+
+bool view_aim_camera(DemoState& demo, const ViewSpace& space, const std::array<double, 3>& eye,
+                     const std::array<double, 3>& target, double bank, double field_of_view,
+                     std::string& error) {
+    const Vec3 from = view_space_point(space, eye), to = view_space_point(space, target);
+    // The field of view spans the frame's width: focal = (width / 2) / tan(fov / 2).
+    const double focal = double(demo.width) / 2 / std::tan(field_of_view / 2);
+    if (!finite3(from) || !finite3(to) || !fits_float(from) || !fits_float(to) ||
+        float_point(from) == float_point(to)) {
+        error = "the camera stands on its target or too far from the scene to be drawn";
+        return false;
+    }
+    if (!std::isfinite(bank) || !std::isfinite(float(focal)) || !(float(focal) > 0)) {
+        error = "the camera has a field of view of " + number_text(field_of_view * 180 / kPi) +
+                " degrees, which no frame can show";
+        return false;
+    }
+    demo.camera = look_at(from, to, bank);
+    setup_view_with_focal(demo.renderer.view, demo.width, demo.height, float(focal));
+    return true;
+}

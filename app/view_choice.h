@@ -135,6 +135,27 @@ const Camera* find_view_camera(const Scene& scene, const std::string& name, std:
 bool view_start(DemoState& demo, Scene& scene, const ViewChoice& choice, int32_t width,
                 int32_t height, std::string& error);
 
+// The map the fit and camera views apply to a scene (view_start): a point p in scene axes goes to
+// (p - centre) x scale, then turned into the normalised space (x negated, and with the file's Y
+// up a further quarter turn). Read it before view_start, which moves the scene's vertices by it.
+struct ViewSpace {
+    std::array<double, 3> centre{};
+    double scale = 1;
+    bool y_up = false; // the fit view with the file's Y up
+};
+ViewSpace view_space(const Scene& scene, const ViewChoice& choice);
+std::array<double, 3> view_space_point(const ViewSpace& space, const std::array<double, 3>& p);
+// The turn alone, for directions.
+std::array<double, 3> view_space_direction(const ViewSpace& space, const std::array<double, 3>& d);
+
+// Aims a started camera view at a camera that moves (app/view_animation.h): eye and target in
+// scene axes, bank in radians as CameraPlacement's, field_of_view horizontal in radians. False
+// with the reason when no frame can show that camera (it stands on its target, too far away, or
+// has a field of view of no width); the view is then unchanged.
+bool view_aim_camera(DemoState& demo, const ViewSpace& space, const std::array<double, 3>& eye,
+                     const std::array<double, 3>& target, double bank, double field_of_view,
+                     std::string& error);
+
 // Takes a view that view_start started back to its first frame: the animation angle to 0 and
 // every mesh matrix to the identity, as view_start leaves them whatever the view. The view's other
 // changes to the scene stay, so the frames that follow are the very frames that followed

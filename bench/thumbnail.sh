@@ -13,7 +13,7 @@ scene=/usr/share/glmark2/models/asteroid-high.3ds
 [ -f "$scene" ] || { echo "thumbnail: $scene missing: install glmark2-data" >&2; exit 77; }
 out=$(mktemp -d /tmp/kalv-thumbnail-bench.XXXXXX)
 trap 'rm -rf "$out"' EXIT
-command=("$render" --view fit --still --size 256x256 --quiet --png "$out/t.png" "$scene")
+command=("$render" --view fit --key-frame start --size 256x256 --quiet --png "$out/t.png" "$scene")
 
 if command -v hyperfine >/dev/null; then
   hyperfine --warmup 3 --runs 30 "$(printf '%q ' "${command[@]}")"

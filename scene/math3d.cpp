@@ -235,3 +235,11 @@ Matrix4 quaternion_matrix(const Quaternion& q) {
     }
     return m;
 }
+
+Vector3 matrix_transform_point(const Matrix4& m, const Vector3& p) {
+    Vector3 out{};
+    for (int c = 0; c < 3; ++c)
+        out[size_t(c)] = p[0] * double(m.at(0, c)) + p[1] * double(m.at(1, c)) +
+                         p[2] * double(m.at(2, c)) + double(m.at(3, c));
+    return out;
+}

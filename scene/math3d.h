@@ -94,3 +94,6 @@ Quaternion quaternion_slerp(const Quaternion& a, const Quaternion& b, double u);
 Vector3 quaternion_rotate(const Quaternion& q, const Vector3& v);
 // The rotation as a row-vector matrix (rows 0..2 the images of the axes, no translation).
 Matrix4 quaternion_matrix(const Quaternion& q);
+
+// Where the affine matrix m places the point p: the row vector (p, 1) times m, in double.
+Vector3 matrix_transform_point(const Matrix4& m, const Vector3& p);

@@ -415,6 +415,36 @@ TEST(Thumbnailer, ExecLineMakesAFramedPngOfARealFile) {
     std::filesystem::remove_all(dir);
 }
 
+TEST(RenderTool, PlayAndKeyFrameShowTheFilesOwnAnimation) {
+    const std::string cube = "/usr/share/assimp/models/3DS/RotatingCube.3DS";
+    const std::string horse = "/usr/share/glmark2/models/horse.3ds";
+    if (!std::filesystem::exists(cube) || !std::filesystem::exists(horse))
+        GTEST_SKIP() << "install the Debian packages assimp-testmodels and glmark2-data";
+    const std::string dir = tools_test::scratch_dir("play");
+    // One pass of key frames 0 to 300 at 0.6 a frame; a file that does not move plays as a still.
+    auto r = run_program(
+        {kRender, cube, "--view=fit", "--play", "--size=16x16", "--gif", dir + "/c.gif"});
+    EXPECT_EQ(r.out, "wrote " + dir + "/c.gif (500 frames)\n") << r.err;
+    r = run_program({kRender, horse, "--view=fit", "--play", "--gif", dir + "/h.gif"});
+    EXPECT_EQ(r.out, "wrote " + dir + "/h.gif (1 frame)\n") << r.err;
+    // The thumbnailer shows the first key frame, which differs from the pose at 90.
+    std::vector<std::vector<uint32_t>> pictures;
+    for (const std::string t : {"0", "90", ""}) {
+        const std::string out = dir + "/pose" + t + ".png";
+        r = run_program(t.empty()
+                            ? thumbnailer_command(cube, 64, out)
+                            : std::vector<std::string>{kRender, cube, "--view=fit", "--size=64x64",
+                                                       "--key-frame", t, "--png", out});
+        tools_test::DecodedImage image;
+        std::string error;
+        EXPECT_TRUE(tools_test::decode_png(out, image, error)) << error << r.err;
+        pictures.push_back(image.pixels);
+    }
+    EXPECT_NE(pictures[1], pictures[0]);
+    EXPECT_EQ(pictures[2], pictures[0]);
+    std::filesystem::remove_all(dir);
+}
+
 TEST(Thumbnailer, RefusedFileExitsNonZeroAndWritesNothing) {
     const std::string dir = tools_test::scratch_dir("thumbnail_refused");
     const std::string out = dir + "/cut.png";

@@ -139,3 +139,16 @@ TEST(RenderOptions, ValuesMayBeJoinedWithAnEqualsSign) {
     EXPECT_EQ(parse({"--", "-a.3ds", "--"}, o, error), RenderParse::usage_error);
     EXPECT_NE(error.find("\"-a.3ds\" and \"--\""), std::string::npos) << error;
 }
+
+TEST(RenderOptions, KeyFrameIsARealNumberOrStartAndExcludesPlay) {
+    RenderOptions o;
+    std::string error;
+    ASSERT_EQ(parse({"s.3ds", "--key-frame=-12.5"}, o, error), RenderParse::ok) << error;
+    EXPECT_TRUE(o.key_frame_set && o.view.still) << "a pose stands still";
+    EXPECT_EQ(o.key_frame, -12.5);
+    ASSERT_EQ(parse({"s.3ds", "--play"}, o, error), RenderParse::ok) << error;
+    EXPECT_TRUE(o.play && !o.view.still && !o.frames_set) << "the demo view keeps its spin";
+    for (const char* bad : {"", "x", "1e", "inf", "nan", "0x10", " 5", "2e9", "1,5"})
+        EXPECT_EQ(parse({"s.3ds", "--key-frame", bad}, o, error), RenderParse::usage_error) << bad;
+    EXPECT_EQ(parse({"s.3ds", "--key-frame", "1", "--play"}, o, error), RenderParse::usage_error);
+}

@@ -1,9 +1,11 @@
 // kalvorant-render: the demo's frames without a window, in any view and size, saved as PNG files
 // or an animated GIF. Exit status 0 done, 1 the scene or an output failed, 2 bad arguments or a
 // camera the scene does not have.
-#include "app/model_frame.h"
+#include "anim/pose.h"
 #include "app/demo_coverage.h"
 #include "app/demo_threads.h"
+#include "app/model_frame.h"
+#include "app/view_animation.h"
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 #include "loader/quoted.h"
@@ -86,7 +88,26 @@ bool check_outputs(const RenderOptions& o, std::string& error) {
 // The threads that draw each frame; with one thread the demo's own frame is used as it is.
 RenderThreads* g_render_threads = nullptr;
 
-bool next_frame(DemoState& demo, std::string& error) {
+// The file's own animation in the fit and camera views, with --key-frame or --play.
+struct Playback {
+    const ViewAnimation* animation = nullptr; // null: nothing to pose
+    const Scene* scene = nullptr;             // for the segment --play loops over
+    bool play = false;
+    double key_frame = 0; // --key-frame's time
+};
+Playback g_playback;
+
+// Poses the scene for output frame k. A moving camera that cannot be aimed at some time keeps
+// its last aim while the file plays; a single pose that cannot be shown is a failure.
+bool pose_frame(DemoState& demo, int32_t k, std::string& error) {
+    const Playback& p = g_playback;
+    if (p.animation == nullptr) return true;
+    const double t = p.play ? play_key_frame(*p.scene, k) : p.key_frame;
+    return view_animation_pose(*p.animation, demo, t, error) || p.play;
+}
+
+bool next_frame(DemoState& demo, int32_t k, std::string& error) {
+    if (!pose_frame(demo, k, error)) return false;
     if (g_render_threads == nullptr || render_thread_count(*g_render_threads) == 1) {
         view_frame(demo);
         return true;
@@ -122,7 +143,7 @@ bool render_pngs_and_palette(const RenderOptions& o, DemoState& demo, GifPalette
     const Progress progress{!o.quiet && isatty(STDERR_FILENO) == 1 && frames > 1,
                             pngs || !gif ? "rendering" : "gathering colours,"};
     for (int32_t frame = 1; frame <= frames; ++frame) {
-        if (!next_frame(demo, error)) return false;
+        if (!next_frame(demo, frame, error)) return false;
         const bool png_wanted = !o.png_path.empty() && frame == png_frame(o);
         if (png_wanted || ((pngs || gif) && wants_frame(o, frame))) {
             const int64_t covered = covered_pixels(frame_pixels(demo));
@@ -163,7 +184,7 @@ bool render_gif(const RenderOptions& o, DemoState& demo, const GifPalette& palet
     if (!gif_begin(gif, staged.path, demo.width, demo.height, palette, error)) return failed();
     const Progress progress{!o.quiet && isatty(STDERR_FILENO) == 1, "writing GIF,"};
     for (int32_t frame = 1; frame <= last_frame(o); ++frame) {
-        if (!next_frame(demo, error)) return failed();
+        if (!next_frame(demo, frame, error)) return failed();
         if (wants_frame(o, frame) && !gif_add_frame(gif, frame_pixels(demo), kGifDelayCs, error))
             return failed();
         show_progress(progress, frame, o.frames);
@@ -281,6 +302,12 @@ int run(const std::vector<std::string>& args) {
         return fail(quoted_text(options.scene) + ": " + error + not_3ds_hint(options.scene));
     if (!check_camera(options, *scene, error))
         return fail(quoted_text(options.scene) + ": " + error, 2);
+    if (options.play && !options.frames_set) {
+        // One pass of the segment; a file that does not move plays as a still.
+        options.frames =
+            std::max(scene_is_animated(*scene) ? play_frame_count(*scene) : 1, options.only);
+    }
+    if (options.key_frame_start) options.key_frame = scene->keyframe_start;
     if (!check_outputs(options, error)) return fail(error);
     if (!scene_has_faces(*scene)) {
         if (options.fail_if_empty)
@@ -291,8 +318,16 @@ int run(const std::vector<std::string>& args) {
 
     // The view prepares the loaded scene itself; both passes draw it, so it is never copied.
     DemoState demo;
-    if (!view_start(demo, *scene, options.view, options.width, options.height, error))
+    ViewAnimation animation;
+    if ((options.play || options.key_frame_set) && options.view.kind != ViewKind::demo) {
+        g_playback = {&animation, scene.get(), options.play, options.key_frame};
+        const double first = options.play ? play_key_frame(*scene, 1) : options.key_frame;
+        if (!view_animation_start(animation, demo, *scene, options.view, options.width,
+                                  options.height, first, error))
+            return fail(quoted_text(options.scene) + ": " + error);
+    } else if (!view_start(demo, *scene, options.view, options.width, options.height, error)) {
         return fail(error);
+    }
     const int32_t threads = options.threads > 0 ? options.threads : default_render_thread_count();
     {
         // The render threads leave the signals that remove staged files to this thread, which

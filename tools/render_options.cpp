@@ -6,13 +6,14 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
 
 namespace {
 
 struct Seen {
     bool frames = false, only = false, out = false, gif = false, png = false, view = false,
          still = false, size = false, threads = false, cpu = false, memory = false, look = false,
-         up = false;
+         up = false, key_frame = false, play = false;
 };
 
 // Fetches the value that follows option args[i]; false when it is missing.
@@ -110,7 +111,38 @@ bool take_scene(const std::string& arg, RenderOptions& options, std::string& err
     return true;
 }
 
+// A key-frame time: a real number in plain decimal notation (or "start"). Hexadecimal, infinity,
+// NaN and times beyond a billion key frames (over a year of playback) are refused.
+bool take_key_frame(std::span<const std::string> args, size_t& i, RenderOptions& options,
+                    std::string& error) {
+    std::string value;
+    if (!take_value(args, i, value, error)) return false;
+    options.key_frame_set = true;
+    options.view.still = true;
+    if (value == "start") {
+        options.key_frame_start = true;
+        return true;
+    }
+    double t = 0;
+    const char* first = value.data() + (value.size() > 1 && value[0] == '+' ? 1 : 0);
+    const auto result =
+        std::from_chars(first, value.data() + value.size(), t, std::chars_format::general);
+    if (value.empty() || result.ec != std::errc{} || result.ptr != value.data() + value.size() ||
+        !std::isfinite(t) || std::fabs(t) > 1e9) {
+        error =
+            "--key-frame wants a real number of key frames or 'start', not " + quoted_text(value);
+        return false;
+    }
+    options.key_frame = t;
+    return true;
+}
+
 bool check_combination(const Seen& seen, RenderOptions& options, std::string& error) {
+    if (seen.key_frame && seen.play) {
+        error = "--key-frame and --play cannot be given together";
+        return false;
+    }
+    options.frames_set = seen.frames;
     if (options.scene.empty()) {
         error = "no scene file given";
         return false;
@@ -159,8 +191,8 @@ bool parse_frame_size(std::string_view text, int32_t& width, int32_t& height) {
 RenderParse parse_render_options(std::span<const std::string> given, RenderOptions& options,
                                  std::string& error) {
     options = RenderOptions{};
-    static constexpr std::array<std::string_view, 4> kFlags = {"--help", "--quiet", "--still",
-                                                               "--fail-if-empty"};
+    static constexpr std::array<std::string_view, 5> kFlags = {"--help", "--quiet", "--still",
+                                                               "--fail-if-empty", "--play"};
     std::vector<std::string> args;
     if (!split_inline_values(given, kFlags, args, error)) return RenderParse::usage_error;
     Seen seen;
@@ -206,6 +238,11 @@ RenderParse parse_render_options(std::span<const std::string> given, RenderOptio
             ok = mark_once(seen.look, arg, error) && take_look(args, i, options.view, error);
         } else if (arg == "--up") {
             ok = mark_once(seen.up, arg, error) && take_up(args, i, options.view, error);
+        } else if (arg == "--key-frame") {
+            ok = mark_once(seen.key_frame, arg, error) && take_key_frame(args, i, options, error);
+        } else if (arg == "--play") {
+            ok = mark_once(seen.play, arg, error);
+            options.play = true;
         } else if (arg == "--size") {
             ok = mark_once(seen.size, arg, error) && take_size(args, i, options, error);
         } else {
@@ -221,14 +258,14 @@ std::string render_usage() {
     return "usage: kalvorant-render SCENE [--frames N] [--only K] [--out DIR] [--gif FILE] "
            "[--png FILE] [--view demo|fit|camera[:NAME]] [--still] [--size WxH] "
            "[--threads N] [--look demo|model] [--up z|y] [--quiet] [--max-cpu-seconds S] "
-           "[--max-memory MIB] "
-           "[--fail-if-empty]\n";
+           "[--max-memory MIB] [--fail-if-empty] [--key-frame T | --play]\n";
 }
 
 std::string render_help() {
     return render_usage() +
            "Runs the demo headless on SCENE and saves its frames exactly as the demo shows them.\n"
-           "  --frames N  render N frames, one per 20 ms timer tick (default 1, or K with --only)\n"
+           "  --frames N  render N frames, one per 20 ms timer tick (default 1, or K with --only,\n"
+           "              or one pass of the animation with --play)\n"
            "  --only K    save only frame K, 1 <= K <= N (frame K is the picture after tick K)\n"
            "  --out DIR   write DIR/frame_0001.png, ... as 8-bit RGB PNG (DIR is created if\n"
            "              missing; default: the current directory when neither --gif nor --png\n"
@@ -244,6 +281,12 @@ std::string render_help() {
            "              (default: demo in the demo view, model in the fit and camera views)\n"
            "  --up A      z (default) or y: the file axis that is up in the fit view\n"
            "  --size WxH  frame size in pixels, each side 16 to 4096 (default 512x384)\n"
+           "  --key-frame T  pose the file's own animation at key frame T (a real number, or\n"
+           "              'start' for the segment's first key frame); implies --still\n"
+           "  --play      play the file's own animation, 30 key frames a second, looping over\n"
+           "              its segment (--frames defaults to one pass); the fit view is fitted\n"
+           "              to the whole animation, the camera view follows the camera's tracks,\n"
+           "              the demo view keeps the demo's own motion\n"
            "  --threads N draw each frame on N threads (default: one per processor); the\n"
            "              pixels are the same for every N (the model look draws on one)\n"
            "  --quiet     print neither progress nor the closing line naming what was written\n"

@@ -4,7 +4,7 @@
 //                          [--view demo|fit|camera[:NAME]] [--still] [--size WxH]
 //                          [--threads N] [--look demo|model] [--up z|y] [--quiet]
 //                          [--max-cpu-seconds S] [--max-memory MIB]
-//                          [--fail-if-empty]
+//                          [--fail-if-empty] [--key-frame T | --play]
 //
 // Any option that takes a value may also be written --name=value (command_line.h).
 // Defaults: N is 1, or K when only --only K is given. PNG frames are written to DIR when --out is
@@ -13,6 +13,11 @@
 // writes the one frame --only selects (frame 1 without --only) to exactly that path. The view is
 // the demo's, spinning, at 512x384 unless --view, --still or --size say otherwise; a size is
 // WIDTHxHEIGHT in pixels, each side from kMinFrameSide to kMaxFrameSide.
+// --key-frame T poses the file's own animation at key frame T (a real number, or "start" for the
+// segment's first key frame) and implies --still; --play plays it, frame K showing key frame
+// start + (K - 1) x 0.6 (30 key frames a second), looping over the segment, with N one pass of the
+// segment unless --frames gives it (or 1 for a file that does not move). Both pose the fit and
+// camera views; the demo view keeps the demo's own motion.
 // --threads N draws each frame on N threads (1..kMaxRenderThreads; default: one per processor);
 // every count gives the same pixels. --look and --up are the view's (view_choice.h): the look
 // defaults to the demo's in the demo view and to the model look in the others.
@@ -49,9 +54,14 @@ struct RenderOptions {
     int32_t threads = 0; // 0: one per processor
     bool quiet = false;  // no progress, no closing "wrote ..." line
     // Caps for callers that run the tool on files nobody has looked at (a thumbnailer): 0 is none.
-    int32_t max_cpu_seconds = 0; // processor time of the whole run, load included
-    int32_t max_memory_mib = 0;  // address space of the process
-    bool fail_if_empty = false;  // no faces, or a written frame with none drawn, is a failure
+    int32_t max_cpu_seconds = 0;  // processor time of the whole run, load included
+    int32_t max_memory_mib = 0;   // address space of the process
+    bool fail_if_empty = false;   // no faces, or a written frame with none drawn, is a failure
+    bool frames_set = false;      // --frames was given
+    bool key_frame_set = false;   // --key-frame: pose the file's animation at key_frame
+    bool key_frame_start = false; // --key-frame start: at the segment's first key frame
+    double key_frame = 0;
+    bool play = false; // --play: frame K shows key frame start + (K - 1) x 0.6
 };
 
 enum class RenderParse { ok, help, usage_error };
