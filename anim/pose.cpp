@@ -58,7 +58,7 @@ bool all_zero(const Matrix4& m) {
 bool node_is_animated(const KeyframeNode& node) {
     return track_is_animated(node.position) || track_is_animated(node.rotation) ||
            track_is_animated(node.scale) || track_is_animated(node.fov) ||
-           track_is_animated(node.roll) || track_is_animated(node.hide);
+           track_is_animated(node.roll) || hide_track_is_animated(node.hide);
 }
 
 // The node's own translate x rotate x scale (not yet its parent's).

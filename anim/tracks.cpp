@@ -139,6 +139,10 @@ bool track_is_animated(const KeyTrack& track) {
     return track.keys.size() > 1;
 }
 
+bool hide_track_is_animated(const KeyTrack& track) {
+    return !track.keys.empty();
+}
+
 double track_time(const KeyTrack& track, double t) {
     if (track.keys.empty()) return t;
     const double first = track.keys.front().frame, last = track.keys.back().frame;

@@ -28,6 +28,8 @@
 
 // True when the track has more than one key, so that its value can change with time.
 bool track_is_animated(const KeyTrack& track);
+// The same for a hide track, where one key is enough: the node is visible before it.
+bool hide_track_is_animated(const KeyTrack& track);
 
 // The time at which the track is read for key frame t: wrapped for loop and repeat, clamped to
 // the keys otherwise. t itself for an empty track.

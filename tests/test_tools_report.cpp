@@ -28,7 +28,9 @@ def reject(token):
     raise ValueError('non-JSON literal ' + token)
 def walk(path, v, out):
     p = '.'.join(path)
-    if isinstance(v, Num):
+    if isinstance(v, bool):
+        out.append(p + '\tb\t' + str(v).lower())
+    elif isinstance(v, Num):
         out.append(p + '\tn\t' + v)
     elif isinstance(v, dict):
         out.append(p + '\tk\t' + ','.join(v.keys()))
@@ -355,7 +357,8 @@ TEST(SceneSummary, BoundingBoxSpansAllMeshesAndSkipsNonFiniteVertices) {
 
 TEST(SceneSummary, ListsCountsNamesAndKeyFrameRange) {
     const std::string text = scene_summary(tricky_scene());
-    EXPECT_NE(text.find("key frames: 3 to 99\n"), std::string::npos) << text;
+    // The tracks of its mesh record alone move nothing: no node has them.
+    EXPECT_NE(text.find("key frames: no animation\n"), std::string::npos) << text;
     EXPECT_NE(text.find("meshes: 1 (8 vertices, 2 faces)"), std::string::npos) << text;
     EXPECT_NE(text.find("cameras: 1\n"), std::string::npos) << text;
     EXPECT_NE(text.find("lights: 1\n"), std::string::npos) << text;
@@ -410,10 +413,109 @@ TEST(SceneSummary, SaysWhatTheFileLeftOut) {
     s.meshes[0].node_id = 2;
     s.meshes[0].matrix.m[0] = 1;
     text = scene_summary(s);
-    EXPECT_NE(text.find("key frames: 0 to 0\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("key frames: no animation\n"), std::string::npos) << text;
     EXPECT_NE(text.find("3 faces, node 2, parent 4, 0 position"), std::string::npos) << text;
     s.meshes[0].node_id = 0;
     s.cameras.push_back(Camera{});
     s.cameras[0].target_key_count = 1;
-    EXPECT_NE(scene_summary(s).find("key frames: 0 to 0\n"), std::string::npos);
+    EXPECT_NE(scene_summary(s).find("key frames: no animation\n"), std::string::npos);
+}
+
+namespace {
+
+KeyTrack track(std::vector<std::pair<float, std::array<float, 4>>> keys) {
+    KeyTrack t;
+    for (const auto& [frame, value] : keys)
+        t.keys.push_back(TrackKey{frame, 0, 0, 0, 0, 0, value});
+    return t;
+}
+
+// Mesh "Box" (vertices (0, 0, 0) and (1, 2, 3) in scene axes) moving from 0 to 10 along X over
+// key frames 0 to 10 and hidden from key frame 4, its node a child of a dummy; camera "Cam" 10
+// units in front of the origin, lens 50, rolling from 0 to 90 degrees.
+Scene posed_scene() {
+    Scene s;
+    s.keyframe_end = 10;
+    MeshObject m;
+    m.name = "Box";
+    m.node_id = 1;
+    m.parent = 0;
+    m.vertices = {Vertex{0, 0, 0}, Vertex{1, 2, 3}};
+    s.meshes = {m};
+    Camera c;
+    c.name = "Cam";
+    c.position = {0, -10, 0};
+    c.lens = 50;
+    s.cameras = {c};
+    const auto node = [](KeyframeNodeType type, int32_t id, const char* name, int32_t parent,
+                         int32_t record) {
+        KeyframeNode n;
+        n.type = type;
+        n.node_id = id;
+        n.name = name;
+        n.parent = parent < 0 ? 65535 : parent;
+        n.parent_node = parent;
+        n.record = record;
+        return n;
+    };
+    KeyframeNode group = node(KeyframeNodeType::dummy, 0, "$$$DUMMY", -1, -1);
+    group.instance_name = "Group";
+    KeyframeNode box = node(KeyframeNodeType::object, 1, "Box", 0, 0);
+    box.position = track({{0, {0, 0, 0}}, {10, {10, 0, 0}}});
+    box.hide = track({{4, {}}});
+    KeyframeNode camera = node(KeyframeNodeType::camera, 2, "Cam", -1, 0);
+    camera.roll = track({{0, {0}}, {10, {90}}});
+    s.nodes = {group, box, camera};
+    s.mesh_count = s.camera_count = 1;
+    s.node_count = 3;
+    return s;
+}
+
+} // namespace
+
+TEST(SceneReport, TheTruthAboutAnimationAndThePoseAtAKeyFrame) {
+    Scene s = posed_scene();
+    std::string text = scene_summary(s);
+    EXPECT_NE(text.find("key frames: 0 to 10, 0.33 seconds at 30 key frames a second; moving:\n"
+                        "  \"Box\" (object node 1): position, hide\n"
+                        "  \"Cam\" (camera node 2): roll\n"),
+              std::string::npos)
+        << text;
+    EXPECT_NE(text.find("node 1, parent 0 \"$$$DUMMY\" instance \"Group\" (dummy node 0)"),
+              std::string::npos)
+        << text;
+    // The camera chunk's own place in the same axis order as the camera view's line below it.
+    EXPECT_NE(text.find("at (0, 0, -10) looking at (0, 0, 0), lens 50, bank 0, 0 position / 0 "
+                        "target keys\n    camera view: from (0, 0, -10) towards (0, 0, 0)"),
+              std::string::npos)
+        << text;
+    // At key frame 5: the box 5 along X and hidden; the camera rolled by 45 degrees, its field of
+    // view from the lens, 2 atan(18 / 50); places in the file's own axes.
+    const double t = 5;
+    TextSink sink;
+    write_scene_summary(sink, s, nullptr, &t);
+    EXPECT_NE(sink.pending.find("pose at key frame 5 (file axes, Z up):\n"
+                                "  \"Box\": (5, 0, 0) to (6, 3, 2), hidden\n"
+                                "  camera \"Cam\": at (0, -10, 0) looking at (0, 0, 0), roll 45, "
+                                "field of view 39.59775 degrees\n"),
+              std::string::npos)
+        << sink.pending;
+    if (find_python().empty()) GTEST_SKIP() << "python3 is not installed; cannot parse back";
+    TextSink json;
+    write_scene_json(json, s, nullptr, &t);
+    const auto leaves = parse_with_python(json.pending);
+    ASSERT_EQ(leaves.at("root.pose").value, "key_frame,meshes,cameras");
+    EXPECT_EQ(leaves.at("root.pose.meshes.0").value, "name,hidden,bounds");
+    EXPECT_EQ(leaves.at("root.pose.meshes.0.hidden").value, "true");
+    EXPECT_EQ(leaves.at("root.pose.cameras.0").value, "name,position,target,roll,fov");
+    const std::map<std::string, float> expected = {
+        {"key_frame", 5},
+        {"meshes.0.bounds.min.0", 5},
+        {"meshes.0.bounds.max.1", 3},
+        {"meshes.0.bounds.max.2", 2},
+        {"cameras.0.position.1", -10},
+        {"cameras.0.roll", 45},
+        {"cameras.0.fov", float(2 * std::atan(18.0 / 50) * 180 / 3.14159265358979323846)}};
+    for (const auto& [path, value] : expected)
+        EXPECT_EQ(read_back(leaves, "root.pose." + path), value) << path;
 }

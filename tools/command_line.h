@@ -20,5 +20,11 @@
 
 inline constexpr std::string_view kEndOfOptions = "--";
 
+// A key-frame time as the tools take it (--key-frame): a real number in plain decimal or exponent
+// notation, at most a billion key frames from 0 (over a year of playback; hexadecimal, infinity and
+// NaN are refused), or "start", the first key frame of the file's segment, which sets start. False
+// when the text is neither; time and start are then unchanged.
+bool parse_key_frame(std::string_view text, double& time, bool& start);
+
 bool split_inline_values(std::span<const std::string> args, std::span<const std::string_view> flags,
                          std::vector<std::string>& out, std::string& error);

@@ -6,7 +6,6 @@
 
 #include <array>
 #include <charconv>
-#include <cmath>
 
 namespace {
 
@@ -111,29 +110,17 @@ bool take_scene(const std::string& arg, RenderOptions& options, std::string& err
     return true;
 }
 
-// A key-frame time: a real number in plain decimal notation (or "start"). Hexadecimal, infinity,
-// NaN and times beyond a billion key frames (over a year of playback) are refused.
 bool take_key_frame(std::span<const std::string> args, size_t& i, RenderOptions& options,
                     std::string& error) {
     std::string value;
     if (!take_value(args, i, value, error)) return false;
     options.key_frame_set = true;
     options.view.still = true;
-    if (value == "start") {
-        options.key_frame_start = true;
-        return true;
-    }
-    double t = 0;
-    const char* first = value.data() + (value.size() > 1 && value[0] == '+' ? 1 : 0);
-    const auto result =
-        std::from_chars(first, value.data() + value.size(), t, std::chars_format::general);
-    if (value.empty() || result.ec != std::errc{} || result.ptr != value.data() + value.size() ||
-        !std::isfinite(t) || std::fabs(t) > 1e9) {
+    if (!parse_key_frame(value, options.key_frame, options.key_frame_start)) {
         error =
             "--key-frame wants a real number of key frames or 'start', not " + quoted_text(value);
         return false;
     }
-    options.key_frame = t;
     return true;
 }
 

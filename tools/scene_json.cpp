@@ -1,6 +1,7 @@
 #include "tools/scene_json.h"
 
 #include "app/view_choice.h"
+#include "tools/animation_report.h"
 #include "tools/scene_summary.h"
 
 #include <algorithm>
@@ -188,7 +189,7 @@ void append_fit(std::string& out, const Scene& scene) {
     out += ", ";
     append_key(out, "distance");
     append_json_real(out, float(fit.distance));
-    out += "}\n";
+    out += "}";
 }
 
 // "key": real, ... for each pair, separated by commas.
@@ -353,7 +354,7 @@ void append_json_name(std::string& out, std::string_view bytes) {
 }
 
 void write_scene_json(TextSink& sink, const Scene& scene,
-                      const std::vector<TextureReport>* textures) {
+                      const std::vector<TextureReport>* textures, const double* key_frame) {
     std::string& out = sink.pending;
     out += "{";
     append_key(out, "keyframe_start");
@@ -382,7 +383,12 @@ void write_scene_json(TextSink& sink, const Scene& scene,
         },
         false);
     append_fit(out, scene);
-    out += "}\n";
+    if (key_frame) {
+        out += ",\n ";
+        append_key(out, "pose");
+        append_pose_json(sink, scene, *key_frame);
+    }
+    out += "\n}\n";
     text_sink_drain(sink, true);
 }
 

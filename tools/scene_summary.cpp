@@ -1,5 +1,6 @@
 #include "tools/scene_summary.h"
 
+#include "tools/animation_report.h"
 #include "tools/scene_json.h"
 
 #include "app/view_choice.h"
@@ -52,17 +53,6 @@ void add_vertex(SceneBounds& box, const Vertex& v) {
 // The 3DS value of a node header's parent field that means "no parent".
 constexpr int32_t kNoParent = 65535;
 
-bool has_keyframe_data(const Scene& scene) {
-    if (scene.keyframe_start != 0 || scene.keyframe_end != 0) return true;
-    for (const MeshObject& m : scene.meshes) {
-        if (m.node_id != 0 || m.position_key_count != 0 || m.rotation_key_count != 0) return true;
-    }
-    for (const Camera& c : scene.cameras) {
-        if (c.position_key_count != 0 || c.target_key_count != 0) return true;
-    }
-    return false;
-}
-
 bool all_zero(const Matrix4& matrix) {
     return std::all_of(std::begin(matrix.m), std::end(matrix.m), [](float v) { return v == 0; });
 }
@@ -87,8 +77,25 @@ std::string faces_by_material(const Scene& scene, const MeshObject& mesh) {
     return out;
 }
 
+// "parent 1 ("Box01" (object node 1))": the header's parent value and the node it names.
+std::string parent_text(const Scene& scene, const MeshObject& mesh, int32_t node) {
+    if (mesh.parent == kNoParent) return "no parent";
+    std::string out = "parent " + std::to_string(mesh.parent);
+    const int32_t parent = node >= 0 ? scene.nodes[size_t(node)].parent_node : -1;
+    if (parent >= 0) return out + " " + node_label(scene.nodes[size_t(parent)]);
+    return out + (node >= 0 ? " (no node before this one has that id)" : "");
+}
+
 void append_meshes(TextSink& sink, const Scene& scene) {
     std::string& out = sink.pending;
+    // Each mesh's object node, found in one pass.
+    std::vector<int32_t> node_of(scene.meshes.size(), -1);
+    for (size_t i = scene.nodes.size(); i-- > 0;) {
+        const KeyframeNode& node = scene.nodes[i];
+        if (node.type == KeyframeNodeType::object && node.record >= 0 &&
+            size_t(node.record) < node_of.size())
+            node_of[size_t(node.record)] = int32_t(i);
+    }
     size_t vertices = 0, faces = 0;
     for (const MeshObject& m : scene.meshes) {
         vertices += m.vertices.size();
@@ -96,14 +103,14 @@ void append_meshes(TextSink& sink, const Scene& scene) {
     }
     out += "meshes: " + std::to_string(scene.meshes.size()) + " (" +
            plural(vertices, "vertex", "vertices") + ", " + plural(faces, "face", "faces") + ")\n";
-    for (const MeshObject& m : scene.meshes) {
+    for (size_t index = 0; index < scene.meshes.size(); ++index) {
+        const MeshObject& m = scene.meshes[index];
         out += "  " + name_text(m.name) + ": " + plural(m.vertices.size(), "vertex", "vertices") +
                ", " + plural(m.faces.size(), "face", "faces");
         if (m.node_id != 0 || m.position_key_count != 0 || m.rotation_key_count != 0) {
             out += ", node " + std::to_string(m.node_id) + ", " +
-                   (m.parent == kNoParent ? std::string("no parent")
-                                          : "parent " + std::to_string(m.parent)) +
-                   ", " + std::to_string(m.position_key_count) + " position / " +
+                   parent_text(scene, m, node_of[index]) + ", " +
+                   std::to_string(m.position_key_count) + " position / " +
                    std::to_string(m.rotation_key_count) + " rotation keys";
         }
         if (all_zero(m.matrix)) out += ", no local axes";
@@ -137,10 +144,14 @@ void append_cameras(TextSink& sink, const Scene& scene) {
     std::string& out = sink.pending;
     out += "cameras: " + std::to_string(scene.cameras.size()) + "\n";
     for (const Camera& c : scene.cameras) {
-        out += "  " + name_text(c.name) + ": at " + triple_text(c.position) + " looking at " +
-               triple_text(c.target) + ", lens " + real_text(c.lens) + ", bank " +
-               real_text(c.bank) + ", " + std::to_string(c.position_key_count) + " position / " +
-               std::to_string(c.target_key_count) + " target keys\n";
+        // The camera chunk keeps the file's axis order; shown in scene axes like the rest.
+        const auto scene_axes = [](const std::array<float, 3>& v) {
+            return std::array<float, 3>{v[0], v[2], v[1]};
+        };
+        out += "  " + name_text(c.name) + ": at " + triple_text(scene_axes(c.position)) +
+               " looking at " + triple_text(scene_axes(c.target)) + ", lens " + real_text(c.lens) +
+               ", bank " + real_text(c.bank) + ", " + std::to_string(c.position_key_count) +
+               " position / " + std::to_string(c.target_key_count) + " target keys\n";
         const CameraPlacement view = camera_view_placement(c);
         out += "    camera view: from " + triple_text(to_floats(view.position)) + " towards " +
                triple_text(to_floats(view.target)) +
@@ -233,14 +244,14 @@ std::string bounds_line(const SceneBounds& box) {
 
 // What a reader would otherwise have to guess, in the words the JSON output needs too.
 void append_notes(std::string& out) {
-    out += "notes:\n"
-           "  axes: positions are in scene axes, the file's (X, Y, Z) read as (X, Z, Y), except a\n"
-           "    camera's own position and target above, which keep the file's order; every track\n"
-           "    is in scene axes\n"
-           "  normals: face planes and vertex normals point into a closed mesh (a sphere's all\n"
-           "    point inward)\n"
-           "  --json: \"parent\": 65535 means the node has no parent; a \"matrix\" of all zeros\n"
-           "    means the file gives the mesh no local axes; \"material\": -1 means no material\n";
+    out +=
+        "notes:\n"
+        "  axes: positions are in scene axes, the file's (X, Y, Z) read as (X, Z, Y), and so is\n"
+        "    every track; a pose is in the file's own axes\n"
+        "  normals: face planes and vertex normals point into a closed mesh (a sphere's all\n"
+        "    point inward)\n"
+        "  --json: \"parent\": 65535 means the node has no parent; a \"matrix\" of all zeros\n"
+        "    means the file gives the mesh no local axes; \"material\": -1 means no material\n";
 }
 
 } // namespace
@@ -262,11 +273,8 @@ SceneBounds scene_bounds(const Scene& scene) {
 }
 
 void write_scene_summary(TextSink& sink, const Scene& scene,
-                         const std::vector<TextureReport>* textures) {
-    sink.pending += has_keyframe_data(scene)
-                        ? "key frames: " + std::to_string(scene.keyframe_start) + " to " +
-                              std::to_string(scene.keyframe_end) + "\n"
-                        : "key frames: none\n";
+                         const std::vector<TextureReport>* textures, const double* key_frame) {
+    append_animation_summary(sink, scene);
     sink.pending += bounds_line(scene_bounds(scene));
     append_fit(sink.pending, scene);
     append_meshes(sink, scene);
@@ -274,6 +282,7 @@ void write_scene_summary(TextSink& sink, const Scene& scene,
     append_lights(sink, scene);
     append_materials(sink, scene);
     if (textures) append_textures(sink, scene, *textures);
+    if (key_frame) append_pose_summary(sink, scene, *key_frame);
     append_notes(sink.pending);
     text_sink_drain(sink, true);
 }

@@ -1,13 +1,13 @@
 // scene_summary.h - a readable overview of a loaded scene, for kalvorant-info without --json.
 //
-// Lists the key-frame range ("none" when the file has no key-frame data), the bounding box of
-// every mesh vertex, where the fit view puts its camera for the demo's frame size, and each mesh
-// (vertex and face counts, node id and parent, track keys, faces per material, smoothing groups,
+// Lists what the key-frame data does (animation_report.h), the bounding box of every mesh
+// vertex, where the fit view puts its camera for the demo's frame size, and each mesh (vertex and
+// face counts, node id and the parent node, track keys, faces per material, smoothing groups,
 // missing local axes), camera (with where the camera view places it and its field of view), light,
 // and material by name (with the colours the file gave it, two-sided and its texture's file name),
 // then notes on the axis convention, the inward normals and the special values of the JSON output.
-// Positions are in scene axes (the file's Y and Z exchanged), except a camera chunk's own position
-// and target, which keep the file's order as loaded. Names are quoted like JSON strings (bytes
+// Positions are in scene axes (the file's Y and Z exchanged), a camera chunk's own position and
+// target included; a pose is in the file's own axes. Names are quoted like JSON strings (bytes
 // shown as Latin-1), so odd bytes in a file cannot garble the terminal.
 //
 // The text goes out line by line through a TextSink, so the summary of a scene of millions of
@@ -42,8 +42,11 @@ SceneBounds scene_bounds(const Scene& scene);
 // Writes the summary, several lines each ending in a newline, and drains the sink completely.
 // With textures (the reports of load_scene_textures), a last section lists each material's
 // picture: found with its size, or why not.
+// With key_frame, a section before the notes gives the pose at that key frame
+// (animation_report.h).
 void write_scene_summary(TextSink& sink, const Scene& scene,
-                         const std::vector<TextureReport>* textures = nullptr);
+                         const std::vector<TextureReport>* textures = nullptr,
+                         const double* key_frame = nullptr);
 
 // The summary as one string.
 std::string scene_summary(const Scene& scene);
