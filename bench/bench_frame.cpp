@@ -1,9 +1,11 @@
 // One whole demo frame (clear, spin, draw) of a finely tessellated torus, at three sizes, on one
 // thread as the demo draws it and on several threads as kalvorant-render does (wall-clock time).
 // The torus is about 100 units across and centred at the origin, where the demo camera looks,
-// so roughly half its faces face the camera and are clipped, shaded and filled.
+// so roughly half its faces face the camera and are clipped, shaded and filled. The model look's
+// rows draw the same torus with every face in one smoothing group: depth buffer, smooth shading.
 #include "app/demo.h"
 #include "app/demo_threads.h"
+#include "app/model_frame.h"
 #include "tests/render_fixtures.h"
 
 #include <benchmark/benchmark.h>
@@ -11,14 +13,17 @@
 namespace {
 
 // threads 0: the demo's own one-thread frame; otherwise the banded frame on that many threads.
-void frame_of_torus(benchmark::State& state, int rings, int sides, int32_t threads = 0) {
+void frame_of_torus(benchmark::State& state, int rings, int sides, int32_t threads = 0,
+                    bool model_look = false) {
     Scene scene;
     scene.meshes.push_back(fixtures::torus(rings, sides, 38.0f, 12.0f));
     scene.mesh_count = 1;
+    for (Face& face : scene.meshes[0].faces)
+        face.smoothing = 1;
     const double faces = double(scene.meshes[0].faces.size());
     DemoState demo;
-    if (!demo_start(demo, scene)) {
-        state.SkipWithError("demo_start could not allocate the frame buffer");
+    if (!demo_start(demo, scene) || (model_look && !demo_use_model_look(demo))) {
+        state.SkipWithError("out of memory for the frame buffer or the model look");
         return;
     }
     std::string error;
@@ -31,7 +36,7 @@ void frame_of_torus(benchmark::State& state, int rings, int sides, int32_t threa
         if (workers != nullptr)
             demo_frame_threaded(demo, *workers);
         else
-            demo_frame(demo);
+            view_frame(demo);
         benchmark::DoNotOptimize(demo.frame_buffer.data());
         benchmark::ClobberMemory();
     }
@@ -55,6 +60,16 @@ void BM_frame_1M(benchmark::State& state) {
 BENCHMARK(BM_frame_10k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_frame_100k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_frame_1M)->Unit(benchmark::kMillisecond);
+
+// The model look, one thread.
+void BM_model_frame_10k(benchmark::State& state) {
+    frame_of_torus(state, 100, 50, 0, true);
+}
+void BM_model_frame_100k(benchmark::State& state) {
+    frame_of_torus(state, 500, 100, 0, true);
+}
+BENCHMARK(BM_model_frame_10k)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_model_frame_100k)->Unit(benchmark::kMillisecond);
 
 // The argument is the thread count.
 void BM_frame_threads_10k(benchmark::State& state) {

@@ -29,15 +29,39 @@ struct CutPolygon {
     std::array<CutVertex, kMaxCutVertices + 1> v;
 };
 
-// The five planes a face is cut by, as signed distances (positive inside).
+// The five planes a face is cut by: the near plane, then the right, left, top and bottom planes
+// kBorderMargin pixels outside the frame. Each distance is positive inside and scaled as it
+// comes (only its sign and the ratio of two distances from the same plane matter).
 struct CutPlanes {
-    std::array<Plane, 4> border;
+    float focal, half_width, half_height; // the borders' half sizes in pixels, margin included
 };
 
-double distance_to(const CutPlanes& planes, size_t k, const CutVertex& v) {
-    if (k == 0) return double(v.z) - double(kModelNearZ);
-    const Plane& p = planes.border[k - 1];
-    return double(p.a) * v.x + double(p.b) * v.y + double(p.c) * v.z + double(p.d);
+CutPlanes cut_planes(const ViewSetup& view) {
+    return {view.focal, float(view.Width) / 2 + kBorderMargin,
+            float(view.Height) / 2 + kBorderMargin};
+}
+
+float distance_to(const CutPlanes& p, size_t k, float x, float y, float z) {
+    switch (k) {
+    case 0:
+        return z - kModelNearZ;
+    case 1:
+        return p.half_width * z - p.focal * x;
+    case 2:
+        return p.half_width * z + p.focal * x;
+    case 3:
+        return p.half_height * z - p.focal * y;
+    default:
+        return p.half_height * z + p.focal * y;
+    }
+}
+
+// Bit k set: the point lies outside plane k (a coordinate that is not a number counts outside).
+uint8_t outside_bits(const CutPlanes& p, float x, float y, float z) {
+    const float w = p.half_width * z, h = p.half_height * z, fx = p.focal * x, fy = p.focal * y;
+    const unsigned near = !(z >= kModelNearZ), right = !(fx <= w), left = !(-fx <= w),
+                   top = !(fy <= h), bottom = !(-fy <= h);
+    return uint8_t(near | right << 1 | left << 2 | top << 3 | bottom << 4);
 }
 
 float between(float a, float b, double s) {
@@ -50,7 +74,8 @@ void cut(CutPolygon& polygon, const CutPlanes& planes, size_t k) {
     for (size_t i = 0; i < polygon.count; ++i) {
         const CutVertex& p = polygon.v[i];
         const CutVertex& q = polygon.v[(i + 1) % polygon.count];
-        const double dp = distance_to(planes, k, p), dq = distance_to(planes, k, q);
+        const double dp = distance_to(planes, k, p.x, p.y, p.z);
+        const double dq = distance_to(planes, k, q.x, q.y, q.z);
         if (dp >= 0 && out.count < kMaxCutVertices) out.v[out.count++] = p;
         if ((dp >= 0) != (dq >= 0) && out.count < kMaxCutVertices) {
             const double s = dp / (dp - dq);
@@ -108,8 +133,13 @@ void fill_batch(ModelScratch& s, const DepthFrame& target) {
         fill_shaded_triangle(t, target);
 }
 
+// On one thread a triangle is filled at once, while its numbers are still at hand.
 void emit(const MeshJob& job, const ShadedTriangle& triangle) {
     ModelScratch& s = job.scratch;
+    if (!s.fill_batch) {
+        fill_shaded_triangle(triangle, job.target);
+        return;
+    }
     s.batch[s.batch_count++] = triangle;
     if (s.batch_count == s.batch.size()) fill_batch(s, job.target);
 }
@@ -211,9 +241,7 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         }
     }
 
-    CutPlanes planes;
-    build_frustum_planes(float(view.Width) + 2 * kBorderMargin,
-                         float(view.Height) + 2 * kBorderMargin, view.focal, planes.border);
+    const CutPlanes planes = cut_planes(view);
     const Matrix4& mv = pose.mv;
     for (size_t i = 0; i < vertex_count; ++i) {
         if (!s.vertex_used[i]) continue;
@@ -223,10 +251,7 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         v.x = in.x * mv.at(0, 0) + in.y * mv.at(1, 0) + in.z * mv.at(2, 0) + mv.at(3, 0);
         v.y = in.x * mv.at(0, 1) + in.y * mv.at(1, 1) + in.z * mv.at(2, 1) + mv.at(3, 1);
         v.z = in.x * mv.at(0, 2) + in.y * mv.at(1, 2) + in.z * mv.at(2, 2) + mv.at(3, 2);
-        const CutVertex at{v.x, v.y, v.z, 0, 0, 0};
-        uint8_t outside = 0;
-        for (size_t k = 0; k < 5; ++k)
-            outside |= uint8_t(!(distance_to(planes, k, at) >= 0) << k); // NaN counts outside
+        const uint8_t outside = outside_bits(planes, v.x, v.y, v.z);
         v.outside = outside;
         if (outside & kNear) continue;
         v.inv_z = 1.0f / v.z;

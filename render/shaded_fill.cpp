@@ -4,13 +4,26 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <utility>
 
 namespace {
 
-bool finite_vertex(const ShadedVertex& v) {
-    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.inv_z) &&
-           std::isfinite(v.r) && std::isfinite(v.g) && std::isfinite(v.b);
+// x * 0 is 0 for every finite x and NaN otherwise, so one test covers all eighteen numbers; four
+// lanes at a time (GCC's and Clang's vector extension), as the numbers lie side by side.
+typedef float FloatLanes __attribute__((vector_size(16)));
+
+bool finite_triangle(const ShadedTriangle& t) {
+    static_assert(sizeof(ShadedTriangle) == 18 * sizeof(float));
+    float numbers[20] = {};
+    std::memcpy(numbers, &t, sizeof t);
+    FloatLanes zero = {};
+    for (size_t i = 0; i < 20; i += 4) {
+        FloatLanes lanes;
+        std::memcpy(&lanes, numbers + i, sizeof lanes);
+        zero += lanes * 0;
+    }
+    return zero[0] + zero[1] + zero[2] + zero[3] == 0;
 }
 
 // The first pixel whose centre lies at or beyond coordinate p (a row for y, a column for x).
@@ -20,38 +33,49 @@ int32_t first_centre_at_or_after(double p) {
 
 // How one value changes across the screen: value(x, y) = at0 + dx * (x - x0) + dy * (y - y0).
 struct Gradient {
-    double at0, dx, dy;
+    float at0, dx, dy;
 };
 
-// A channel along one row: its values at the first and last pixel of the span, clamped to
-// 0..255, in 16.16 fixed point. The channel is linear along the row, so clamping the two ends
-// keeps every pixel between them in range too.
-struct ChannelStep {
-    int32_t value, step;
-};
+constexpr float kFixedOne = 65536.0f;
 
-ChannelStep channel_along_row(double first, double last, int32_t pixels) {
-    const double a = std::clamp(first, 0.0, 255.0) * 65536.0;
-    const double b = std::clamp(last, 0.0, 255.0) * 65536.0;
-    return {int32_t(a), pixels > 1 ? int32_t((b - a) / (pixels - 1)) : 0};
+// A colour channel at a pixel centre in 16.16 fixed point, kept within -1..256 so that stepping
+// along a row cannot overflow.
+int32_t fixed_channel(const Gradient& q, float x, float y) {
+    const float value = (q.at0 + q.dx * x + q.dy * y) * kFixedOne;
+    return int32_t(std::clamp(value, -kFixedOne, 256 * kFixedOne)); // NaN: the lower bound
+}
+
+int32_t fixed_step(const Gradient& q) {
+    return int32_t(std::clamp(q.dx * kFixedOne, -256 * kFixedOne, 256 * kFixedOne));
+}
+
+// Inside the triangle a channel only blends its corners' values, which lie in 0..255; a pixel
+// centre just outside the exact edge, or rounding, may step a little beyond, hence the clamp.
+uint32_t channel_byte(int32_t fixed) {
+    return uint32_t(std::clamp(fixed >> 16, 0, 255));
 }
 
 } // namespace
 
 void fill_shaded_triangle(const ShadedTriangle& triangle, const DepthFrame& target) {
+    fill_shaded_triangle_rows(triangle, target, 0, target.frame.height);
+}
+
+void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame& target,
+                               int32_t first_row, int32_t end_row) {
     const Frame& frame = target.frame;
     if (!frame_is_drawable(frame) || target.depth == nullptr || target.depth_stride < frame.width)
         return;
+    if (!finite_triangle(triangle)) return;
     const ShadedVertex* a = &triangle.v[0];
     const ShadedVertex* b = &triangle.v[1];
     const ShadedVertex* c = &triangle.v[2];
-    if (!finite_vertex(*a) || !finite_vertex(*b) || !finite_vertex(*c)) return;
     if (b->y < a->y) std::swap(a, b);
     if (c->y < a->y) std::swap(a, c);
     if (c->y < b->y) std::swap(b, c);
 
-    const int32_t row_begin = std::max(first_centre_at_or_after(a->y), 0);
-    const int32_t row_end = std::min(first_centre_at_or_after(c->y), frame.height);
+    const int32_t row_begin = std::max({first_centre_at_or_after(a->y), first_row, 0});
+    const int32_t row_end = std::min({first_centre_at_or_after(c->y), end_row, frame.height});
     if (row_begin >= row_end) return;
     const float low_x = std::min({a->x, b->x, c->x}), high_x = std::max({a->x, b->x, c->x});
     if (first_centre_at_or_after(low_x) >= first_centre_at_or_after(high_x)) return;
@@ -60,20 +84,23 @@ void fill_shaded_triangle(const ShadedTriangle& triangle, const DepthFrame& targ
     const double x1 = b->x - x0, y1 = b->y - y0, x2 = c->x - x0, y2 = c->y - y0;
     const double area = x1 * y2 - x2 * y1; // negative: b lies left of the long edge a-c
     if (!(std::fabs(area) > 1e-12) || !std::isfinite(area)) return;
+    const double per_area = 1.0 / area;
     const auto gradient = [&](float q0, float q1, float q2) {
         const double d1 = double(q1) - q0, d2 = double(q2) - q0;
-        return Gradient{q0, (d1 * y2 - d2 * y1) / area, (d2 * x1 - d1 * x2) / area};
+        return Gradient{q0, float((d1 * y2 - d2 * y1) * per_area),
+                        float((d2 * x1 - d1 * x2) * per_area)};
     };
     const Gradient depth = gradient(a->inv_z, b->inv_z, c->inv_z);
     const Gradient red = gradient(a->r, b->r, c->r);
     const Gradient green = gradient(a->g, b->g, c->g);
     const Gradient blue = gradient(a->b, b->b, c->b);
+    const int32_t red_step = fixed_step(red), green_step = fixed_step(green),
+                  blue_step = fixed_step(blue);
 
     const double long_slope = x2 / y2; // y2 > 0: the triangle covers a row
     const double upper_slope = y1 > 0 ? x1 / y1 : 0;
     const double lower_slope = y2 - y1 > 0 ? (x2 - x1) / (y2 - y1) : 0;
     const bool short_on_left = area < 0;
-    const float dz = float(depth.dx);
 
     for (int32_t row = row_begin; row < row_end; ++row) {
         const double y = row + 0.5 - y0;
@@ -85,27 +112,21 @@ void fill_shaded_triangle(const ShadedTriangle& triangle, const DepthFrame& targ
         const int32_t end = std::min(first_centre_at_or_after(right), frame.width);
         if (begin >= end) continue;
 
-        const double x = begin + 0.5 - x0;
-        const double last = end - 1 + 0.5 - x0;
-        const int32_t pixels = end - begin;
-        const auto along = [&](const Gradient& q) {
-            return channel_along_row(q.at0 + q.dx * x + q.dy * y, q.at0 + q.dx * last + q.dy * y,
-                                     pixels);
-        };
-        ChannelStep r = along(red), g = along(green), bl = along(blue);
-        float z = float(depth.at0 + depth.dx * x + depth.dy * y);
+        const float x = float(begin + 0.5 - x0), yf = float(y);
+        int32_t r = fixed_channel(red, x, yf), g = fixed_channel(green, x, yf),
+                bl = fixed_channel(blue, x, yf);
+        float z = depth.at0 + depth.dx * x + depth.dy * yf;
         uint32_t* pixel = frame.pixels + size_t(row) * size_t(frame.stride);
         float* nearest = target.depth + size_t(row) * size_t(target.depth_stride);
         for (int32_t column = begin; column < end; ++column) {
             if (z > nearest[column]) {
                 nearest[column] = z;
-                pixel[column] = uint32_t(r.value >> 16) << 16 | uint32_t(g.value >> 16) << 8 |
-                                uint32_t(bl.value >> 16);
+                pixel[column] = channel_byte(r) << 16 | channel_byte(g) << 8 | channel_byte(bl);
             }
-            z += dz;
-            r.value += r.step;
-            g.value += g.step;
-            bl.value += bl.step;
+            z += depth.dx;
+            r += red_step;
+            g += green_step;
+            bl += blue_step;
         }
     }
 }

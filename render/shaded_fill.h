@@ -37,3 +37,8 @@ struct DepthFrame {
 };
 
 void fill_shaded_triangle(const ShadedTriangle& triangle, const DepthFrame& target);
+
+// The same, only in rows first_row..end_row-1 of the frame: each row gets exactly the pixels the
+// whole fill gives it, so threads that fill different rows of one frame draw its very picture.
+void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame& target,
+                               int32_t first_row, int32_t end_row);

@@ -100,6 +100,7 @@ struct RenderThreads {
     alignas(64) std::atomic<bool> failed{false};
 
     FrameJob job;
+    const std::function<void()>* task = nullptr; // render_threads_run's, instead of a frame
     std::vector<MeshPose> poses;
     std::vector<size_t> vertex_offset; // per mesh, plus the total
     std::vector<size_t> face_offset;   // per mesh, plus the total
@@ -333,7 +334,10 @@ void worker_main(RenderThreads* rt) {
         wait_for_change(rt->generation, seen);
         seen = rt->generation.load(std::memory_order_acquire);
         if (rt->quit.load(std::memory_order_acquire)) return;
-        run_frame(*rt);
+        if (rt->task != nullptr)
+            (*rt->task)();
+        else
+            run_frame(*rt);
         change_and_wake(rt->running, -1);
     }
 }
@@ -412,6 +416,16 @@ RenderThreads* render_threads_start(int32_t threads, std::string& error) {
         return nullptr;
     }
     return rt;
+}
+
+void render_threads_run(RenderThreads& rt, const std::function<void()>& task) {
+    rt.task = &task;
+    rt.running.store(rt.count - 1, std::memory_order_relaxed);
+    change_and_wake(rt.generation, 1);
+    task();
+    for (int32_t left; (left = rt.running.load(std::memory_order_acquire)) != 0;)
+        wait_for_change(rt.running, left);
+    rt.task = nullptr;
 }
 
 void render_threads_stop(RenderThreads* rt) {

@@ -1,8 +1,11 @@
 // The viewer without a window: what keys, buttons, the wheel and drops do to its state, the
 // title it shows, and where it saves a picture.
 #include "platform/win32_api.h"
+#include "tests/frame_stats.h"
+#include "tests/render_fixtures.h"
 #include "viewer/save_path.h"
 #include "viewer/viewer_controls.h"
+#include "viewer/viewer_frame.h"
 #include "viewer/viewer_title.h"
 
 #include <gtest/gtest.h>
@@ -184,6 +187,60 @@ TEST(SavePath, BesideTheFileWhenWritableElseHereNeverOverAnother) {
     EXPECT_EQ(choose_save_path("horse.3ds", yes, exists), "horse-003.png");
     EXPECT_EQ(choose_save_path("", yes, exists), "kalvorant-view-001.png");
     EXPECT_EQ(choose_save_path("/m/x.3ds", yes, yes), "");
+}
+
+// A torus lying in the file's X-Y plane (the loader's x-z), seen by a camera above it on the
+// file's Z axis: with Z up the fit shows it lying flat, seen from a little above; with Y up it
+// stands up and faces the viewer.
+std::unique_ptr<Scene> ring_under_a_camera() {
+    auto scene = std::make_unique<Scene>();
+    scene->meshes.push_back(fixtures::torus(24, 12, 40, 10));
+    scene->mesh_count = 1;
+    Camera camera;
+    camera.name = "Above";
+    camera.position = {0, 0, 300};
+    camera.target = {0, 0, 0};
+    camera.lens = 35;
+    scene->cameras.push_back(camera);
+    return scene;
+}
+
+std::vector<uint32_t> draw(ViewerScene& viewer, DemoState& state, const ViewerControls& c) {
+    EXPECT_TRUE(viewer_draw(viewer, state, c, nullptr));
+    return state.frame_buffer;
+}
+
+TEST(ViewerFrame, LookAndUpChangeThePictureAndAFileCameraSeesTheSameWhateverTheUp) {
+    ViewerControls c;
+    c.width = 200;
+    c.height = 150;
+    ViewerScene viewer;
+    DemoState state;
+    std::string error;
+    ASSERT_TRUE(viewer_prepare(viewer, ring_under_a_camera(), state, c, error)) << error;
+    const std::vector<uint32_t> model = draw(viewer, state, c);
+    const auto lit = [&](const std::vector<uint32_t>& p) {
+        return frame_stats::lit_area(p, c.width, c.height);
+    };
+    const auto z_up = lit(model);
+    controls_event(c, key('L'));
+    const std::vector<uint32_t> demo = draw(viewer, state, c);
+    EXPECT_NE(demo, model);
+    EXPECT_NEAR(double(lit(demo).count), double(z_up.count), z_up.count / 100.0)
+        << "the same faces, another look";
+    controls_event(c, key('L'));
+    controls_event(c, key('C'));
+    const std::vector<uint32_t> camera_z = draw(viewer, state, c);
+
+    ASSERT_EQ(controls_event(c, key('U')), ViewerAction::prepare);
+    ASSERT_TRUE(viewer_prepare(viewer, ring_under_a_camera(), state, c, error)) << error;
+    const auto y_up = lit(draw(viewer, state, c));
+    EXPECT_GT(z_up.bottom - z_up.top, 0);
+    EXPECT_GT(y_up.bottom - y_up.top, (z_up.bottom - z_up.top) * 5 / 4) << "standing with Y up";
+    controls_event(c, key('C'));
+    const std::vector<uint32_t> camera_y = draw(viewer, state, c);
+    EXPECT_GT(lit(camera_y).count, 0);
+    EXPECT_EQ(camera_y, camera_z);
 }
 
 } // namespace

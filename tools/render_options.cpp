@@ -275,7 +275,7 @@ std::string render_help() {
            "              to the whole animation, the camera view follows the camera's tracks,\n"
            "              the demo view keeps the demo's own motion\n"
            "  --threads N draw each frame on N threads (default: one per processor); the\n"
-           "              pixels are the same for every N (the model look draws on one)\n"
+           "              pixels are the same for every N\n"
            "  --quiet     print neither progress nor the closing line naming what was written\n"
            "  --max-cpu-seconds S  end with status 1 and no file after S seconds of processor\n"
            "              time (the load included)\n"

@@ -1,7 +1,7 @@
 #include "viewer/viewer_frame.h"
 
-#include "app/model_frame.h"
 #include "app/demo_threads.h"
+#include "app/model_frame.h"
 #include "app/view_choice.h"
 #include "render/view.h"
 
@@ -13,6 +13,33 @@ namespace {
 double fit_distance(const Scene& loaded, int32_t width, int32_t height) {
     const FitPlacement fit = fit_placement(loaded, width, height);
     return fit.distance * fit.scale;
+}
+
+// A camera of the file, placed for the normalised space with Z up, as it stands in the normalised
+// space with Y up: that space is the first turned a quarter turn about x, (x, y, z) -> (x, z, -y).
+Matrix4 camera_for_y_up(const Matrix4& z_up_look) {
+    Matrix4 turn;
+    matrix_identity(turn);
+    turn.at(1, 1) = 0;
+    turn.at(1, 2) = -1;
+    turn.at(2, 1) = 1;
+    turn.at(2, 2) = 0;
+    Matrix4 out;
+    matrix_multiply(turn, z_up_look, out);
+    return out;
+}
+
+bool shade_loaded_scene(ViewerScene& viewer) {
+    try {
+        viewer.loaded_shading.resize(viewer.loaded->meshes.size());
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
+    for (size_t i = 0; i < viewer.loaded_shading.size(); ++i)
+        if (!prepare_model_mesh(viewer.loaded->meshes[i], viewer.loaded->materials,
+                                viewer.loaded_shading[i]))
+            return false;
+    return true;
 }
 
 } // namespace
@@ -30,6 +57,8 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
     ViewChoice fit;
     fit.kind = ViewKind::fit;
     fit.still = true;
+    fit.look = Look::model;
+    fit.up = controls.up == ViewerUp::y ? UpAxis::y : UpAxis::z;
     DemoState next_state;
     if (!view_start(next_state, next.normalised, fit, controls.width, controls.height, error))
         return false;
@@ -40,13 +69,17 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
         float focal = 0;
         std::string unusable;
         if (!camera_look(*scene, camera, controls.width, look, focal, unusable)) continue;
-        looks.push_back(look);
+        looks.push_back(fit.up == UpAxis::y ? camera_for_y_up(look) : look);
         names.push_back(camera.name);
         next.file_cameras.push_back(camera);
         next.camera_lens.push_back(double(focal) / controls.width);
     }
     const double distance = fit_distance(*scene, controls.width, controls.height);
     next.loaded = std::move(scene);
+    if (!shade_loaded_scene(next)) {
+        error = "not enough memory to view this scene";
+        return false;
+    }
     viewer = std::move(next);
     state = std::move(next_state);
     // Until the pose at a key frame is drawn, every file is shown as a still.
@@ -84,10 +117,18 @@ bool viewer_draw(ViewerScene& viewer, DemoState& state, const ViewerControls& co
     } else {
         state.camera = orbit_camera(controls_orbit(controls));
     }
-    state.scene = controls.mode == ViewerMode::demo ? viewer.loaded.get() : &viewer.normalised;
+    const bool demo_space = controls.mode == ViewerMode::demo;
+    state.scene = demo_space ? viewer.loaded.get() : &viewer.normalised;
     state.spin = false;
+    state.model_look = controls.look == ViewerLook::model;
     setup_view_with_focal(state.renderer.view, width, height, float(focal));
-    if (threads != nullptr) return demo_frame_threaded(state, *threads);
-    view_frame(state);
-    return true;
+    // The state keeps the normalised scene's shading; the scene as loaded lends it its own.
+    if (demo_space) std::swap(state.model_meshes, viewer.loaded_shading);
+    bool drawn = true;
+    if (threads != nullptr)
+        drawn = demo_frame_threaded(state, *threads);
+    else
+        view_frame(state);
+    if (demo_space) std::swap(state.model_meshes, viewer.loaded_shading);
+    return drawn;
 }

@@ -21,10 +21,11 @@
 #include <vector>
 
 struct ViewerScene {
-    std::unique_ptr<Scene> loaded;    // as loaded, every mesh matrix the identity
-    Scene normalised;                 // the fit view's space
-    std::vector<Camera> file_cameras; // the file's cameras that can be looked through
-    std::vector<double> camera_lens;  // focal length / picture width, per usable camera
+    std::unique_ptr<Scene> loaded;         // as loaded, every mesh matrix the identity
+    Scene normalised;                      // the fit view's space
+    std::vector<Camera> file_cameras;      // the file's cameras that can be looked through
+    std::vector<double> camera_lens;       // focal length / picture width, per usable camera
+    std::vector<ModelMesh> loaded_shading; // the model look's shading of the scene as loaded
 };
 
 // Takes scene over and prepares it for the views at width x height: the normalised copy, the
