@@ -10,8 +10,15 @@
 // Prints, for 10k, 100k and 1M faces with one thread and with every processor: the median of 5
 // frames for each renderer, the ratio, and the lit area of both pictures. Exits 1 when the lit
 // areas differ by more than 3% (the comparison would not be honest), or when OSMesa fails.
+//
+// Then the model look on one thread: every face in one smoothing group, a depth buffer, smooth
+// shading with the light at the eye. Mesa gets the same work in its own terms: depth test on,
+// Gouraud shading, fixed-function lighting with a point light at the eye (ambient 0.25, diffuse
+// 0.75, light grey material), our per-vertex normals and indexed triangles, so that it too lights
+// each shared vertex once.
 #include "app/demo.h"
 #include "render/mesh_renderer.h"
+#include "render/model_look.h"
 #include "render/renderer.h"
 #include "render/threaded_frame.h"
 #include "render/view.h"
@@ -76,6 +83,22 @@ MeshObject posed_torus(int rings, int sides, Matrix4& camera) {
     matrix_rotate_x(mesh.matrix, 0.4f);
     matrix_rotate_y(mesh.matrix, 0.3f);
     return mesh;
+}
+
+double ours_model(Renderer& renderer, const MeshObject& mesh, const Matrix4& camera,
+                  std::vector<uint32_t>& frame) {
+    frame.assign(size_t(kWidth) * kHeight, 0u);
+    const Frame target = make_frame(frame, kWidth, kHeight);
+    ModelMesh shading;
+    if (!prepare_model_mesh(mesh, {}, shading)) {
+        std::fprintf(stderr, "bench_mesa: out of memory\n");
+        std::exit(1);
+    }
+    return median_ms([&] {
+        begin_model_frame(renderer, target);
+        draw_model_mesh(renderer, shading, mesh, mesh.matrix, camera, target);
+        end_model_frame(renderer, target);
+    });
 }
 
 double ours(Renderer& renderer, const MeshObject& mesh, const Matrix4& camera, int32_t threads,
@@ -188,14 +211,84 @@ double mesa(const ViewSetup& view, const MeshObject& mesh, const Matrix4& camera
     return ms;
 }
 
+// The model look's work for Mesa (see the top of the file), timed to glFinish.
+double mesa_model(const ViewSetup& view, const MeshObject& mesh, const Matrix4& camera,
+                  std::vector<uint32_t>& frame) {
+    frame.assign(size_t(kWidth) * kHeight, 0u);
+    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
+    if (context == nullptr ||
+        !OSMesaMakeCurrent(context, frame.data(), GL_UNSIGNED_BYTE, kWidth, kHeight)) {
+        std::fprintf(stderr, "bench_mesa: cannot create an OSMesa context\n");
+        std::exit(1);
+    }
+    OSMesaPixelStore(OSMESA_Y_UP, 0);
+    glViewport(0, 0, kWidth, kHeight);
+    glEnable(GL_DEPTH_TEST);
+    glDepthFunc(GL_LESS);
+    glDisable(GL_DITHER);
+    glShadeModel(GL_SMOOTH);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glFrontFace(GL_CW);
+    load_projection(view.focal);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    const GLfloat eye[4] = {0, 0, 0, 1}, ambient[4] = {0.25f, 0.25f, 0.25f, 1},
+                  light[4] = {0.75f, 0.75f, 0.75f, 1}, none[4] = {0, 0, 0, 1},
+                  grey[4] = {kModelGrey, kModelGrey, kModelGrey, 1};
+    glLightfv(GL_LIGHT0, GL_POSITION, eye);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, light);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, none);
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, ambient);
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE, grey);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_NORMALIZE);
+    Matrix4 mv;
+    matrix_inverse(camera, mv);
+    matrix_multiply(mv, mesh.matrix, mv);
+    glLoadMatrixf(mv.m.data());
+
+    // One GL vertex per shading point, so that GL lights each once, as we do.
+    ModelMesh shading;
+    if (!prepare_model_mesh(mesh, {}, shading)) std::exit(1);
+    std::vector<float> positions, normals;
+    for (const ShadingPoint& p : shading.points) {
+        const Vertex& v = mesh.vertices[p.vertex];
+        positions.insert(positions.end(), {v.x, v.y, v.z});
+        normals.insert(normals.end(), {p.nx, p.ny, p.nz});
+    }
+    std::vector<GLuint> indices;
+    for (const ModelFace& f : shading.faces)
+        indices.insert(indices.end(), {f.shade[0], f.shade[1], f.shade[2]});
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, positions.data());
+    glNormalPointer(GL_FLOAT, 0, normals.data());
+    const double ms = median_ms([&] {
+        glClearColor(0, 0, 0, 1);
+        glClearDepth(1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glDrawElements(GL_TRIANGLES, GLsizei(indices.size()), GL_UNSIGNED_INT, indices.data());
+        glFinish();
+    });
+    OSMesaDestroyContext(context);
+    return ms;
+}
+
 // Runs one size with one thread count; Mesa in a child process so its thread count takes.
-bool compare(int rings, int sides, int32_t threads, Result& r) {
+// model: both draw the model look's work instead of the demo's.
+bool compare(int rings, int sides, int32_t threads, bool model, Result& r) {
     Renderer renderer;
     setup_view(renderer.view, kWidth, kHeight);
     Matrix4 camera;
-    const MeshObject mesh = posed_torus(rings, sides, camera);
+    MeshObject mesh = posed_torus(rings, sides, camera);
+    if (model)
+        for (Face& f : mesh.faces)
+            f.smoothing = 1;
     std::vector<uint32_t> ours_frame, mesa_frame;
-    r.ours_ms = ours(renderer, mesh, camera, threads, ours_frame);
+    r.ours_ms = model ? ours_model(renderer, mesh, camera, ours_frame)
+                      : ours(renderer, mesh, camera, threads, ours_frame);
     r.ours_lit = lit_pixels(ours_frame, 0x00FFFFFFu);
 
     int pipe_fds[2];
@@ -206,7 +299,8 @@ bool compare(int rings, int sides, int32_t threads, Result& r) {
         close(pipe_fds[0]);
         setenv("LP_NUM_THREADS", std::to_string(threads == 1 ? 0 : threads).c_str(), 1);
         Result m;
-        m.mesa_ms = mesa(renderer.view, mesh, camera, mesa_frame);
+        m.mesa_ms = model ? mesa_model(renderer.view, mesh, camera, mesa_frame)
+                          : mesa(renderer.view, mesh, camera, mesa_frame);
         m.mesa_lit = lit_pixels(mesa_frame, 0x00FFFFFFu);
         const bool ok = write(pipe_fds[1], &m, sizeof m) == ssize_t(sizeof m);
         _exit(ok ? 0 : 1);
@@ -227,24 +321,29 @@ bool compare(int rings, int sides, int32_t threads, Result& r) {
 
 int main() {
     const int32_t all = default_render_thread_count();
-    std::printf("faces    threads  ours ms  llvmpipe ms  ratio   lit ours  lit llvmpipe\n");
     bool agree = true;
-    for (auto [rings, sides] : {std::pair{100, 50}, std::pair{500, 100}, std::pair{1000, 500}}) {
-        for (int32_t threads : {1, all}) {
-            if (threads == all && all == 1 && threads != 1) continue;
-            Result r;
-            if (!compare(rings, sides, threads, r)) {
-                std::fprintf(stderr, "bench_mesa: the OSMesa run failed\n");
-                return 1;
+    for (bool model : {false, true}) {
+        std::printf(model ? "model look (depth, smooth shading), one thread\n"
+                          : "demo look (flat, face order)\n");
+        std::printf("faces    threads  ours ms  llvmpipe ms  ratio   lit ours  lit llvmpipe\n");
+        for (auto [rings, sides] :
+             {std::pair{100, 50}, std::pair{500, 100}, std::pair{1000, 500}}) {
+            for (int32_t threads : {1, all}) {
+                if (threads == all && all == 1 && threads != 1) continue;
+                Result r;
+                if (!compare(rings, sides, threads, model, r)) {
+                    std::fprintf(stderr, "bench_mesa: the OSMesa run failed\n");
+                    return 1;
+                }
+                const double lit_gap = std::fabs(double(r.ours_lit) - double(r.mesa_lit)) /
+                                       double(std::max<size_t>(r.ours_lit, 1));
+                agree = agree && lit_gap <= kLitTolerance;
+                std::printf("%-8d %-8d %-8.2f %-12.1f %-7.1f %-9zu %zu%s\n", 2 * rings * sides,
+                            threads, r.ours_ms, r.mesa_ms, r.mesa_ms / r.ours_ms, r.ours_lit,
+                            r.mesa_lit, lit_gap <= kLitTolerance ? "" : "  (pictures disagree)");
+                std::fflush(stdout);
+                if (all == 1 || model) break;
             }
-            const double lit_gap = std::fabs(double(r.ours_lit) - double(r.mesa_lit)) /
-                                   double(std::max<size_t>(r.ours_lit, 1));
-            agree = agree && lit_gap <= kLitTolerance;
-            std::printf("%-8d %-8d %-8.2f %-12.1f %-7.1f %-9zu %zu%s\n", 2 * rings * sides, threads,
-                        r.ours_ms, r.mesa_ms, r.mesa_ms / r.ours_ms, r.ours_lit, r.mesa_lit,
-                        lit_gap <= kLitTolerance ? "" : "  (pictures disagree)");
-            std::fflush(stdout);
-            if (all == 1) break;
         }
     }
     if (!agree) {
