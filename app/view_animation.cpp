@@ -19,6 +19,7 @@ constexpr size_t kMaxFitSamples = 4000;
 // Fewer times than this and the fit follows box corners instead of vertices.
 constexpr size_t kMinFitSamples = 200;
 constexpr double kFitWork = 1e7;
+constexpr double kNodeWork = 40;
 // How far behind the camera a hidden mesh goes, in normalised units (the scene's radius is 100).
 constexpr double kHiddenDistance = 1e6;
 
@@ -106,7 +107,7 @@ size_t total_size(const std::vector<std::vector<Vector3>>& points) {
 
 // The key frames the fit looks at: for a scene that moves, the segment at playback's pace and at
 // every whole key frame, its end, and key_frame, spread evenly over the segment instead when
-// that would cost more than kFitWork (each pose costs about its nodes, keys and points); for a
+// that would cost more than kFitWork (each pose costs about its records, keys and points); for a
 // scene that does not move, key_frame alone.
 std::vector<double> fit_times(const Scene& scene, double key_frame, size_t points) {
     if (!scene_is_animated(scene)) return {key_frame};
@@ -116,7 +117,10 @@ std::vector<double> fit_times(const Scene& scene, double key_frame, size_t point
     for (const KeyframeNode& node : scene.nodes)
         keys += node.position.keys.size() + node.rotation.keys.size() + node.scale.keys.size() +
                 node.fov.keys.size() + node.roll.keys.size() + node.hide.keys.size();
-    const double work = 1.0 + double(scene.nodes.size() + keys + points);
+    // A node or mesh costs some matrix products and an inverse per pose, about as much as
+    // kNodeWork points.
+    const double records = double(scene.nodes.size() + scene.meshes.size() + scene.cameras.size());
+    const double work = 1.0 + kNodeWork * records + double(keys + points);
     const double budget = std::clamp(kFitWork / work, 2.0, double(kMaxFitSamples));
     std::vector<double> times{start, end, key_frame};
     const double paced = std::floor(span / kPlayStep) + std::floor(span) + 2;
