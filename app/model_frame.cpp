@@ -4,12 +4,13 @@
 
 #include <new>
 
-bool demo_use_model_look(DemoState& demo) {
+bool demo_use_model_look(DemoState& demo, std::span<const TextureImage* const> pictures) {
     if (demo.scene == nullptr) return false;
     try {
         std::vector<ModelMesh> shading(demo.scene->meshes.size());
         for (size_t i = 0; i < shading.size(); ++i)
-            if (!prepare_model_mesh(demo.scene->meshes[i], demo.scene->materials, shading[i]))
+            if (!prepare_model_mesh(demo.scene->meshes[i], demo.scene->materials, shading[i],
+                                    pictures))
                 return false;
         demo.model_meshes = std::move(shading);
     } catch (const std::bad_alloc&) {

@@ -13,10 +13,14 @@
 #pragma once
 
 #include "app/demo.h"
+#include "scene/texture_image.h"
+
+#include <span>
 
 // Works out the shading of every mesh of the state's scene as it stands now and makes the
-// following frames model-look frames. False when memory runs out.
-bool demo_use_model_look(DemoState& demo);
+// following frames model-look frames. pictures: per material of the scene, its decoded texture
+// or nullptr (borrowed: they must outlive the frames). False when memory runs out.
+bool demo_use_model_look(DemoState& demo, std::span<const TextureImage* const> pictures = {});
 
 // One frame in the model look: demo_advance's motion, then every mesh drawn with its shading.
 void model_look_frame(DemoState& demo);

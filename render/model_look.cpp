@@ -16,10 +16,20 @@ namespace {
 constexpr float kBorderMargin = 64.0f;
 constexpr uint8_t kNear = 1;
 
-// A corner while a face is cut: camera space and colour.
+// A corner while a face is cut: camera space, colour and mapping coordinates.
 struct CutVertex {
     float x, y, z;
     float r, g, b;
+    float u, v;
+};
+
+// One face on its way to the span filling: its corners as transformed, their lit colours, the
+// mesh vertices they came from (for the mapping coordinates) and its material's picture.
+struct FaceToDraw {
+    const ModelVertex* corner[3];
+    const float* colour[3];
+    const Vertex* source[3];
+    const TextureMapping* texture;
 };
 
 constexpr size_t kMaxCutVertices = 3 + 5; // each of the five planes adds at most one corner
@@ -80,7 +90,8 @@ void cut(CutPolygon& polygon, const CutPlanes& planes, size_t k) {
         if ((dp >= 0) != (dq >= 0) && out.count < kMaxCutVertices) {
             const double s = dp / (dp - dq);
             out.v[out.count++] = {between(p.x, q.x, s), between(p.y, q.y, s), between(p.z, q.z, s),
-                                  between(p.r, q.r, s), between(p.g, q.g, s), between(p.b, q.b, s)};
+                                  between(p.r, q.r, s), between(p.g, q.g, s), between(p.b, q.b, s),
+                                  between(p.u, q.u, s), between(p.v, q.v, s)};
         }
     }
     polygon = out;
@@ -111,7 +122,9 @@ ShadedVertex projected(const ViewSetup& view, const CutVertex& v) {
             inv_z,
             v.r,
             v.g,
-            v.b};
+            v.b,
+            v.u,
+            v.v};
 }
 
 struct MeshJob {
@@ -148,18 +161,19 @@ DepthFrame depth_frame(ModelScratch& s, const Frame& frame) {
     return {frame, s.depth.data(), frame.width};
 }
 
-void draw_cut_face(const MeshJob& job, const ModelVertex* const (&corner)[3],
-                   const float* const (&colour)[3]) {
+void draw_cut_face(const MeshJob& job, const FaceToDraw& face) {
+    const auto& corner = face.corner;
     CutPolygon polygon;
     polygon.count = 3;
     for (size_t k = 0; k < 3; ++k)
-        polygon.v[k] = {corner[k]->x, corner[k]->y, corner[k]->z,
-                        colour[k][0], colour[k][1], colour[k][2]};
+        polygon.v[k] = {corner[k]->x,      corner[k]->y,      corner[k]->z,      face.colour[k][0],
+                        face.colour[k][1], face.colour[k][2], face.source[k]->u, face.source[k]->v};
     const uint8_t any = corner[0]->outside | corner[1]->outside | corner[2]->outside;
     for (size_t k = 0; k < 5 && polygon.count >= 3; ++k)
         if (any & (1u << k)) cut(polygon, job.planes, k);
     if (polygon.count < 3) return;
     ShadedTriangle t;
+    t.texture = face.texture;
     t.v[0] = projected(job.view, polygon.v[0]);
     for (size_t i = 1; i + 1 < polygon.count; ++i) {
         t.v[1] = projected(job.view, polygon.v[i]);
@@ -168,18 +182,19 @@ void draw_cut_face(const MeshJob& job, const ModelVertex* const (&corner)[3],
     }
 }
 
-void draw_face(const MeshJob& job, const ModelVertex* const (&corner)[3],
-               const float* const (&colour)[3]) {
+void draw_face(const MeshJob& job, const FaceToDraw& face) {
+    const auto& corner = face.corner;
     const uint8_t all = corner[0]->outside & corner[1]->outside & corner[2]->outside;
     if (all != 0) return; // wholly beyond one plane
     if ((corner[0]->outside | corner[1]->outside | corner[2]->outside) != 0) {
-        draw_cut_face(job, corner, colour);
+        draw_cut_face(job, face);
         return;
     }
     ShadedTriangle t;
+    t.texture = face.texture;
     for (size_t k = 0; k < 3; ++k)
-        t.v[k] = {corner[k]->sx, corner[k]->sy, corner[k]->inv_z,
-                  colour[k][0],  colour[k][1],  colour[k][2]};
+        t.v[k] = {corner[k]->sx,     corner[k]->sy,     corner[k]->inv_z,  face.colour[k][0],
+                  face.colour[k][1], face.colour[k][2], face.source[k]->u, face.source[k]->v};
     emit(job, t);
 }
 
@@ -278,19 +293,22 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         const ModelListedFace listed_face = s.faces[i];
         const Face& face = mesh.faces[listed_face.face];
         const ModelFace& model_face = shading.faces[listed_face.face];
-        const ModelVertex* const corner[3] = {&s.vertices[size_t(face.v[0])],
-                                              &s.vertices[size_t(face.v[1])],
-                                              &s.vertices[size_t(face.v[2])]};
+        const ModelMaterial& material = shading.materials[model_face.material];
+        FaceToDraw draw{{&s.vertices[size_t(face.v[0])], &s.vertices[size_t(face.v[1])],
+                         &s.vertices[size_t(face.v[2])]},
+                        {},
+                        {&mesh.vertices[size_t(face.v[0])], &mesh.vertices[size_t(face.v[1])],
+                         &mesh.vertices[size_t(face.v[2])]},
+                        material.textured ? &material.texture : nullptr};
+        const auto& corner = draw.corner;
         const bool smooth = model_face.shade[0] < shading.points.size() &&
                             model_face.shade[1] < shading.points.size() &&
                             model_face.shade[2] < shading.points.size();
         if (smooth) {
             const size_t side = listed_face.back ? 3 : 0;
-            const float* const colour[3] = {s.point_colours.data() + 6 * model_face.shade[0] + side,
-                                            s.point_colours.data() + 6 * model_face.shade[1] + side,
-                                            s.point_colours.data() + 6 * model_face.shade[2] +
-                                                side};
-            draw_face(job, corner, colour);
+            for (size_t k = 0; k < 3; ++k)
+                draw.colour[k] = s.point_colours.data() + 6 * model_face.shade[k] + side;
+            draw_face(job, draw);
             continue;
         }
         // A flat face has one colour, lit towards its middle.
@@ -299,9 +317,8 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
                                         corner[0]->y + corner[1]->y + corner[2]->y,
                                         corner[0]->z + corner[1]->z + corner[2]->z);
         float flat[3];
-        lit_colour(shading.materials[model_face.material], listed_face.back ? -cosine : cosine,
-                   flat);
-        const float* const colour[3] = {flat, flat, flat};
-        draw_face(job, corner, colour);
+        lit_colour(material, listed_face.back ? -cosine : cosine, flat);
+        draw.colour[0] = draw.colour[1] = draw.colour[2] = flat;
+        draw_face(job, draw);
     }
 }

@@ -131,11 +131,13 @@ void add_shading_points(uint32_t vertex, std::span<const CornerKey> keys,
 
 } // namespace
 
-ModelMaterial model_material(const Material* material) {
+ModelMaterial model_material(const Material* material, const TextureImage* picture) {
     ModelMaterial m;
     float diffuse[3] = {kModelGrey, kModelGrey, kModelGrey};
     if (material != nullptr && material->diffuse_set)
         std::copy(material->diffuse.begin(), material->diffuse.end(), diffuse);
+    m.textured = material != nullptr && texture_mapping(*material, picture, m.texture);
+    if (m.textured) std::fill_n(diffuse, 3, 1.0f);
     if (material == nullptr) {
         for (size_t c = 0; c < 3; ++c) {
             m.base[c] = channel(diffuse[c]) * kAmbientLight;
@@ -155,7 +157,8 @@ ModelMaterial model_material(const Material* material) {
     m.exponent = std::max(1.0f, kMaxSpecularExponent * shininess);
     m.two_sided = material->two_sided;
     for (size_t c = 0; c < 3; ++c) {
-        const float ambient = material->ambient_set ? material->ambient[c] : diffuse[c];
+        const float ambient =
+            material->ambient_set && !m.textured ? material->ambient[c] : diffuse[c];
         const float specular = material->specular_set ? material->specular[c] : 1.0f;
         m.base[c] = lit * channel(ambient) * kAmbientLight + glow * channel(diffuse[c]);
         m.diffuse[c] = lit * channel(diffuse[c]) * kEyeLight;
@@ -164,13 +167,14 @@ ModelMaterial model_material(const Material* material) {
     return m;
 }
 
-bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materials,
-                        ModelMesh& out) {
+bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materials, ModelMesh& out,
+                        std::span<const TextureImage* const> pictures) {
     try {
         out = ModelMesh{};
         out.materials.reserve(materials.size() + 1);
-        for (const Material& material : materials)
-            out.materials.push_back(model_material(&material));
+        for (size_t i = 0; i < materials.size(); ++i)
+            out.materials.push_back(
+                model_material(&materials[i], i < pictures.size() ? pictures[i] : nullptr));
         out.materials.push_back(model_material(nullptr));
         const uint32_t no_material = uint32_t(materials.size());
 

@@ -30,6 +30,7 @@
 // a corner whose normal sums to nothing takes its face's own normal.
 #pragma once
 
+#include "render/texture_sampler.h"
 #include "scene/scene.h"
 
 #include <cstdint>
@@ -50,10 +51,17 @@ struct ModelMaterial {
     float exponent = 1;
     bool has_specular = false;
     bool two_sided = false;
+    // A material whose picture was found: its texel stands in for the diffuse colour, so the
+    // colour rules above are those of a white material, and the span filling multiplies the
+    // texel by the lit colour (a highlight brightens the texel rather than whitening it).
+    bool textured = false;
+    TextureMapping texture;
 };
 
-// The colour rules of material, or of a face without one (nullptr).
-ModelMaterial model_material(const Material* material);
+// The colour rules of material, or of a face without one (nullptr); picture: the material's
+// decoded texture, or nullptr when it has none or it was not found. The picture is borrowed: it
+// must outlive every frame drawn with the result.
+ModelMaterial model_material(const Material* material, const TextureImage* picture = nullptr);
 
 // A normal shared by the corners of one or more faces of one material at one vertex.
 struct ShadingPoint {
@@ -78,5 +86,6 @@ struct ModelMesh {
 
 // Works out mesh's shading with the scene's materials. False when memory runs out (out is then
 // incomplete and must not be drawn).
-bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materials,
-                        ModelMesh& out);
+// pictures: per material, its decoded texture or nullptr (an empty span: no textures at all).
+bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materials, ModelMesh& out,
+                        std::span<const TextureImage* const> pictures = {});

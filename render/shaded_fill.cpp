@@ -9,16 +9,17 @@
 
 namespace {
 
-// x * 0 is 0 for every finite x and NaN otherwise, so one test covers all eighteen numbers; four
-// lanes at a time (GCC's and Clang's vector extension), as the numbers lie side by side.
+// x * 0 is 0 for every finite x and NaN otherwise, so one test covers all the corners' numbers;
+// four lanes at a time (GCC's and Clang's vector extension), as the numbers lie side by side.
 typedef float FloatLanes __attribute__((vector_size(16)));
 
 bool finite_triangle(const ShadedTriangle& t) {
-    static_assert(sizeof(ShadedTriangle) == 18 * sizeof(float));
-    float numbers[20] = {};
-    std::memcpy(numbers, &t, sizeof t);
+    constexpr size_t kNumbers = sizeof(ShadedVertex) * 3 / sizeof(float);
+    static_assert(sizeof t.v == kNumbers * sizeof(float) && kNumbers % 4 == 0);
+    float numbers[kNumbers];
+    std::memcpy(numbers, t.v, sizeof t.v);
     FloatLanes zero = {};
-    for (size_t i = 0; i < 20; i += 4) {
+    for (size_t i = 0; i < kNumbers; i += 4) {
         FloatLanes lanes;
         std::memcpy(&lanes, numbers + i, sizeof lanes);
         zero += lanes * 0;
@@ -53,6 +54,11 @@ int32_t fixed_step(const Gradient& q) {
 // centre just outside the exact edge, or rounding, may step a little beyond, hence the clamp.
 uint32_t channel_byte(int32_t fixed) {
     return uint32_t(std::clamp(fixed >> 16, 0, 255));
+}
+
+// A texel's channel at bit shift times the lit channel (0..255, 255 keeping it as it is).
+uint32_t lit_texel_channel(uint32_t texel, int shift, uint32_t lit) {
+    return ((texel >> shift & 0xFFu) * lit + 127) / 255 << shift;
 }
 
 } // namespace
@@ -94,6 +100,12 @@ void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame&
     const Gradient red = gradient(a->r, b->r, c->r);
     const Gradient green = gradient(a->g, b->g, c->g);
     const Gradient blue = gradient(a->b, b->b, c->b);
+    const TextureMapping* texture = triangle.texture;
+    Gradient u_over_z{}, v_over_z{};
+    if (texture != nullptr) {
+        u_over_z = gradient(a->u * a->inv_z, b->u * b->inv_z, c->u * c->inv_z);
+        v_over_z = gradient(a->v * a->inv_z, b->v * b->inv_z, c->v * c->inv_z);
+    }
     const int32_t red_step = fixed_step(red), green_step = fixed_step(green),
                   blue_step = fixed_step(blue);
 
@@ -118,6 +130,26 @@ void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame&
         float z = depth.at0 + depth.dx * x + depth.dy * yf;
         uint32_t* pixel = frame.pixels + size_t(row) * size_t(frame.stride);
         float* nearest = target.depth + size_t(row) * size_t(target.depth_stride);
+        if (texture != nullptr) {
+            float uz = u_over_z.at0 + u_over_z.dx * x + u_over_z.dy * yf;
+            float vz = v_over_z.at0 + v_over_z.dx * x + v_over_z.dy * yf;
+            for (int32_t column = begin; column < end; ++column) {
+                if (z > nearest[column]) {
+                    nearest[column] = z;
+                    const uint32_t texel = sample_texture(*texture, uz / z, vz / z);
+                    pixel[column] = lit_texel_channel(texel, 16, channel_byte(r)) |
+                                    lit_texel_channel(texel, 8, channel_byte(g)) |
+                                    lit_texel_channel(texel, 0, channel_byte(bl));
+                }
+                z += depth.dx;
+                uz += u_over_z.dx;
+                vz += v_over_z.dx;
+                r += red_step;
+                g += green_step;
+                bl += blue_step;
+            }
+            continue;
+        }
         for (int32_t column = begin; column < end; ++column) {
             if (z > nearest[column]) {
                 nearest[column] = z;

@@ -17,6 +17,7 @@
 #pragma once
 
 #include "render/frame.h"
+#include "render/texture_sampler.h"
 
 #include <cstdint>
 
@@ -24,10 +25,15 @@ struct ShadedVertex {
     float x = 0, y = 0;        // screen pixels
     float inv_z = 0;           // 1 / camera-space z
     float r = 0, g = 0, b = 0; // colour, 0..255 each
+    float u = 0, v = 0;        // mapping coordinates, as the file gives them
 };
 
+// With a texture, each pixel's colour is the texel at its mapping coordinates (interpolated as
+// u/z and v/z, then divided by the pixel's 1/z: exact in perspective) times the interpolated
+// colour / 255, so the colour carries the lighting. The mapping is borrowed.
 struct ShadedTriangle {
     ShadedVertex v[3];
+    const TextureMapping* texture = nullptr;
 };
 
 struct DepthFrame {

@@ -32,7 +32,8 @@ int channel(uint32_t pixel, int shift) {
 
 // Draws the meshes with the identity camera (eye at the origin looking along +z), each mesh
 // turned by its own matrix.
-Picture draw(const std::vector<MeshObject>& meshes, const std::vector<Material>& materials = {}) {
+Picture draw(const std::vector<MeshObject>& meshes, const std::vector<Material>& materials = {},
+             const std::vector<const TextureImage*>& pictures = {}) {
     Renderer renderer;
     setup_view(renderer.view, kW, kH);
     Picture picture;
@@ -42,7 +43,7 @@ Picture draw(const std::vector<MeshObject>& meshes, const std::vector<Material>&
     EXPECT_TRUE(begin_model_frame(renderer, frame));
     for (const MeshObject& mesh : meshes) {
         ModelMesh shading;
-        EXPECT_TRUE(prepare_model_mesh(mesh, materials, shading));
+        EXPECT_TRUE(prepare_model_mesh(mesh, materials, shading, pictures));
         draw_model_mesh(renderer, shading, mesh, mesh.matrix, camera, frame);
     }
     end_model_frame(renderer, frame);
@@ -283,6 +284,44 @@ TEST(ModelMesh, AVertexSharedByFacesWithNoCommonBitGetsANormalPerGroup) {
 TEST(ModelLook, ACameraInsideABoxSeesEveryWall) {
     const Picture inside = draw({box(30, 0, 0, 0, -1, false)});
     EXPECT_EQ(std::count(inside.pixels.begin(), inside.pixels.end(), 0u), 0);
+}
+
+// A square lying in the plane x = 2 (z - 40), receding to the right, mapped u 0..1 from its near
+// left edge to its far right edge and v 0..1 from bottom to top, with a 64 x 64 picture: red and
+// green in its top half, blue and white in its bottom one.
+TEST(ModelLook, TexturesAreMappedInPerspectiveWithVUpwards) {
+    TextureImage picture{64, 64, std::vector<uint32_t>(64 * 64)};
+    for (size_t i = 0; i < picture.texels.size(); ++i) {
+        const bool top = i / 64 < 32, left = i % 64 < 32;
+        picture.texels[i] = top ? (left ? 0xFF0000u : 0x00FF00u) : (left ? 0x0000FFu : 0xFFFFFFu);
+    }
+    Material material;
+    material.texture = "CHECK.PNG";
+    material.self_illum = 1; // unlit, so colours compare exactly
+    const float near_z = 30, far_z = 90, h = 20;
+    std::vector<Vertex> v = {
+        vertex(2 * (near_z - 40), h, near_z), vertex(2 * (near_z - 40), -h, near_z),
+        vertex(2 * (far_z - 40), -h, far_z), vertex(2 * (far_z - 40), h, far_z)};
+    const float uv[4][2] = {{0, 0}, {0, 1}, {1, 1}, {1, 0}}; // camera y grows downwards
+    for (size_t i = 0; i < 4; ++i) {
+        v[i].u = uv[i][0];
+        v[i].v = uv[i][1];
+    }
+    MeshObject square = fixtures::mesh(v, {{0, 1, 2}, {0, 2, 3}});
+    orient(square, 1000, 0, 0, false);
+    for (Face& f : square.faces)
+        f.material = 0;
+    const Picture p = draw({square}, {material}, {&picture});
+    // The square's middle (u = 0.5) lies at x = 40, z = 60: that column, not the middle of the
+    // square's picture, parts left from right.
+    const int32_t focal = kW / 2, middle = kW / 2 + int32_t(std::lround(focal * 40.0 / 60));
+    const int32_t left_edge = kW / 2 + focal * 2 * (near_z - 40) / near_z;
+    const int32_t right_edge = kW / 2 + int32_t(focal * 2 * (far_z - 40) / far_z);
+    ASSERT_GT(std::abs((left_edge + right_edge) / 2 - middle), 8) << "the test tells the two apart";
+    EXPECT_EQ(p.at(middle - 4, kH / 2 - 6) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(p.at(middle + 4, kH / 2 - 6) & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(p.at(middle - 4, kH / 2 + 6) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(p.at(middle + 4, kH / 2 + 6) & 0xFFFFFF, 0xFFFFFFu);
 }
 
 TEST(ShadedFill, StaysInsideItsFrameWhateverTheTriangle) {

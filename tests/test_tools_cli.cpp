@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -412,6 +414,40 @@ TEST(Thumbnailer, ExecLineMakesAFramedPngOfARealFile) {
     EXPECT_GT(lit, 256 * 256 / 50) << "at least 2% of the thumbnail shows the horse";
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir), {}), 1)
         << "nothing but the thumbnail is left behind";
+    std::filesystem::remove_all(dir);
+}
+
+// The model look paints the pictures a file's materials name, found beside it whatever the case
+// of their names; a picture that is not there is named in one warning and the faces keep their
+// material's colour.
+TEST(RenderTool, TexturesBesideTheFileAreDrawnAndAMissingOneIsNamed) {
+    const std::string folder = "/usr/share/assimp/models/3DS";
+    const std::string cube = folder + "/cube_with_diffuse_texture.3DS";
+    if (!std::filesystem::exists(cube))
+        GTEST_SKIP() << cube << " absent: install assimp-testmodels";
+    const std::string dir = tools_test::scratch_dir("textures");
+    const auto colours = [&](const std::string& scene, const std::string& out,
+                             tools_test::RunResult& r) {
+        r = run_program({kRender, scene, "--view=fit", "--still", "--size=64x48", "--png", out});
+        tools_test::DecodedImage image;
+        std::string error;
+        EXPECT_TRUE(tools_test::decode_png(out, image, error)) << error << r.err;
+        std::set<uint32_t> seen(image.pixels.begin(), image.pixels.end());
+        return seen;
+    };
+    tools_test::RunResult r;
+    for (const char* name : {"cube_with_diffuse_texture.3DS", "test1.3ds"}) {
+        const auto seen = colours(folder + "/" + name, dir + "/t.png", r);
+        EXPECT_EQ(r.exit_code, 0) << name;
+        EXPECT_EQ(r.err, "") << name << ": every picture is found";
+        EXPECT_GT(seen.size(), 40u) << name << ": a textured picture has many colours";
+    }
+    std::filesystem::copy_file(cube, dir + "/alone.3ds");
+    const auto seen = colours(dir + "/alone.3ds", dir + "/a.png", r);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_NE(r.err.find("warning: texture \"TEST.PNG\" of material"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("not found beside alone.3ds"), std::string::npos) << r.err;
+    EXPECT_LT(seen.size(), 40u) << "untextured, the faces keep one colour each";
     std::filesystem::remove_all(dir);
 }
 

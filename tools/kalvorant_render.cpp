@@ -9,6 +9,7 @@
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 #include "loader/quoted.h"
+#include "textures/scene_textures.h"
 #include "tools/gif_writer.h"
 #include "tools/output_checks.h"
 #include "tools/output_file.h"
@@ -327,6 +328,21 @@ int run(const std::vector<std::string>& args) {
             return fail(quoted_text(options.scene) + ": " + error);
     } else if (!view_start(demo, *scene, options.view, options.width, options.height, error)) {
         return fail(error);
+    }
+    // The model look paints the pictures the materials name; one that cannot be used leaves its
+    // faces in the material's colour, with a warning.
+    SceneTextures textures;
+    if (demo.model_look) {
+        textures = load_scene_textures(*scene, options.scene);
+        for (const TextureReport& report : textures.reports)
+            if (!report.found)
+                std::fprintf(stderr, "kalvorant-render: warning: %s\n",
+                             texture_warning(*scene, report).c_str());
+        std::vector<const TextureImage*> pictures;
+        for (const auto& picture : textures.by_material)
+            pictures.push_back(picture.get());
+        if (!demo_use_model_look(demo, pictures))
+            return fail("not enough memory for the model look of this scene");
     }
     const int32_t threads = options.threads > 0 ? options.threads : default_render_thread_count();
     {
