@@ -1,5 +1,6 @@
 // The viewer without a window: what keys, buttons, the wheel and drops do to its state, the
 // title it shows, and where it saves a picture.
+#include "loader/chunk_reader.h"
 #include "platform/win32_api.h"
 #include "tests/frame_stats.h"
 #include "tests/render_fixtures.h"
@@ -241,6 +242,33 @@ TEST(ViewerFrame, LookAndUpChangeThePictureAndAFileCameraSeesTheSameWhateverTheU
     const std::vector<uint32_t> camera_y = draw(viewer, state, c);
     EXPECT_GT(lit(camera_y).count, 0);
     EXPECT_EQ(camera_y, camera_z);
+}
+
+} // namespace
+
+namespace {
+
+TEST(ViewerFrame, AFileThatMovesPlaysItsOwnAnimation) {
+    const std::string path = "/usr/share/assimp/models/3DS/RotatingCube.3DS";
+    std::string error;
+    std::unique_ptr<Scene> scene = load_scene(path, error);
+    if (!scene) GTEST_SKIP() << path << " absent: install assimp-testmodels";
+    ViewerControls c;
+    c.width = 96;
+    c.height = 72;
+    ViewerScene viewer;
+    DemoState state;
+    ASSERT_TRUE(viewer_prepare(viewer, std::move(scene), state, c, error)) << error;
+    EXPECT_EQ(c.first_key, 0);
+    EXPECT_EQ(c.last_key, 300);
+    const std::vector<uint32_t> first = draw(viewer, state, c);
+    controls_event(c, key(VK_SPACE));
+    controls_play(c, 1.5); // 45 key frames on
+    EXPECT_NE(c.key_frame, 0);
+    const std::vector<uint32_t> later = draw(viewer, state, c);
+    EXPECT_NE(later, first);
+    controls_event(c, key(VK_HOME));
+    EXPECT_EQ(draw(viewer, state, c), first);
 }
 
 } // namespace

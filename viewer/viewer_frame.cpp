@@ -1,10 +1,12 @@
 #include "viewer/viewer_frame.h"
 
+#include "anim/pose.h"
 #include "app/demo_threads.h"
 #include "app/model_frame.h"
 #include "app/view_choice.h"
 #include "render/view.h"
 
+#include <cmath>
 #include <new>
 
 namespace {
@@ -60,8 +62,20 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
     fit.look = Look::model;
     fit.up = controls.up == ViewerUp::y ? UpAxis::y : UpAxis::z;
     DemoState next_state;
-    if (!view_start(next_state, next.normalised, fit, controls.width, controls.height, error))
+    const double still_distance = fit_distance(*scene, controls.width, controls.height);
+    next.animated = scene_is_animated(*scene);
+    if (next.animated) {
+        if (!view_animation_start(next.animation, next_state, next.normalised, fit, controls.width,
+                                  controls.height, scene->keyframe_start, error))
+            return false;
+        const double distance = std::hypot(next_state.camera.at(3, 0), next_state.camera.at(3, 1),
+                                           next_state.camera.at(3, 2));
+        if (std::isfinite(distance) && distance > 0 && still_distance > 0)
+            next.fit_scale = distance / still_distance;
+    } else if (!view_start(next_state, next.normalised, fit, controls.width, controls.height,
+                           error)) {
         return false;
+    }
     std::vector<Matrix4> looks;
     std::vector<std::string> names;
     for (const Camera& camera : scene->cameras) {
@@ -74,7 +88,9 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
         next.file_cameras.push_back(camera);
         next.camera_lens.push_back(double(focal) / controls.width);
     }
-    const double distance = fit_distance(*scene, controls.width, controls.height);
+    const double distance = still_distance * next.fit_scale;
+    const int32_t first_key = next.animated ? scene->keyframe_start : 0;
+    const int32_t last_key = next.animated ? scene->keyframe_end : 0;
     next.loaded = std::move(scene);
     if (!shade_loaded_scene(next)) {
         error = "not enough memory to view this scene";
@@ -82,8 +98,7 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
     }
     viewer = std::move(next);
     state = std::move(next_state);
-    // Until the pose at a key frame is drawn, every file is shown as a still.
-    controls_new_scene(controls, distance, std::move(looks), std::move(names), 0, 0);
+    controls_new_scene(controls, distance, std::move(looks), std::move(names), first_key, last_key);
     return true;
 }
 
@@ -99,7 +114,8 @@ bool viewer_resize(ViewerScene& viewer, DemoState& state, ViewerControls& contro
     }
     state.width = controls.width;
     state.height = controls.height;
-    controls_set_fit(controls, fit_distance(*viewer.loaded, controls.width, controls.height));
+    controls_set_fit(controls, fit_distance(*viewer.loaded, controls.width, controls.height) *
+                                   viewer.fit_scale);
     return true;
 }
 
@@ -121,6 +137,11 @@ bool viewer_draw(ViewerScene& viewer, DemoState& state, const ViewerControls& co
     state.scene = demo_space ? viewer.loaded.get() : &viewer.normalised;
     state.spin = false;
     state.model_look = controls.look == ViewerLook::model;
+    // The pose after the camera: a hidden mesh is put behind the camera that draws it.
+    if (viewer.animated && !demo_space) {
+        std::string unused; // the fit view aims no camera, so posing cannot fail
+        view_animation_pose(viewer.animation, state, controls.key_frame, unused);
+    }
     setup_view_with_focal(state.renderer.view, width, height, float(focal));
     // The state keeps the normalised scene's shading; the scene as loaded lends it its own.
     if (demo_space) std::swap(state.model_meshes, viewer.loaded_shading);

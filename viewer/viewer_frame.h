@@ -13,6 +13,7 @@
 #pragma once
 
 #include "app/demo.h"
+#include "app/view_animation.h"
 #include "render/threaded_frame.h"
 #include "viewer/viewer_controls.h"
 
@@ -26,6 +27,11 @@ struct ViewerScene {
     std::vector<Camera> file_cameras;      // the file's cameras that can be looked through
     std::vector<double> camera_lens;       // focal length / picture width, per usable camera
     std::vector<ModelMesh> loaded_shading; // the model look's shading of the scene as loaded
+    // A file that moves: its pose at the controls' key frame places the normalised scene's
+    // meshes, and the fit takes in the whole animation (fit_scale times the still fit's distance).
+    bool animated = false;
+    ViewAnimation animation;
+    double fit_scale = 1;
 };
 
 // Takes scene over and prepares it for the views at width x height: the normalised copy, the
