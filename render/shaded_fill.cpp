@@ -72,19 +72,24 @@ void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame&
     const Frame& frame = target.frame;
     if (!frame_is_drawable(frame) || target.depth == nullptr || target.depth_stride < frame.width)
         return;
+    // Most triangles of a dense mesh cover no pixel centre at all: they leave before anything
+    // else is worked out. (A coordinate that is not a number is caught by the finite test.)
+    const ShadedVertex(&v)[3] = triangle.v;
+    const int32_t row_begin =
+        std::max({first_centre_at_or_after(std::min({v[0].y, v[1].y, v[2].y})), first_row, 0});
+    const int32_t row_end = std::min(
+        {first_centre_at_or_after(std::max({v[0].y, v[1].y, v[2].y})), end_row, frame.height});
+    if (row_begin >= row_end) return;
+    const float low_x = std::min({v[0].x, v[1].x, v[2].x});
+    const float high_x = std::max({v[0].x, v[1].x, v[2].x});
+    if (first_centre_at_or_after(low_x) >= first_centre_at_or_after(high_x)) return;
     if (!finite_triangle(triangle)) return;
-    const ShadedVertex* a = &triangle.v[0];
-    const ShadedVertex* b = &triangle.v[1];
-    const ShadedVertex* c = &triangle.v[2];
+    const ShadedVertex* a = &v[0];
+    const ShadedVertex* b = &v[1];
+    const ShadedVertex* c = &v[2];
     if (b->y < a->y) std::swap(a, b);
     if (c->y < a->y) std::swap(a, c);
     if (c->y < b->y) std::swap(b, c);
-
-    const int32_t row_begin = std::max({first_centre_at_or_after(a->y), first_row, 0});
-    const int32_t row_end = std::min({first_centre_at_or_after(c->y), end_row, frame.height});
-    if (row_begin >= row_end) return;
-    const float low_x = std::min({a->x, b->x, c->x}), high_x = std::max({a->x, b->x, c->x});
-    if (first_centre_at_or_after(low_x) >= first_centre_at_or_after(high_x)) return;
 
     const double x0 = a->x, y0 = a->y;
     const double x1 = b->x - x0, y1 = b->y - y0, x2 = c->x - x0, y2 = c->y - y0;
