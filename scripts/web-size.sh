@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Prints the size of the page's module, raw and gzipped, and fails when the .wasm outgrows its
-# budget (150 KB, 60 KB gzipped), which keeps the page quick to open, or when a figure README.md
+# budget (200 KB, 80 KB gzipped: the demo, the model look with its texture sampling, and the
+# pose of a file's animation), which keeps the page quick to open, or when a figure README.md
 # gives for the two files ("`kalvorant_web.wasm`, 118 174 bytes (49 085 gzipped)") is more than
 # 5% away from the measured one: a reader must not be told a size the build no longer has. The
 # failure gives the words to write instead.
@@ -26,8 +27,8 @@ for file in "$dir/kalvorant_web.wasm" "$dir/kalvorant_web.js"; do
   raw=$(stat -c %s "$file")
   zipped=$(gzip -9 -c "$file" | wc -c)
   echo "web-size: $name: $raw bytes, $zipped bytes gzipped"
-  if [[ $file == *.wasm ]] && { [ "$raw" -gt 150000 ] || [ "$zipped" -gt 60000 ]; }; then
-    echo "web-size: the .wasm is over its budget of 150000 bytes (60000 gzipped)" >&2
+  if [[ $file == *.wasm ]] && { [ "$raw" -gt 200000 ] || [ "$zipped" -gt 80000 ]; }; then
+    echo "web-size: the .wasm is over its budget of 200000 bytes (80000 gzipped)" >&2
     status=1
   fi
   measured="\`$name\`, $(with_spaces "$raw") bytes ($(with_spaces "$zipped") gzipped)"
