@@ -11,8 +11,9 @@
 // invariants documented in scene.h.
 //
 // Memory is bounded by the input: when the records and arrays the counting pass found would take
-// more than 64 times the file's size plus 64 MiB (in bytes of their in-memory form), the load
-// fails before allocating them, with both figures in the reason.
+// more than 64 times the file's size plus 64 MiB, the load fails before allocating them, with
+// both figures in the reason. Each kind of record is counted at a fixed cost, at least its size
+// in memory in any build, so every build gives the same verdict and figures for a file.
 //
 // Each load keeps its working state to itself, so loads on different threads do not meet. The
 // loader's parts (the chunk walker, the table, the handlers) are declared in loader_internal.h,

@@ -74,7 +74,7 @@ int read_track(LoaderState& state, ByteReader& r, const TrackShape& shape, KeyTr
         return fail_short(state,
                           (std::string(shape.what) + " of " + std::to_string(n) + " keys").c_str(),
                           minimum, r);
-    count_memory(state, n, sizeof(TrackKey) + shape.mesh_bytes);
+    count_memory(state, n, kTrackKeyBytes + shape.mesh_bytes);
     if (out) {
         out->flags = flags;
         out->loop = (flags & 3u) == 3u;
@@ -111,7 +111,7 @@ int begin_node(LoaderState& state, ByteReader& r, KeyframeNodeType type) {
     if (state.pass == LoadPass::counting) {
         ++state.scene->node_count;
         // The record and, at most, its two names on the heap.
-        count_memory(state, 1, sizeof(KeyframeNode) + 2 * (kMaxNameLength + 1));
+        count_memory(state, 1, kNodeBytes + 2 * (kMaxNameLength + 1));
         return 0;
     }
     std::vector<KeyframeNode>& nodes = state.scene->nodes;

@@ -36,7 +36,7 @@ int handle_vertex_list(LoaderState& state, ByteReader& r) {
     if (static_cast<size_t>(n) * 12 > remaining(r))
         return fail_short(state, ("vertex list of " + std::to_string(n) + " vertices").c_str(),
                           static_cast<size_t>(n) * 12, r);
-    count_memory(state, n, sizeof(Vertex));
+    count_memory(state, n, kVertexBytes);
     MeshObject* mesh = current_mesh(state);
     if (!mesh) return skip_bytes(r, static_cast<size_t>(n) * 12), 0;
     if (mesh->face_count > 0)
@@ -63,7 +63,7 @@ int handle_face_list(LoaderState& state, ByteReader& r) {
     if (static_cast<size_t>(n) * 8 > remaining(r))
         return fail_short(state, ("face list of " + std::to_string(n) + " faces").c_str(),
                           static_cast<size_t>(n) * 8, r);
-    count_memory(state, n, sizeof(Face));
+    count_memory(state, n, kFaceBytes);
     MeshObject* mesh = current_mesh(state);
     if (!mesh) return skip_bytes(r, static_cast<size_t>(n) * 8), 0;
     if (n > 0 && !state.current_mesh_has_vertex_list)

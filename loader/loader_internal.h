@@ -128,11 +128,34 @@ int fail_in_header(LoaderState& state, size_t offset, size_t left);
 
 // --- memory the scene will need (memory_need.cpp) ----------------------------------------------
 
-// Counting pass only: the filling pass will allocate count elements of element_size bytes.
-void count_memory(LoaderState& state, size_t count, size_t element_size);
+// What the bound counts for each record and array element. The figures are fixed, not the sizes
+// the records happen to have in this build: the 64-bit tools and the 32-bit web page must reach the
+// same verdict, with the same figures, on the same file. Each is at least the record's size in
+// every build (checked below), so no build needs more than was counted.
+inline constexpr uint64_t kSceneBytes = 152;
+inline constexpr uint64_t kMeshBytes = 392;
+inline constexpr uint64_t kCameraBytes = 328;
+inline constexpr uint64_t kLightBytes = 112;
+inline constexpr uint64_t kMaterialBytes = 152;
+inline constexpr uint64_t kNodeBytes = 288;
+inline constexpr uint64_t kVertexBytes = 32;
+inline constexpr uint64_t kFaceBytes = 36;
+inline constexpr uint64_t kTrackKeyBytes = 40;
+// A name of at most this many bytes lives inside its string record in every standard library the
+// builds use (the 32-bit page's has the smallest inline buffer); a longer one costs its bytes and
+// the NUL on the heap.
+inline constexpr size_t kInlineNameBytes = 10;
+static_assert(sizeof(Scene) <= kSceneBytes && sizeof(MeshObject) <= kMeshBytes &&
+              sizeof(Camera) <= kCameraBytes && sizeof(Light) <= kLightBytes &&
+              sizeof(Material) <= kMaterialBytes && sizeof(KeyframeNode) <= kNodeBytes &&
+              sizeof(Vertex) <= kVertexBytes && sizeof(Face) <= kFaceBytes &&
+              sizeof(TrackKey) <= kTrackKeyBytes);
 
-// Counting pass only: one more record of record_size bytes, named with current_name.
-void count_record_memory(LoaderState& state, size_t record_size);
+// Counting pass only: the filling pass will allocate count elements of element_bytes each.
+void count_memory(LoaderState& state, size_t count, uint64_t element_bytes);
+
+// Counting pass only: one more record of record_bytes, named with current_name.
+void count_record_memory(LoaderState& state, uint64_t record_bytes);
 
 // Counting pass only: the heap bytes a string of this text will take beyond its record.
 void count_string_memory(LoaderState& state, const std::string& text);
@@ -164,20 +187,21 @@ template <typename Record> struct RecordKind {
     int32_t LoaderState::*next;
     NameIndex LoaderState::*names;
     const char* plural; // "meshes", for messages
+    uint64_t bytes;     // what the memory bound counts for one record
 };
 
-inline constexpr RecordKind<MeshObject> kMeshes{&Scene::mesh_count, &Scene::meshes,
-                                                &LoaderState::next_mesh, &LoaderState::mesh_names,
-                                                "meshes"};
-inline constexpr RecordKind<Light> kLights{&Scene::light_count, &Scene::lights,
-                                           &LoaderState::next_light, &LoaderState::light_names,
-                                           "lights"};
-inline constexpr RecordKind<Camera> kCameras{&Scene::camera_count, &Scene::cameras,
-                                             &LoaderState::next_camera, &LoaderState::camera_names,
-                                             "cameras"};
-inline constexpr RecordKind<Material> kMaterials{&Scene::material_count, &Scene::materials,
-                                                 &LoaderState::next_material,
-                                                 &LoaderState::material_names, "materials"};
+inline constexpr RecordKind<MeshObject> kMeshes{
+    &Scene::mesh_count,       &Scene::meshes, &LoaderState::next_mesh,
+    &LoaderState::mesh_names, "meshes",       kMeshBytes};
+inline constexpr RecordKind<Light> kLights{
+    &Scene::light_count,       &Scene::lights, &LoaderState::next_light,
+    &LoaderState::light_names, "lights",       kLightBytes};
+inline constexpr RecordKind<Camera> kCameras{
+    &Scene::camera_count,       &Scene::cameras, &LoaderState::next_camera,
+    &LoaderState::camera_names, "cameras",       kCameraBytes};
+inline constexpr RecordKind<Material> kMaterials{
+    &Scene::material_count,       &Scene::materials, &LoaderState::next_material,
+    &LoaderState::material_names, "materials",       kMaterialBytes};
 
 // Indexes name for the record at index; a later record of the same name leaves the first one.
 void index_name(NameIndex& names, const std::string& name, int32_t index);
@@ -195,7 +219,7 @@ int create_or_count(LoaderState& state, const RecordKind<Record>& kind, Record*&
     Scene& scene = *state.scene;
     if (state.pass == LoadPass::counting) {
         ++(scene.*kind.count);
-        count_record_memory(state, sizeof(Record));
+        count_record_memory(state, kind.bytes);
         return 0;
     }
     std::vector<Record>& records = scene.*kind.records;

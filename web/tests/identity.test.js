@@ -97,6 +97,11 @@ test("the page accepts, warns of and refuses what kalvorant-info does, for the s
         fs.writeFileSync(path.join(dir, name), Buffer.from(bytes));
         inputs.push(path.join(dir, name));
     }
+    // 60 MB of empty meshes: just past the loader's memory bound, which the 32-bit module must
+    // reach from the same figures as the 64-bit tools rather than run out of memory first.
+    const crowded = path.join(dir, "crowded.3ds");
+    fs.writeFileSync(crowded, support.emptyMeshesFile(10000000));
+    inputs.push(crowded);
     const original = fs.readFileSync(support.bundledScene);
     const pick = random(20261207);
     for (let i = 0; i < 300; ++i) {
