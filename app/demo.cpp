@@ -128,8 +128,10 @@ void demo_advance(DemoState& demo) {
     advance_angle(demo.angle);
     if (demo.scene == nullptr) return;
     if (!demo.spin) return;
+    // A mesh without faces draws nothing: turning it would only make a file of many empty meshes
+    // cost every frame as much as a real scene.
     for (MeshObject& mesh : demo.scene->meshes)
-        spin_mesh(mesh.matrix, demo.angle);
+        if (!mesh.faces.empty()) spin_mesh(mesh.matrix, demo.angle);
 }
 
 void demo_copy_frame(const DemoState& demo, void* surface, std::ptrdiff_t pitch) {

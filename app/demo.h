@@ -75,8 +75,8 @@ bool demo_start(DemoState& demo, Scene& scene);
 // scene order.
 void demo_frame(DemoState& demo);
 
-// The motion of one frame without drawing: advance the angle and spin every mesh (unless spin
-// is off).
+// The motion of one frame without drawing: advance the angle and spin every mesh that has faces
+// (unless spin is off); the matrices of meshes without faces are left as they are.
 void demo_advance(DemoState& demo);
 
 // Copies the finished frame into a locked surface whose rows are pitch bytes apart

@@ -23,6 +23,13 @@ constexpr size_t kVertexChunksPerSlice = 4;
 // Bands per thread, for the same balance in the fill; a band is never thinner than this.
 constexpr int32_t kBandsPerThread = 8;
 constexpr int32_t kMinBandRows = 8;
+// What the bins may hold, beyond the allowance, for each face drawn: a face spans a few bands in
+// a sound scene, and a file holds each face in at least 8 bytes, so this keeps the bins within 32
+// times the file's size. Faces that span many bands each (thin faces the height of a tall frame
+// cut into hundreds of bands) would need far more: the frame then draws them in batches.
+constexpr size_t kBinBytesPerFace = 256;
+constexpr size_t kDefaultBinAllowance = size_t{64} << 20;
+constexpr size_t kNoSlice = SIZE_MAX;
 
 // An array that keeps its storage between frames: used counts this frame's entries, the rest is
 // room an earlier frame needed.
@@ -60,11 +67,15 @@ struct FrontRun {
     size_t count;
 };
 
+// A slice is pending until its faces are set up, then ready until they are drawn.
+enum class SliceState : uint8_t { pending, ready, drawn };
+
 // A run of consecutive faces in scene order and what its thread made of them: first the faces
 // that turn towards the camera, in order, then the set-up faces, one bin per band. Aligned to a
 // cache line: threads write the records of neighbouring slices at the same time.
 struct alignas(64) Slice {
     size_t face_begin = 0, face_end = 0;
+    SliceState state = SliceState::pending;
     Pool<FrontFace> front;
     Pool<FrontRun> front_runs;
     std::vector<Bin> bins;
@@ -98,12 +109,23 @@ struct RenderThreads {
     alignas(64) std::atomic<size_t> next_face_slice{0};
     alignas(64) std::atomic<size_t> next_band{0};
     alignas(64) std::atomic<bool> failed{false};
+    // The bytes of the bins' pools (every slice's bins and shared edges), kept within bin_limit;
+    // and the first slice of this batch whose faces did not fit in what was left.
+    alignas(64) std::atomic<size_t> bin_bytes{0};
+    alignas(64) std::atomic<size_t> first_refused{kNoSlice};
+    size_t bin_limit = 0;
+    size_t bin_allowance = kDefaultBinAllowance;
+    size_t bin_bytes_per_face = kBinBytesPerFace;
+    int32_t batches = 0; // of the last frame
 
     FrameJob job;
     const std::function<void()>* task = nullptr; // render_threads_run's, instead of a frame
+    // The meshes that have faces to draw, by their index in job.meshes; everything below that is
+    // per mesh is per drawn mesh, so meshes without faces cost nothing beyond this list.
+    std::vector<size_t> drawn;
     std::vector<MeshPose> poses;
-    std::vector<size_t> vertex_offset; // per mesh, plus the total
-    std::vector<size_t> face_offset;   // per mesh, plus the total
+    std::vector<size_t> vertex_offset; // per drawn mesh, plus the total
+    std::vector<size_t> face_offset;   // per drawn mesh, plus the total
     std::vector<CachedVertex> cache;
     // Per cached vertex: 1 when a face that turns towards the camera uses it this frame. Set while
     // the faces are culled, cleared again when the vertices are transformed, so all 0 in between
@@ -141,7 +163,7 @@ void transform_vertices(RenderThreads& rt, size_t begin, size_t end) {
     const ViewSetup& view = rt.job.view;
     for_each_mesh_part(rt.vertex_offset, begin, end, [&](size_t m, size_t first, size_t stop) {
         const VertexTransform transform = vertex_transform(rt.poses[m].mv, view);
-        const Vertex* in = rt.job.meshes[m].vertices.data();
+        const Vertex* in = rt.job.meshes[rt.drawn[m]].vertices.data();
         CachedVertex* out = rt.cache.data() + rt.vertex_offset[m];
         uint8_t* used = rt.used.data() + rt.vertex_offset[m];
         for (size_t i = first; i < stop; ++i) {
@@ -174,6 +196,40 @@ template <typename T> T* take(Pool<T>& pool, size_t n) {
     return at;
 }
 
+// Makes room for n more entries in a pool of the bins unless that would take the bins past the
+// frame's limit; false then, with the pool as it was.
+template <typename T> bool make_room(RenderThreads& rt, Pool<T>& pool, size_t n) {
+    const size_t size = pool.items.size();
+    if (size - pool.used >= n) return true;
+    const size_t grown = std::max(size * 2, pool.used + n + 16);
+    const size_t added = (grown - size) * sizeof(T);
+    if (rt.bin_bytes.fetch_add(added) + added > rt.bin_limit) {
+        rt.bin_bytes -= added;
+        return false;
+    }
+    try {
+        pool.items.resize(grown);
+    } catch (const std::bad_alloc&) {
+        rt.bin_bytes -= added;
+        throw;
+    }
+    return true;
+}
+
+template <typename T> void release(RenderThreads& rt, Pool<T>& pool) {
+    rt.bin_bytes -= pool.items.size() * sizeof(T);
+    std::vector<T>().swap(pool.items);
+    pool.used = 0;
+}
+
+void release_bins(RenderThreads& rt, Slice& slice) {
+    for (Bin& bin : slice.bins) {
+        release(rt, bin.faces);
+        release(rt, bin.edges);
+    }
+    release(rt, slice.shared);
+}
+
 void copy_chains(const EdgeTables& t, EdgeStep* to) {
     for (int32_t i = 0; i < t.left_edge_count; ++i)
         *to++ = t.left_edges[size_t(i)];
@@ -181,39 +237,47 @@ void copy_chains(const EdgeTables& t, EdgeStep* to) {
         *to++ = t.right_edges[size_t(i)];
 }
 
-// A face over one row, filed as the span it fills, if it has pixels.
-void keep_span(Slice& slice, const EdgeTables& t, uint32_t colour, const FrameJob& job) {
+// A face over one row, filed as the span it fills, if it has pixels. False when the bins have
+// no room for it within the frame's limit.
+bool keep_span(RenderThreads& rt, Slice& slice, const EdgeTables& t, uint32_t colour) {
+    const FrameJob& job = rt.job;
     const RowSpan span = one_row_span(t, job.frame.width, job.rows);
-    if (span.begin >= span.end) return;
-    *take(slice.bins[size_t(job.band_of_row[span.row])].faces, 1) =
-        BinnedFace{colour, 0, 0, false, 0, span.row, span.begin, span.end};
+    if (span.begin >= span.end) return true;
+    Pool<BinnedFace>& faces = slice.bins[size_t(job.band_of_row[span.row])].faces;
+    if (!make_room(rt, faces, 1)) return false;
+    *take(faces, 1) = BinnedFace{colour, 0, 0, false, 0, span.row, span.begin, span.end};
+    return true;
 }
 
-// Files the face under every band it has rows in; one above or below the frame is dropped.
-void keep_face(Slice& slice, const EdgeTables& t, uint32_t colour, const FrameJob& job) {
-    if (fills_one_row(t)) {
-        keep_span(slice, t, colour, job);
-        return;
-    }
+// Files the face under every band it has rows in; one above or below the frame is dropped. False
+// when the bins have no room for it within the frame's limit: nothing of it is filed then.
+bool keep_face(RenderThreads& rt, Slice& slice, const EdgeTables& t, uint32_t colour) {
+    if (fills_one_row(t)) return keep_span(rt, slice, t, colour);
+    const FrameJob& job = rt.job;
     const int32_t first = t.left_edges[0].y;
-    if (first >= job.rows) return;
+    if (first >= job.rows) return true;
     const int64_t end = std::min<int64_t>(int64_t(first) + right_chain_rows(t), job.rows);
-    if (end <= 0) return;
+    if (end <= 0) return true;
     const int32_t first_band = job.band_of_row[std::max(first, 0)];
     const int32_t last_band = job.band_of_row[end - 1];
     const size_t edges = size_t(t.left_edge_count + t.right_edge_count);
     BinnedFace face{colour, uint8_t(t.left_edge_count), uint8_t(t.right_edge_count), false, 0};
     if (first_band == last_band) {
         Bin& bin = slice.bins[size_t(first_band)];
+        if (!make_room(rt, bin.edges, edges) || !make_room(rt, bin.faces, 1)) return false;
         copy_chains(t, take(bin.edges, edges));
         *take(bin.faces, 1) = face;
-        return;
+        return true;
     }
+    if (!make_room(rt, slice.shared, edges)) return false;
+    for (int32_t b = first_band; b <= last_band; ++b)
+        if (!make_room(rt, slice.bins[size_t(b)].faces, 1)) return false;
     face.shared = true;
     face.shared_edges = uint32_t(slice.shared.used);
     copy_chains(t, take(slice.shared, edges));
     for (int32_t b = first_band; b <= last_band; ++b)
         *take(slice.bins[size_t(b)].faces, 1) = face;
+    return true;
 }
 
 // Threads mark the vertices their faces share at the same time, all with the same value.
@@ -224,7 +288,7 @@ void mark_used(uint8_t& used) {
 // Lists the faces first..stop-1 of mesh m that turn towards the camera and have valid indices,
 // and marks the vertices they use.
 void cull_faces(RenderThreads& rt, Slice& slice, size_t m, size_t first, size_t stop) {
-    const MeshObject& mesh = rt.job.meshes[m];
+    const MeshObject& mesh = rt.job.meshes[rt.drawn[m]];
     const MeshPose& pose = rt.poses[m];
     const size_t vertices = mesh.vertices.size();
     uint8_t* used = rt.used.data() + rt.vertex_offset[m];
@@ -254,40 +318,73 @@ void clear_bins(Slice& slice) {
     slice.shared.used = 0;
 }
 
-void set_up_slice(RenderThreads& rt, Slice& slice) {
+// Sets up the slice's listed faces in order and calls use(tables, colour) for each that fills
+// anything; stops at the first use that returns false and returns false then.
+template <typename Use>
+bool for_each_set_up_face(RenderThreads& rt, const Slice& slice, Use&& use) {
     const FrameJob& job = rt.job;
-    const ViewSetup& view = job.view;
+    EdgeTables tables;
+    uint32_t colour = 0;
+    const FrontFace* front = slice.front.items.data();
+    for (size_t r = 0; r < slice.front_runs.used; ++r) {
+        const FrontRun run = slice.front_runs.items[r];
+        const MeshPose pose = rt.poses[run.mesh];
+        const CachedVertex* cache = rt.cache.data() + rt.vertex_offset[run.mesh];
+        for (const FrontFace* end = front + run.count; front < end; ++front)
+            if (set_up_front_corners(pose, front->normal, cache[front->v[0]], cache[front->v[1]],
+                                     cache[front->v[2]], job.view, job.colour, tables, colour) &&
+                !use(tables, colour))
+                return false;
+    }
+    return true;
+}
+
+// Files the faces of slice s into its bins, unless an earlier slice of this batch found no room
+// (s then waits for a later batch) or its set-up faces were filed in an earlier batch.
+void set_up_slice(RenderThreads& rt, size_t s) {
+    Slice& slice = rt.slices[s];
+    if (slice.state != SliceState::pending || s > rt.first_refused.load()) return;
     clear_bins(slice);
     try {
-        EdgeTables tables;
-        uint32_t colour = 0;
-        const FrontFace* front = slice.front.items.data();
-        for (size_t r = 0; r < slice.front_runs.used; ++r) {
-            const FrontRun run = slice.front_runs.items[r];
-            const MeshPose pose = rt.poses[run.mesh];
-            const CachedVertex* cache = rt.cache.data() + rt.vertex_offset[run.mesh];
-            for (const FrontFace* end = front + run.count; front < end; ++front)
-                if (set_up_front_corners(pose, front->normal, cache[front->v[0]],
-                                         cache[front->v[1]], cache[front->v[2]], view, job.colour,
-                                         tables, colour))
-                    keep_face(slice, tables, colour, job);
+        if (for_each_set_up_face(rt, slice, [&](const EdgeTables& t, uint32_t colour) {
+                return keep_face(rt, slice, t, colour);
+            })) {
+            slice.state = SliceState::ready;
+            return;
         }
+        // Out of room: the faces filed so far wait with the rest for a later batch.
+        clear_bins(slice);
+        for (size_t first = rt.first_refused.load();
+             s < first && !rt.first_refused.compare_exchange_weak(first, s);)
+            ;
     } catch (const std::bad_alloc&) {
         // A bin may hold a face without its edges: draw none of the slice.
         rt.failed = true;
         clear_bins(slice);
+        slice.state = SliceState::ready;
     }
 }
 
-void fill_band(RenderThreads& rt, int32_t band) {
+// A slice whose faces do not fit in the bins on their own is drawn face by face over the whole
+// frame, as one thread draws a mesh.
+void draw_slice_alone(RenderThreads& rt, const Slice& slice) {
+    for_each_set_up_face(rt, slice, [&](EdgeTables& t, uint32_t colour) {
+        fill_set_up_face(t, rt.job.frame, colour);
+        return true;
+    });
+}
+
+// Fills the band from the bins of slices first..last-1; the first batch clears it before.
+void fill_band(RenderThreads& rt, int32_t band, size_t first, size_t last, bool clear) {
     const FrameJob& job = rt.job;
     const int32_t begin = band * job.band_rows;
     const int32_t end = std::min(begin + job.band_rows, job.rows);
-    for (int32_t row = begin; row < end; ++row) {
+    for (int32_t row = begin; clear && row < end; ++row) {
         uint32_t* pixels = job.frame.pixels + ptrdiff_t(row) * job.frame.stride;
         std::fill(pixels, pixels + job.frame.width, 0u);
     }
-    for (Slice& slice : rt.slices) {
+    for (size_t s = first; s < last; ++s) {
+        Slice& slice = rt.slices[s];
         Bin& bin = slice.bins[size_t(band)];
         EdgeStep* edges = bin.edges.items.data();
         for (size_t i = 0; i < bin.faces.used; ++i) {
@@ -312,8 +409,16 @@ void fill_band(RenderThreads& rt, int32_t band) {
     }
 }
 
-// Every thread of the frame runs this; the phases are separated by the barrier.
-void run_frame(RenderThreads& rt) {
+// The first slice from begin on that is not ready to be drawn.
+size_t batch_end(const RenderThreads& rt, size_t begin) {
+    while (begin < rt.slices.size() && rt.slices[begin].state == SliceState::ready)
+        ++begin;
+    return begin;
+}
+
+// Every thread of the frame runs this; the phases are separated by the barrier. The calling
+// thread (first) resets the counters of a phase while no thread uses them.
+void run_frame(RenderThreads& rt, bool first) {
     for (size_t s; (s = rt.next_cull_slice++) < rt.slices.size();)
         cull_slice(rt, rt.slices[s]);
     arrive_and_wait(rt.phase_end);
@@ -322,11 +427,39 @@ void run_frame(RenderThreads& rt) {
         transform_vertices(rt, rt.job.vertex_total * s / vertex_slices,
                            rt.job.vertex_total * (s + 1) / vertex_slices);
     arrive_and_wait(rt.phase_end);
-    for (size_t s; (s = rt.next_face_slice++) < rt.slices.size();)
-        set_up_slice(rt, rt.slices[s]);
-    arrive_and_wait(rt.phase_end);
-    for (size_t b; (b = rt.next_band++) < size_t(rt.job.bands);)
-        fill_band(rt, int32_t(b));
+    // Slices are drawn in batches, in order: each batch sets up the slices whose faces fit in the
+    // bins, then draws those that come before the first that did not. Nearly every frame is one
+    // batch.
+    for (size_t begin = 0, batch = 0;; ++batch) {
+        for (size_t s; (s = rt.next_face_slice++) < rt.slices.size();)
+            set_up_slice(rt, s);
+        arrive_and_wait(rt.phase_end);
+        const size_t end = batch_end(rt, begin);
+        if (first) rt.next_face_slice = end;
+        for (size_t b; (b = rt.next_band++) < size_t(rt.job.bands);)
+            fill_band(rt, int32_t(b), begin, end, batch == 0);
+        if (end == rt.slices.size()) return;
+        arrive_and_wait(rt.phase_end);
+        // Between batches the calling thread gives back the bins just drawn, so the next batch
+        // has the room, and draws on its own a slice that does not fit even in empty bins.
+        if (first) {
+            for (size_t s = begin; s < end; ++s) {
+                release_bins(rt, rt.slices[s]);
+                rt.slices[s].state = SliceState::drawn;
+            }
+            if (begin == end) {
+                draw_slice_alone(rt, rt.slices[end]);
+                rt.slices[end].state = SliceState::drawn;
+                rt.next_face_slice = end + 1;
+            }
+            rt.next_band = 0;
+            rt.first_refused = kNoSlice;
+            ++rt.batches;
+        }
+        begin = begin == end ? end + 1 : end;
+        arrive_and_wait(rt.phase_end);
+        if (begin == rt.slices.size()) return;
+    }
 }
 
 void worker_main(RenderThreads* rt) {
@@ -337,7 +470,7 @@ void worker_main(RenderThreads* rt) {
         if (rt->task != nullptr)
             (*rt->task)();
         else
-            run_frame(*rt);
+            run_frame(*rt, false);
         change_and_wake(rt->running, -1);
     }
 }
@@ -346,17 +479,19 @@ void worker_main(RenderThreads* rt) {
 bool prepare_frame(RenderThreads& rt, std::span<const MeshObject> meshes,
                    const Matrix4& camera_matrix) {
     try {
-        rt.poses.resize(meshes.size());
-        rt.vertex_offset.resize(meshes.size() + 1);
-        rt.face_offset.resize(meshes.size() + 1);
+        rt.drawn.clear();
+        for (size_t m = 0; m < meshes.size(); ++m)
+            if (drawn_face_count(meshes[m]) > 0) rt.drawn.push_back(m);
+        const size_t drawn = rt.drawn.size();
+        rt.poses.resize(drawn);
+        rt.vertex_offset.resize(drawn + 1);
+        rt.face_offset.resize(drawn + 1);
         rt.vertex_offset[0] = rt.face_offset[0] = 0;
-        for (size_t m = 0; m < meshes.size(); ++m) {
-            const MeshObject& mesh = meshes[m];
-            const size_t faces = drawn_face_count(mesh);
-            rt.poses[m] = mesh_pose(mesh.matrix, camera_matrix);
-            // A mesh with nothing to draw needs no vertices either.
-            rt.vertex_offset[m + 1] = rt.vertex_offset[m] + (faces ? mesh.vertices.size() : 0);
-            rt.face_offset[m + 1] = rt.face_offset[m] + faces;
+        for (size_t d = 0; d < drawn; ++d) {
+            const MeshObject& mesh = meshes[rt.drawn[d]];
+            rt.poses[d] = mesh_pose(mesh.matrix, camera_matrix);
+            rt.vertex_offset[d + 1] = rt.vertex_offset[d] + mesh.vertices.size();
+            rt.face_offset[d + 1] = rt.face_offset[d] + drawn_face_count(mesh);
         }
         if (rt.cache.size() < rt.vertex_offset.back()) rt.cache.resize(rt.vertex_offset.back());
         if (rt.used.size() < rt.vertex_offset.back()) rt.used.resize(rt.vertex_offset.back());
@@ -369,10 +504,16 @@ bool prepare_frame(RenderThreads& rt, std::span<const MeshObject> meshes,
         return false;
     }
     const size_t faces = rt.face_offset.back();
+    rt.bin_limit = rt.bin_allowance + rt.bin_bytes_per_face * faces;
+    // Bins an earlier, larger scene grew are given back when this one may not hold as much.
+    if (rt.bin_bytes > rt.bin_limit)
+        for (Slice& slice : rt.slices)
+            release_bins(rt, slice);
     const size_t slices = rt.slices.size();
     for (size_t s = 0; s < slices; ++s) {
         rt.slices[s].face_begin = faces * s / slices;
         rt.slices[s].face_end = faces * (s + 1) / slices;
+        rt.slices[s].state = SliceState::pending;
     }
     rt.job.vertex_total = rt.vertex_offset.back();
     rt.job.band_of_row = rt.band_of_row.data();
@@ -458,10 +599,39 @@ bool render_frame_threaded(RenderThreads& rt, const ViewSetup& view,
     rt.next_face_slice = 0;
     rt.next_band = 0;
     rt.failed = false;
+    rt.first_refused = kNoSlice;
+    rt.batches = 1;
     rt.running.store(rt.count - 1, std::memory_order_relaxed);
     change_and_wake(rt.generation, 1);
-    run_frame(rt);
+    run_frame(rt, true);
     for (int32_t left; (left = rt.running.load(std::memory_order_acquire)) != 0;)
         wait_for_change(rt.running, left);
     return !rt.failed;
+}
+
+void render_threads_limit_bins(RenderThreads& rt, size_t allowance, size_t bytes_per_face) {
+    rt.bin_allowance = allowance;
+    rt.bin_bytes_per_face = bytes_per_face;
+}
+
+namespace {
+
+template <typename T> size_t bytes_of(const std::vector<T>& v) {
+    return v.capacity() * sizeof(T);
+}
+
+} // namespace
+
+RenderFrameUse render_threads_last_frame(const RenderThreads& rt) {
+    RenderFrameUse use;
+    use.bin_bytes = rt.bin_bytes.load();
+    use.bin_limit = rt.bin_limit;
+    use.batches = rt.batches;
+    use.buffer_bytes = use.bin_bytes + bytes_of(rt.drawn) + bytes_of(rt.poses) +
+                       bytes_of(rt.vertex_offset) + bytes_of(rt.face_offset) + bytes_of(rt.cache) +
+                       bytes_of(rt.used) + bytes_of(rt.slices) + bytes_of(rt.band_of_row);
+    for (const Slice& slice : rt.slices)
+        use.buffer_bytes +=
+            bytes_of(slice.front.items) + bytes_of(slice.front_runs.items) + bytes_of(slice.bins);
+    return use;
 }

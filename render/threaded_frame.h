@@ -16,6 +16,11 @@
 // Ownership: RenderThreads owns its worker threads and every buffer of the frame. The buffers
 // keep their size between frames, so frames allocate nothing once they have grown to what the
 // scene needs. One RenderThreads draws one frame at a time; it is not itself thread-safe.
+// Memory: the buffers grow with the faces and vertices drawn (meshes without faces cost nothing
+// per frame) and with the bands; the bins, which would otherwise grow with faces times bands,
+// hold at most an allowance (64 MiB unless set) plus 256 bytes per face drawn. A frame whose bins
+// would need more is drawn in several batches of slices, one after the other, and a slice whose
+// faces need more on their own is drawn by one thread without bins: the pixels are the same.
 // Failure: render_threads_start returns nullptr with a reason when a thread cannot be started;
 // render_frame_threaded returns false when the frame's buffers cannot grow (the frame is then
 // incomplete). Nothing here throws.
@@ -26,6 +31,7 @@
 #include "scene/math3d.h"
 #include "scene/scene.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -62,3 +68,17 @@ bool render_frame_threaded(RenderThreads& threads, const ViewSetup& view,
 // have returned; what each wrote is then visible to the caller. The task shares out its work
 // itself (an atomic counter of bands, for example). It must not throw.
 void render_threads_run(RenderThreads& threads, const std::function<void()>& task);
+
+// Limits the bins of the following frames to allowance plus bytes_per_face for each face drawn
+// (by default 64 MiB and 256), for a caller with less memory to give.
+void render_threads_limit_bins(RenderThreads& threads, size_t allowance, size_t bytes_per_face);
+
+// What the last frame took: the bytes of all the frame's buffers and of its bins alone, the
+// bins' limit, and the batches it was drawn in (1 unless the bins would have passed the limit).
+struct RenderFrameUse {
+    size_t buffer_bytes = 0;
+    size_t bin_bytes = 0;
+    size_t bin_limit = 0;
+    int32_t batches = 0;
+};
+RenderFrameUse render_threads_last_frame(const RenderThreads& threads);

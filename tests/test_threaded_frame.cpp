@@ -2,8 +2,8 @@
 // below mix ordinary faces with those that stress the banding (faces ending exactly on band
 // edges or spanning many bands), degenerate, huge and clipped faces, and overlaps whose order
 // shows.
-#include "app/model_frame.h"
 #include "app/demo_threads.h"
+#include "app/model_frame.h"
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 #include "render/mesh_renderer.h"
@@ -268,6 +268,61 @@ TEST_F(ThreadedFrame, ASteadyFrameAllocatesNothing) {
                                           make_frame(frame, 512, 384), kBase));
     EXPECT_EQ(allocations_so_far() - before, 0);
     render_threads_stop(rt);
+}
+
+// Thin faces over every row file an entry in every band: with their bins limited, the frame is
+// drawn in batches of slices, or a slice alone without bins, and must still be the same picture.
+TEST_F(ThreadedFrame, BinsPastTheirLimitAreDrawnInBatchesGivingTheSamePicture) {
+    SceneBuilder b;
+    std::vector<MeshObject> meshes;
+    for (int i = 0; i < 400; ++i) {
+        const float x = b.uniform(0, 500);
+        b.triangle(at_screen(x, 1), at_screen(x + b.uniform(0.5f, 9), 383), at_screen(x + 3, 200));
+    }
+    meshes.push_back(b.take());
+    meshes.push_back(small_faces(b, 1500));
+    meshes.push_back(band_edge_faces(b));
+    const std::vector<uint32_t> expected = one_thread_frame(meshes, identity());
+    // No room at all draws every slice alone; a little draws batches; the default, one batch.
+    for (const auto& [allowance, per_face] :
+         {std::pair{0, 0}, std::pair{0, 256}, std::pair{100000, 256}, std::pair{64 << 20, 256}}) {
+        std::string error;
+        RenderThreads* rt = render_threads_start(8, error);
+        ASSERT_NE(rt, nullptr) << error;
+        render_threads_limit_bins(*rt, size_t(allowance), size_t(per_face));
+        std::vector<uint32_t> frame(512 * 384, 0xDEADBEEFu);
+        for (int repeat = 0; repeat < 2; ++repeat) {
+            ASSERT_TRUE(render_frame_threaded(*rt, view, meshes, identity(),
+                                              make_frame(frame, 512, 384), kBase));
+            EXPECT_EQ(differing_pixels(frame, expected), 0u) << allowance << ", frame " << repeat;
+            const RenderFrameUse use = render_threads_last_frame(*rt);
+            EXPECT_LE(use.bin_bytes, use.bin_limit) << allowance;
+            EXPECT_EQ(use.batches > 1, allowance < (1 << 20)) << allowance;
+        }
+        render_threads_stop(rt);
+    }
+}
+
+// A file of empty meshes must not make every frame pay for each of them.
+TEST_F(ThreadedFrame, MeshesWithoutFacesTakeNoFrameBuffers) {
+    SceneBuilder b;
+    std::vector<MeshObject> meshes;
+    meshes.push_back(small_faces(b, 500));
+    size_t bytes[2] = {};
+    for (size_t& taken : bytes) {
+        std::string error;
+        RenderThreads* rt = render_threads_start(2, error);
+        ASSERT_NE(rt, nullptr) << error;
+        std::vector<uint32_t> frame(512 * 384);
+        ASSERT_TRUE(render_frame_threaded(*rt, view, meshes, identity(),
+                                          make_frame(frame, 512, 384), kBase));
+        EXPECT_EQ(differing_pixels(frame, one_thread_frame({meshes.back()}, identity())), 0u);
+        taken = render_threads_last_frame(*rt).buffer_bytes;
+        render_threads_stop(rt);
+        meshes.insert(meshes.begin(), 100000, MeshObject{});
+    }
+    EXPECT_GT(bytes[0], 0u);
+    EXPECT_EQ(bytes[1], bytes[0]);
 }
 
 TEST_F(ThreadedFrame, BundledSceneFramesMatchTheDemo) {

@@ -10,6 +10,11 @@
   write_3ds.py screen-faces OUT COUNT  one mesh of COUNT copies of one large triangle square to
                                        the demo camera's axis, each covering the whole view in
                                        the demo's first frames: the slowest file a size allows
+  write_3ds.py thin-faces OUT COUNT    one mesh of COUNT copies of a triangle 2000 tall and 1 wide
+                                       (half of them facing each way): in the fit view every one
+                                       spans every row of the frame and hardly any column
+  write_3ds.py empty-meshes OUT COUNT  one object of COUNT meshes without vertices or faces: six
+                                       bytes of file each and nothing to draw
 
 Positions are in the file's axes (Z up); faces wind counter-clockwise seen from the side they
 show, as 3D Studio writes them.
@@ -94,6 +99,15 @@ def screen_faces(count):
     return scene("Screen", [top, left, right], [(0, 1, 2)] * count)
 
 
+def thin_faces(count):
+    points = [(0.0, 0.0, -1000.0), (1.0, 0.0, 1000.0), (0.0, 0.0, 1000.0)]
+    return scene("Thin", points, [(0, 1, 2) if i % 2 else (0, 2, 1) for i in range(count)])
+
+
+def empty_meshes(count):
+    return chunk(0x4D4D, chunk(0x3D3D, chunk(0x4000, b"Empty\0" + chunk(0x4100, b"") * count)))
+
+
 def main(argv):
     if len(argv) == 3 and argv[1] == "sphere":
         data = sphere()
@@ -101,6 +115,10 @@ def main(argv):
         data = blocks()
     elif len(argv) == 4 and argv[1] == "screen-faces" and 1 <= int(argv[3]) <= 65535:
         data = screen_faces(int(argv[3]))
+    elif len(argv) == 4 and argv[1] == "thin-faces" and 1 <= int(argv[3]) <= 65535:
+        data = thin_faces(int(argv[3]))
+    elif len(argv) == 4 and argv[1] == "empty-meshes" and int(argv[3]) >= 0:
+        data = empty_meshes(int(argv[3]))
     else:
         sys.stderr.write(__doc__)
         return 2
