@@ -13,7 +13,9 @@
 
 function(kalv_layer folder target)
   cmake_parse_arguments(L "" "" "FILES" ${ARGN})
-  set_property(GLOBAL APPEND PROPERTY KALV_LAYERS "${folder}|${target}|${L_FILES}")
+  # The files are kept apart by the field separator: a list's own ";" would split the entry.
+  list(JOIN L_FILES "|" files)
+  set_property(GLOBAL APPEND PROPERTY KALV_LAYERS "${folder}|${target}|${files}")
 endfunction()
 
 # The folders (first path element under the project root) of target and of every library it

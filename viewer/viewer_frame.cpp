@@ -1,13 +1,13 @@
 #include "viewer/viewer_frame.h"
 
 #include "anim/pose.h"
-#include "app/demo_threads.h"
 #include "app/model_frame.h"
 #include "app/view_choice.h"
 #include "render/view.h"
 
 #include <cmath>
 #include <new>
+#include <utility>
 
 namespace {
 
@@ -119,12 +119,8 @@ bool viewer_resize(ViewerScene& viewer, DemoState& state, ViewerControls& contro
     return true;
 }
 
-bool viewer_draw(ViewerScene& viewer, DemoState& state, const ViewerControls& controls,
-                 RenderThreads* threads) {
-    if (!viewer.loaded) {
-        std::fill(state.frame_buffer.begin(), state.frame_buffer.end(), 0u);
-        return true;
-    }
+bool viewer_aim(ViewerScene& viewer, DemoState& state, const ViewerControls& controls) {
+    if (!viewer.loaded) return false;
     const int32_t width = state.width, height = state.height;
     double focal = width / 2.0; // the fit's lens: 90 degrees across the width
     if (controls.mode == ViewerMode::camera && controls.camera < controls.cameras.size()) {
@@ -145,11 +141,10 @@ bool viewer_draw(ViewerScene& viewer, DemoState& state, const ViewerControls& co
     setup_view_with_focal(state.renderer.view, width, height, float(focal));
     // The state keeps the normalised scene's shading; the scene as loaded lends it its own.
     if (demo_space) std::swap(state.model_meshes, viewer.loaded_shading);
-    bool drawn = true;
-    if (threads != nullptr)
-        drawn = demo_frame_threaded(state, *threads);
-    else
-        view_frame(state);
-    if (demo_space) std::swap(state.model_meshes, viewer.loaded_shading);
-    return drawn;
+    return true;
+}
+
+void viewer_release(ViewerScene& viewer, DemoState& state, const ViewerControls& controls) {
+    if (viewer.loaded && controls.mode == ViewerMode::demo)
+        std::swap(state.model_meshes, viewer.loaded_shading);
 }

@@ -3,7 +3,8 @@
 // A loaded scene is kept twice: as loaded, for the demo view (the demo's camera and space), and
 // moved into the normalised space of the fit view, where the free orbit and the file's cameras
 // look at it. The frame function draws the picture the controls describe into the viewer's own
-// renderer state, at the controls' picture size.
+// renderer state, at the controls' picture size. Only that function needs the render threads
+// (viewer_draw.cpp), so the web page shares everything else here without them.
 //
 // Units: pixels; scene units of each space. Ownership: ViewerScene owns both copies; the
 // DemoState passed to the functions is the viewer's own (its frame buffer and renderer), which
@@ -42,6 +43,14 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
 // The picture has a new size (controls.width x controls.height): the frame buffer and the fit.
 bool viewer_resize(ViewerScene& viewer, DemoState& state, ViewerControls& controls,
                    std::string& error);
+
+// Points state at the picture the controls describe (which copy of the scene and its shading, the
+// camera, the lens, the look) without drawing it: a single-threaded front end (the web page) then
+// calls view_frame, and viewer_release afterwards. False when no scene is loaded.
+bool viewer_aim(ViewerScene& viewer, DemoState& state, const ViewerControls& controls);
+
+// Gives back what viewer_aim lent the state for the picture (the shading of the scene as loaded).
+void viewer_release(ViewerScene& viewer, DemoState& state, const ViewerControls& controls);
 
 // Draws the picture the controls describe into state.frame_buffer, on the render threads when
 // given (nullptr: on the caller's thread alone). False when the threads' buffers could not grow:
