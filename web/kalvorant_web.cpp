@@ -4,7 +4,9 @@
 #include "app/demo.h"
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
+#include "viewer/viewer_frame.h"
 
+#include <cmath>
 #include <cstddef>
 #include <memory>
 #include <new>
@@ -15,12 +17,21 @@
 
 namespace {
 
+// Looking around: the desktop viewer's controls and its copies of the scene, at the page's size.
+struct LookState {
+    ViewerScene scene;
+    DemoState state;
+    ViewerControls controls;
+    std::string view; // controls_view_name, kept for kalv_look_view
+};
+
 // The page shows one scene at a time. The loader's result is kept untouched so that every change
 // of view starts from the scene as loaded; the frames turn the matrices of a working copy.
 struct WebState {
     std::unique_ptr<Scene> loaded;
     Scene shown;
     DemoState demo;
+    std::unique_ptr<LookState> look; // while looking around
     std::vector<uint32_t> rgba;
     std::string error;
     int frame_number = 0;
@@ -61,6 +72,22 @@ void convert_to_rgba(const std::vector<uint32_t>& pixels, std::vector<uint32_t>&
     }
 }
 
+// The canvas bytes of a drawn picture; none when there is no memory for them.
+void show(const std::vector<uint32_t>& pixels, std::vector<uint32_t>& rgba) {
+    try {
+        convert_to_rgba(pixels, rgba);
+    } catch (const std::bad_alloc&) {
+        rgba.clear();
+    }
+}
+
+// Hands one event to the viewer's controls. What the desktop viewer does for its answer (quit,
+// save, open a dropped file, prepare for another up axis) the page does not ask for here.
+void look_event(const WindowEvent& event) {
+    WebState& state = web();
+    if (state.look) controls_event(state.look->controls, event);
+}
+
 } // namespace
 
 extern "C" {
@@ -79,6 +106,7 @@ int kalv_load(const uint8_t* bytes, uint32_t size, const char* view) {
         return 0;
     }
     state.loaded = std::move(scene);
+    state.look.reset();
     state.frame_number = 0;
     state.error.clear();
     return 1;
@@ -109,15 +137,12 @@ void kalv_step(void) {
     if (!state.loaded) return;
     view_frame(state.demo);
     ++state.frame_number;
-    try {
-        convert_to_rgba(state.demo.frame_buffer, state.rgba);
-    } catch (const std::bad_alloc&) {
-        state.rgba.clear();
-    }
+    show(state.demo.frame_buffer, state.rgba);
 }
 
 const uint32_t* kalv_pixels(void) {
-    return web().demo.frame_buffer.data();
+    const WebState& state = web();
+    return (state.look ? state.look->state : state.demo).frame_buffer.data();
 }
 
 const uint8_t* kalv_rgba(void) {
@@ -159,5 +184,97 @@ const char* kalv_camera_name(int i) {
     const WebState& state = web();
     if (!state.loaded || i < 0 || size_t(i) >= state.loaded->cameras.size()) return "";
     return state.loaded->cameras[size_t(i)].name.c_str();
+}
+
+int kalv_look_start(void) {
+    WebState& state = web();
+    if (state.look) return 1;
+    if (!state.loaded) {
+        state.error = "no scene is loaded";
+        return 0;
+    }
+    std::string error;
+    try {
+        auto look = std::make_unique<LookState>();
+        look->controls.width = kWidth;
+        look->controls.height = kHeight;
+        if (!viewer_prepare(look->scene, std::make_unique<Scene>(*state.loaded), look->state,
+                            look->controls, error)) {
+            state.error = error;
+            return 0;
+        }
+        state.look = std::move(look);
+    } catch (const std::bad_alloc&) {
+        state.error = "not enough memory to look around this scene";
+        return 0;
+    }
+    state.error.clear();
+    return 1;
+}
+
+void kalv_look_stop(void) {
+    web().look.reset();
+}
+
+int kalv_look_active(void) {
+    return web().look ? 1 : 0;
+}
+
+void kalv_look_key(int key) {
+    WindowEvent event;
+    event.kind = WindowEvent::Kind::key;
+    event.key = key;
+    look_event(event);
+}
+
+void kalv_look_pointer(int kind, int button, int x, int y, int shift) {
+    using Kind = WindowEvent::Kind;
+    WindowEvent event;
+    event.kind = kind == 0 ? Kind::button_down : kind == 1 ? Kind::motion : Kind::button_up;
+    event.button = button == 1   ? PointerButton::middle
+                   : button == 2 ? PointerButton::right
+                                 : PointerButton::left;
+    event.x = x;
+    event.y = y;
+    event.shift = shift != 0;
+    look_event(event);
+}
+
+void kalv_look_wheel(double steps) {
+    WindowEvent event;
+    event.kind = WindowEvent::Kind::wheel;
+    event.wheel = steps;
+    look_event(event);
+}
+
+void kalv_look_pinch(double ratio) {
+    // Each wheel step multiplies the distance to the target by kOrbitZoomStep; the scene grows by
+    // the inverse, so ratio times larger takes log(ratio) / log(1 / kOrbitZoomStep) steps. Single
+    // precision, as the zoom itself.
+    if (!(ratio > 0) || !std::isfinite(ratio)) return;
+    kalv_look_wheel(double(std::log(float(ratio)) / -std::log(float(kOrbitZoomStep))));
+}
+
+int kalv_look_draw(void) {
+    WebState& state = web();
+    if (!state.look || !state.look->controls.redraw) return 0;
+    LookState& look = *state.look;
+    look.controls.redraw = false;
+    if (!viewer_aim(look.scene, look.state, look.controls)) return 0;
+    demo_frame(look.state);
+    show(look.state.frame_buffer, state.rgba);
+    return 1;
+}
+
+const char* kalv_look_view(void) {
+    WebState& state = web();
+    if (!state.look) return "";
+    state.look->view = controls_view_name(state.look->controls);
+    return state.look->view.c_str();
+}
+
+const char* kalv_look_message(void) {
+    const WebState& state = web();
+    return state.look ? state.look->controls.message.c_str() : "";
 }
 }

@@ -1,16 +1,20 @@
 // kalvorant_web.h - the C entry the web page (and its Node tests) call through WebAssembly.
 //
 // The page is the platform: it hands over the bytes of a .3ds file, picks a view, asks for one
-// frame per 20 ms tick and draws the pixels itself. Everything here is the same loader, view and
-// demo frame that the native program and tools use, so a frame equals theirs bit for bit.
+// frame per 20 ms tick and draws the pixels itself. When a person takes hold of the scene (drags
+// it, turns the wheel, presses a key on it), the page switches to looking around: a still picture
+// that the desktop viewer's controls turn, zoom and pan, drawn again only when it changes.
+// Everything here is the same loader, view and demo frame that the native program and tools use, so
+// a frame equals theirs bit for bit.
 //
 // Units: the frame is kalv_width() x kalv_height() pixels, rows top to bottom with no gap;
 // kalv_pixels() holds them as 0x00RRGGBB words, kalv_rgba() as R, G, B, 255 bytes for a canvas.
 // Ownership: the module owns the scene and both pixel buffers; the pointers it returns stay valid
-// until the next call of kalv_load, kalv_set_view or kalv_step. Strings are NUL-terminated and
-// live until the next call that changes them. The caller owns the bytes given to kalv_load.
-// Failures: kalv_load and kalv_set_view return 0 and leave the current scene and view untouched;
-// kalv_error() then gives a one-line reason. No exception leaves these functions.
+// until the next call of kalv_load, kalv_set_view, kalv_step, kalv_look_start or kalv_look_draw.
+// Strings are NUL-terminated and live until the next call that changes them. The caller owns the
+// bytes given to kalv_load. Failures: kalv_load, kalv_set_view and kalv_look_start return 0 and
+// leave the current scene and view untouched; kalv_error() then gives a one-line reason. No
+// exception leaves these functions.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +37,7 @@ int kalv_set_view(const char* view);
 // Draws the next frame (frame numbers start at 1) and prepares both pixel buffers.
 void kalv_step(void);
 
+// The picture last drawn (by kalv_step, or by kalv_look_draw while looking around).
 const uint32_t* kalv_pixels(void);
 const uint8_t* kalv_rgba(void);
 int kalv_width(void);
@@ -48,4 +53,44 @@ int kalv_camera_count(void);
 
 // The bytes of camera i's name (Latin-1 as the file has them), or "" when i is out of range.
 const char* kalv_camera_name(int i);
+
+// Looking around. The spinning view keeps its state meanwhile: kalv_look_stop returns to it as it
+// was, so kalv_step carries on from the same frame. Positions are frame pixels (x right, y down);
+// keys are virtual-key codes (letters as upper-case ASCII). The page forwards only the keys whose
+// effect it shows: F fit again, C the file's next camera (and back to the free orbit), D the demo
+// view; it saves pictures itself.
+
+// Prepares the loaded scene for looking around, in the fit view, unless it is already; the next
+// kalv_look_draw draws. Returns 1, or 0 with the reason in kalv_error() (no scene, no memory).
+int kalv_look_start(void);
+
+// Leaves looking around and gives its memory back.
+void kalv_look_stop(void);
+
+// 1 while looking around.
+int kalv_look_active(void);
+
+// A key pressed on the picture.
+void kalv_look_key(int key);
+
+// A pointer: kind 0 pressed, 1 moved, 2 released; button 0 left, 1 middle, 2 right; shift 1 when
+// Shift was held as it was pressed. A left drag turns, a right or middle drag (or Shift with the
+// left) pans.
+void kalv_look_pointer(int kind, int button, int x, int y, int shift);
+
+// Wheel steps, positive towards the scene (turned away from the person), fractions allowed.
+void kalv_look_wheel(double steps);
+
+// Two fingers moved apart to ratio times their distance (below 1: together): the scene grows
+// about ratio times, as much as the wheel would zoom it.
+void kalv_look_pinch(double ratio);
+
+// Draws the picture when it changed since the last one (or was never drawn): 1, and both pixel
+// buffers hold it; else 0 and nothing was drawn.
+int kalv_look_draw(void);
+
+// The view shown: "fit", "orbit", "demo" or "camera NAME"; and what the controls last had to say
+// about a key they could not follow ("" when nothing), both until the next look call.
+const char* kalv_look_view(void);
+const char* kalv_look_message(void);
 }

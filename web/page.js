@@ -7,6 +7,11 @@
 // file has loaded in a new one; then the old worker is ended, which gives its memory back. A file
 // picked while another is still loading ends that one's worker: the later pick always wins.
 // Messages from the module are one-line texts that are only ever shown as text, never as markup.
+//
+// Looking around: a drag, the wheel, a touch or a key on the picture stops the spin and hands the
+// scene to the desktop viewer's controls, which live in the worker's module with the orbit maths;
+// this script only passes the person's events on, in frame pixels, once per display refresh and
+// only when there are some, and shows the picture the worker sends back. Run returns to the spin.
 "use strict";
 
 const FRAME_MS = 20;                      // the demo's timer period: 50 frames a second
@@ -14,6 +19,13 @@ const MAX_LATE_MS = 250;                  // later than this (a hidden tab), the
 const MAX_FILE_BYTES = 64 * 1024 * 1024;  // larger files are refused before they are read
 const BUNDLED_SCENE = "object.3ds";
 const TIMING_WINDOW = 50;                 // frames averaged for the status line
+const WHEEL_STEP_PIXELS = 100;            // one wheel step, as browsers report a notch in pixels
+const WHEEL_STEP_LINES = 3;               // and in lines
+// The keys on the picture that the viewer's controls follow: F fit again, C next camera, D the
+// demo view. Their codes are the platform's virtual keys, which for letters are the upper-case
+// letter. L (look), U (up axis), Space and the arrows (key frames) join this list when the page
+// draws the model look and plays animation; S saves here, as the button does.
+const LOOK_KEYS = new Set(["F", "C", "D"]);
 
 // The words kalvorant-info adds to a refusal or a warning when the file does not even start like
 // a 3DS file (someone dropped a picture or an .obj), so the page says the same as the tool.
@@ -50,6 +62,9 @@ function startPage() {
     let drawing = false;    // a frame is asked for and not yet back
     let viewsAsked = 0;     // changes of view not yet answered; frames meanwhile are stale
     let paused = false;
+    let looking = false;    // a person has taken hold of the scene: a still picture, drawn on change
+    let lookInput = [];     // their events not yet sent to the worker
+    let lookAsked = false;  // events sent and the picture not yet back
     let nextDue = null;
     const stepTimes = [];   // when recent frames fell due (performance.now()), for the pace
     const refreshTimes = [];// and of recent display refreshes, which bound what the pace can be
@@ -59,7 +74,8 @@ function startPage() {
     const figures = { firstFrameAt: null, stepTimes, refreshTimes, frameCosts,
                       // true while a file is loading, a view changing or, when paused, a frame
                       // being drawn: what is on the canvas may still change
-                      busy: () => loading !== null || viewsAsked > 0 || (paused && drawing) };
+                      busy: () => loading !== null || viewsAsked > 0 || (paused && drawing) ||
+                                  (looking && (lookAsked || lookInput.length > 0)) };
     window.kalvorantPage = figures;
 
     const showError = (text) => {
@@ -78,9 +94,19 @@ function startPage() {
         frameCosts.length === 0 ? 0 : frameCosts.reduce((a, b) => a + b, 0) / frameCosts.length;
 
     const showStatus = () => {
-        statusLine.textContent = `${shown.name} · ${shown.view} view · ${plural(shown.meshes, "mesh", "meshes")} · ` +
-            `${plural(shown.faces, "face", "faces")} · frame ${shown.frame} · ` +
-            `${averageCost().toFixed(2)} ms per frame`;
+        const scene = `${shown.name} · ${looking ? shown.look.view : shown.view} view · ` +
+            `${plural(shown.meshes, "mesh", "meshes")} · ${plural(shown.faces, "face", "faces")} · `;
+        if (!looking) {
+            statusLine.textContent = `${scene}frame ${shown.frame} · ${averageCost().toFixed(2)} ms per frame`;
+            return;
+        }
+        const { cost, message } = shown.look;
+        statusLine.textContent = `${scene}${cost.toFixed(2)} ms per picture${message ? ` · ${message}` : ""}`;
+    };
+
+    const showButtons = () => {
+        pauseButton.textContent = paused || looking ? "Run" : "Pause";
+        stepButton.disabled = !paused || looking;
     };
 
     const remember = (list, value, limit) => {
@@ -93,10 +119,13 @@ function startPage() {
         shown.worker.postMessage({ kind: "step", count });
     };
 
+    const putPicture = (rgba) =>
+        context.putImageData(new ImageData(new Uint8ClampedArray(rgba), canvas.width, canvas.height), 0, 0);
+
     const showFrame = ({ frame, count, cost, rgba }) => {
         drawing = false;
-        if (viewsAsked > 0) return;
-        context.putImageData(new ImageData(new Uint8ClampedArray(rgba), canvas.width, canvas.height), 0, 0);
+        if (viewsAsked > 0 || looking) return;
+        putPicture(rgba);
         const now = performance.now();
         if (figures.firstFrameAt === null) figures.firstFrameAt = now;
         for (let i = 0; i < count; ++i) remember(frameCosts, cost / count, TIMING_WINDOW);
@@ -112,6 +141,14 @@ function startPage() {
     const tick = (now) => {
         requestAnimationFrame(tick);
         remember(refreshTimes, now, 1000);
+        if (looking) {
+            if (lookInput.length > 0 && !lookAsked && shown !== null) {
+                lookAsked = true;
+                shown.worker.postMessage({ kind: "look", events: lookInput });
+                lookInput = [];
+            }
+            return;
+        }
         if (paused || shown === null || drawing || viewsAsked > 0) return;
         if (nextDue === null || now - nextDue > MAX_LATE_MS) nextDue = now;
         if (now < nextDue) return;
@@ -139,6 +176,41 @@ function startPage() {
         viewSelect.value = view;
     };
 
+    // A person's event on the picture; the first one stops the spin.
+    const lookAt = (event) => {
+        if (shown === null) return;
+        if (!looking) {
+            looking = true;
+            shown.look = { view: shown.view, cost: 0, message: "" };
+            showButtons();
+        }
+        lookInput.push(event);
+    };
+
+    // Back to the spinning view as it was left.
+    const stopLooking = () => {
+        if (!looking) return;
+        looking = false;
+        lookInput = [];
+        shown.worker.postMessage({ kind: "unlook" });
+        nextDue = null;
+        showButtons();
+        showStatus();
+    };
+
+    const showLook = ({ ok, error, view, message, cost, rgba }) => {
+        lookAsked = false;
+        if (!looking) return;
+        if (!ok) {
+            showError(error);
+            stopLooking();
+            return;
+        }
+        if (rgba) putPicture(rgba);
+        shown.look = { view, message, cost };
+        showStatus();
+    };
+
     // Frames start again at 1; a paused page shows the first one at once.
     const restart = () => {
         nextDue = null;
@@ -155,6 +227,8 @@ function startPage() {
             showError(`The scene's worker stopped: ${data.error}`);
         } else if (data.kind === "frame") {
             showFrame(data);
+        } else if (data.kind === "look") {
+            showLook(data);
         } else if (data.kind === "view") {
             viewsAsked -= 1;
             if (data.ok) {
@@ -194,6 +268,10 @@ function startPage() {
             shown = { worker, name, meshes: data.meshes, faces: data.faces, view: data.view, frame: 0 };
             drawing = false;
             viewsAsked = 0;
+            looking = false;
+            lookInput = [];
+            lookAsked = false;
+            showButtons();
             fillViews(data.cameras, data.view);
             showStatus();
             restart();
@@ -240,22 +318,29 @@ function startPage() {
     });
     viewSelect.addEventListener("change", () => {
         if (shown === null) return;
+        stopLooking();
         viewsAsked += 1;
         shown.worker.postMessage({ kind: "view", view: viewSelect.value });
     });
     pauseButton.addEventListener("click", () => {
-        paused = !paused;
-        pauseButton.textContent = paused ? "Run" : "Pause";
-        stepButton.disabled = !paused;
+        if (looking) {
+            stopLooking();
+            paused = false;
+        } else {
+            paused = !paused;
+        }
+        showButtons();
         nextDue = null;
     });
     stepButton.addEventListener("click", () => {
-        if (paused && shown !== null && !drawing && viewsAsked === 0) askFrames(1);
+        if (paused && !looking && shown !== null && !drawing && viewsAsked === 0) askFrames(1);
     });
-    // The picture on the canvas as a PNG download, named after the file and the frame.
-    saveButton.addEventListener("click", () => {
+    // The picture on the canvas as a PNG download, named after the file and the frame, or the
+    // view while looking around ("horse-orbit.png").
+    const savePicture = () => {
         if (shown === null) return;
-        const fileName = `${shown.name.replace(/\.3ds$/i, "")}-frame-${shown.frame}.png`;
+        const shot = looking ? shown.look.view.replace(/[^A-Za-z0-9_-]+/g, "-") : `frame-${shown.frame}`;
+        const fileName = `${shown.name.replace(/\.3ds$/i, "")}-${shot}.png`;
         canvas.toBlob((blob) => {
             if (blob === null) {
                 showError("The browser could not make a PNG of the picture");
@@ -267,7 +352,9 @@ function startPage() {
             link.click();
             setTimeout(() => URL.revokeObjectURL(link.href), 60000);
         }, "image/png");
-    });
+    };
+    saveButton.addEventListener("click", savePicture);
+    listenOnPicture(canvas, lookAt, savePicture);
     window.addEventListener("resize", fitCanvas);
     fitCanvas();
 
@@ -286,6 +373,92 @@ function startPage() {
             showError(`The page could not start: ${error.message || error}. ` +
                       "Serve it over http (scripts/serve-web.sh); browsers refuse file:// here.");
         });
+}
+
+// Frame pixels (x right, y down) under a pointer event, whatever the canvas is scaled to.
+function framePoint(canvas, event) {
+    const rect = canvas.getBoundingClientRect();
+    return { x: Math.round((event.clientX - rect.left) * canvas.width / rect.width),
+             y: Math.round((event.clientY - rect.top) * canvas.height / rect.height) };
+}
+
+// The picture's own input, turned into the viewer's events for look(event): the mouse (left drag
+// turns, right or middle drag or Shift with the left pans, the wheel zooms), fingers (one turns,
+// two pinch to zoom and move together to pan) and keys while it has the focus.
+function listenOnPicture(canvas, look, save) {
+    let mouseButton = null;   // the button that started the mouse's drag
+    const touches = new Map(); // finger id -> frame point
+    let gesture = null;       // the fingers' drag: {button, at, distance}
+
+    const middle = ([a, b]) => ({ x: Math.round((a.x + b.x) / 2), y: Math.round((a.y + b.y) / 2) });
+    const apart = ([a, b]) => Math.hypot(a.x - b.x, a.y - b.y);
+    // A change in the number of fingers ends one drag and starts the next: one finger turns like
+    // the left button, two pan like the right one; a third finger is ignored until one lifts.
+    const regrip = () => {
+        if (gesture !== null) look({ type: "up", button: gesture.button, ...gesture.at });
+        const points = [...touches.values()];
+        gesture = points.length === 1 ? { button: 0, at: points[0], distance: 0 }
+            : points.length === 2 ? { button: 2, at: middle(points), distance: apart(points) } : null;
+        if (gesture !== null) look({ type: "down", button: gesture.button, ...gesture.at, shift: false });
+    };
+    const fingersMoved = () => {
+        const points = [...touches.values()];
+        if (gesture === null || points.length > 2) return;
+        gesture.at = points.length === 1 ? points[0] : middle(points);
+        look({ type: "move", ...gesture.at });
+        if (points.length !== 2) return;
+        const distance = apart(points);
+        if (gesture.distance > 0 && distance > 0) look({ type: "pinch", ratio: distance / gesture.distance });
+        gesture.distance = distance;
+    };
+
+    canvas.addEventListener("pointerdown", (event) => {
+        canvas.focus();
+        if (event.pointerType !== "touch" && (mouseButton !== null || event.button > 2)) return;
+        event.preventDefault();
+        canvas.setPointerCapture(event.pointerId);
+        const at = framePoint(canvas, event);
+        if (event.pointerType === "touch") {
+            touches.set(event.pointerId, at);
+            regrip();
+        } else {
+            mouseButton = event.button;
+            look({ type: "down", button: event.button, ...at, shift: event.shiftKey });
+        }
+    });
+    canvas.addEventListener("pointermove", (event) => {
+        if (touches.has(event.pointerId)) {
+            touches.set(event.pointerId, framePoint(canvas, event));
+            fingersMoved();
+        } else if (event.pointerType !== "touch" && mouseButton !== null) {
+            look({ type: "move", ...framePoint(canvas, event) });
+        }
+    });
+    const lifted = (event) => {
+        if (touches.delete(event.pointerId)) {
+            regrip();
+        } else if (event.pointerType !== "touch" && mouseButton !== null) {
+            look({ type: "up", button: mouseButton, ...framePoint(canvas, event) });
+            mouseButton = null;
+        }
+    };
+    canvas.addEventListener("pointerup", lifted);
+    canvas.addEventListener("pointercancel", lifted);
+    canvas.addEventListener("contextmenu", (event) => event.preventDefault()); // a right drag pans
+    canvas.addEventListener("wheel", (event) => {
+        event.preventDefault();
+        const perStep = event.deltaMode === WheelEvent.DOM_DELTA_PAGE ? 1
+            : event.deltaMode === WheelEvent.DOM_DELTA_LINE ? WHEEL_STEP_LINES : WHEEL_STEP_PIXELS;
+        if (event.deltaY !== 0) look({ type: "wheel", steps: -event.deltaY / perStep });
+    }, { passive: false });
+    canvas.addEventListener("keydown", (event) => {
+        if (event.ctrlKey || event.metaKey || event.altKey || event.key.length !== 1) return;
+        const key = event.key.toUpperCase();
+        if (key === "S") save();
+        else if (LOOK_KEYS.has(key)) look({ type: "key", code: key.charCodeAt(0) });
+        else return;
+        event.preventDefault();
+    });
 }
 
 if (typeof module === "object" && module.exports) {

@@ -13,6 +13,13 @@
 //   {kind: "step", count}   draws count frames; answers {kind: "frame", frame, count, cost,
 //       rgba} with the last one as canvas bytes (an ArrayBuffer handed over, not copied) and
 //       the milliseconds the frames took
+//   {kind: "look", events}  looks around (starting to, the first time): hands the person's
+//       events to the viewer's controls in order, then draws the picture if it changed; answers
+//       {kind: "look", ok, error, view, message, cost, rgba} (rgba null when nothing changed;
+//       ok false with the reason when looking around could not start). Events: {type: "key",
+//       code}, {type: "down" | "move" | "up", button, x, y, shift}, {type: "wheel", steps},
+//       {type: "pinch", ratio}
+//   {kind: "unlook"}        back to the spinning view as it was left; no answer
 // Any answer may instead be {kind: "failed", error} when the module stopped; the worker is then
 // of no further use.
 //
@@ -76,6 +83,20 @@ function wrapModule(m) {
             const start = m._kalv_pixels() >>> 2;
             return m.HEAPU32.slice(start, start + this.width * this.height);
         },
+        // Looking around (kalvorant_web.h): start() gives {ok, error}.
+        look: {
+            start: () => answer(m._kalv_look_start()),
+            stop: () => m._kalv_look_stop(),
+            active: () => m._kalv_look_active() === 1,
+            key: (code) => m._kalv_look_key(code),
+            pointer: (kind, button, x, y, shift) => m._kalv_look_pointer(kind, button, x, y, shift ? 1 : 0),
+            wheel: (steps) => m._kalv_look_wheel(steps),
+            pinch: (ratio) => m._kalv_look_pinch(ratio),
+            // True when the picture changed and was drawn.
+            draw: () => m._kalv_look_draw() === 1,
+            view: () => latin1At(m._kalv_look_view()),
+            message: () => latin1At(m._kalv_look_message()),
+        },
         // The frame as canvas bytes, a view that is valid until the module's next call.
         rgba() {
             const start = m._kalv_rgba();
@@ -113,12 +134,37 @@ function serve() {
             return { frame: scene.frameNumber(), count, cost: performance.now() - start, rgba };
         },
     };
+    const POINTER_KINDS = { down: 0, move: 1, up: 2 };
+    const lookEvent = (look, event) => {
+        if (event.type === "key") look.key(event.code);
+        else if (event.type === "wheel") look.wheel(event.steps);
+        else if (event.type === "pinch") look.pinch(event.ratio);
+        else look.pointer(POINTER_KINDS[event.type], event.button, event.x, event.y, event.shift);
+    };
+    answers.look = ({ events }) => {
+        const look = scene.look;
+        if (!look.active()) {
+            const started = look.start();
+            if (!started.ok) return { ...started, rgba: null };
+        }
+        const start = performance.now();
+        for (const event of events) lookEvent(look, event);
+        const drawn = look.draw();
+        return { ok: true, error: "", view: look.view(), message: look.message(),
+                 cost: performance.now() - start, rgba: drawn ? scene.rgba().slice().buffer : null };
+    };
+    answers.unlook = () => {
+        scene.look.stop();
+        return null;
+    };
     // One message at a time, in order: a frame asked for after a change of view is of that view.
     let queue = Promise.resolve();
     self.onmessage = ({ data }) => {
         queue = queue.then(async () => {
+            const result = await answers[data.kind](data);
+            if (result === null) return;
             const answer = { kind: data.kind === "open" ? "opened" : data.kind === "step" ? "frame" : data.kind,
-                             ...(await answers[data.kind](data)) };
+                             ...result };
             self.postMessage(answer, answer.rgba ? [answer.rgba] : []);
         }).catch((error) => {
             // The module stopped (a trap, or no memory for its own start): this worker is done.

@@ -37,7 +37,8 @@ function readCanvas(page) {
         for (let i = 0; i < pixels.length; ++i)
             pixels[i] = (data[4 * i] << 16) | (data[4 * i + 1] << 8) | data[4 * i + 2];
         const status = document.getElementById("status").textContent;
-        return { pixels, width: canvas.width, status, frame: Number(/frame (\d+)/.exec(status)[1]) };
+        const frame = /frame (\d+)/.exec(status); // none while looking around
+        return { pixels, width: canvas.width, status, frame: frame && Number(frame[1]) };
     });
 }
 
@@ -356,6 +357,72 @@ test("the page in Chromium", async (t) => {
         assert.equal(saved.width, shown.width);
         support.assertSameFrame(Array.from(saved.pixels), shown.pixels, shown.width, "the saved picture");
         await setPaused(page, false);
+    });
+
+    await t.test("a person looks around with the mouse, the wheel, keys and fingers", async (t) => {
+        // The picture once the page shows view and has drawn everything it was asked for.
+        const lookedAt = async (view) => {
+            await page.waitForFunction((v) => document.getElementById("status").textContent.includes(` · ${v} view · `),
+                                       { timeout: 30000 }, view);
+            await settle(page);
+            return readCanvas(page);
+        };
+        const lit = (shown) => shown.pixels.filter((p) => p !== 0).length;
+        const box = await page.$eval("#screen", (c) => { const r = c.getBoundingClientRect(); return [r.x, r.y, r.width, r.height]; });
+        const [midX, midY] = [box[0] + box[2] / 2, box[1] + box[3] / 2];
+
+        // A keyboard alone reaches the picture, sees where the focus is, and fits the scene.
+        await page.evaluate(() => document.activeElement.blur());
+        for (let tabs = 0; await page.evaluate(() => document.activeElement.id) !== "screen"; ++tabs) {
+            assert.ok(tabs < 10, "Tab never reached the picture");
+            await page.keyboard.press("Tab");
+        }
+        assert.notEqual(await page.$eval("#screen", (c) => getComputedStyle(c).outlineStyle), "none", "no focus ring");
+        await page.keyboard.press("f");
+        const fitted = await lookedAt("fit");
+        assert.match(fitted.status, /^object\.3ds · fit view · .* ms per picture$/);
+        assert.equal(await page.$eval("#pause", (button) => button.textContent), "Run");
+
+        await page.mouse.move(midX, midY);
+        await page.mouse.down();
+        for (let step = 1; step <= 4; ++step) await page.mouse.move(midX + 20 * step, midY + 5 * step);
+        await page.mouse.up();
+        const turned = await lookedAt("orbit");
+        const changed = turned.pixels.filter((p, i) => p !== fitted.pixels[i]).length;
+        assert.ok(changed > 2000, `a drag changed only ${changed} pixels`);
+        await page.keyboard.press("f");
+        support.assertSameFrame((await lookedAt("fit")).pixels, fitted.pixels, fitted.width, "F after a drag");
+
+        await page.mouse.wheel({ deltaY: -300 });
+        const zoomed = await lookedAt("orbit");
+        assert.ok(lit(zoomed) > lit(fitted) * 1.3, `the wheel: ${lit(zoomed)} lit pixels, fitted ${lit(fitted)}`);
+
+        // Two fingers moving apart zoom in too.
+        await page.keyboard.press("f");
+        await lookedAt("fit");
+        const client = await page.createCDPSession();
+        await client.send("Emulation.setTouchEmulationEnabled", { enabled: true, maxTouchPoints: 2 });
+        const fingers = (apart) => [{ x: midX - apart, y: midY, id: 1 }, { x: midX + apart, y: midY, id: 2 }];
+        await client.send("Input.dispatchTouchEvent", { type: "touchStart", touchPoints: fingers(30) });
+        for (const apart of [50, 70, 90]) await client.send("Input.dispatchTouchEvent", { type: "touchMove", touchPoints: fingers(apart) });
+        await client.send("Input.dispatchTouchEvent", { type: "touchEnd", touchPoints: [] });
+        const pinched = await lookedAt("orbit");
+        assert.ok(lit(pinched) > lit(fitted) * 1.3, `a pinch: ${lit(pinched)} lit pixels, fitted ${lit(fitted)}`);
+        await client.send("Emulation.setTouchEmulationEnabled", { enabled: false });
+
+        // S saves what the picture shows; Run spins the scene again.
+        const dir = support.temporaryDir(t, "looked");
+        await (await browser.target().createCDPSession()).send("Browser.setDownloadBehavior", { behavior: "allow", downloadPath: dir });
+        await page.focus("#screen");
+        await page.keyboard.press("s");
+        const saved = path.join(dir, "object-orbit.png");
+        for (let tries = 0; !fs.existsSync(saved); ++tries) {
+            assert.ok(tries < 100, `no object-orbit.png in the downloads: ${fs.readdirSync(dir)}`);
+            await new Promise((resolve) => setTimeout(resolve, 100));
+        }
+        support.assertSameFrame(Array.from(support.readPng(saved).pixels), pinched.pixels, pinched.width, "the saved picture");
+        await page.click("#pause");
+        await waitForFrameAfter(page, (await readCanvas(page)).frame);
     });
 
     await t.test("the page logs no error", () => {
