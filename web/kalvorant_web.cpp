@@ -261,7 +261,7 @@ int kalv_look_draw(void) {
     LookState& look = *state.look;
     look.controls.redraw = false;
     if (!viewer_aim(look.scene, look.state, look.controls)) return 0;
-    demo_frame(look.state);
+    view_frame(look.state);
     show(look.state.frame_buffer, state.rgba);
     return 1;
 }
