@@ -1,7 +1,7 @@
 #include "web/kalvorant_web.h"
 
-#include "app/model_frame.h"
 #include "app/demo.h"
+#include "app/model_frame.h"
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 #include "viewer/viewer_frame.h"
@@ -262,6 +262,7 @@ int kalv_look_draw(void) {
     look.controls.redraw = false;
     if (!viewer_aim(look.scene, look.state, look.controls)) return 0;
     view_frame(look.state);
+    viewer_release(look.scene, look.state, look.controls);
     show(look.state.frame_buffer, state.rgba);
     return 1;
 }
