@@ -23,9 +23,9 @@ const WHEEL_STEP_PIXELS = 100;            // one wheel step, as browsers report 
 const WHEEL_STEP_LINES = 3;               // and in lines
 // The keys on the picture that the viewer's controls follow: F fit again, C next camera, D the
 // demo view. Their codes are the platform's virtual keys, which for letters are the upper-case
-// letter. L (look), U (up axis), Space and the arrows (key frames) join this list when the page
-// draws the model look and plays animation; S saves here, as the button does.
-const LOOK_KEYS = new Set(["F", "C", "D"]);
+// letter. U (up axis), Space and the arrows (key frames) join this list when the page prepares
+// the scene again and plays animation; S saves here, as the button does.
+const LOOK_KEYS = new Set(["F", "C", "D", "L"]);
 
 // The words kalvorant-info adds to a refusal or a warning when the file does not even start like
 // a 3DS file (someone dropped a picture or an .obj), so the page says the same as the tool.
