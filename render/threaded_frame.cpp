@@ -119,7 +119,6 @@ struct RenderThreads {
     int32_t batches = 0; // of the last frame
 
     FrameJob job;
-    const std::function<void()>* task = nullptr; // render_threads_run's, instead of a frame
     // The meshes that have faces to draw, by their index in job.meshes; everything below that is
     // per mesh is per drawn mesh, so meshes without faces cost nothing beyond this list.
     std::vector<size_t> drawn;
@@ -467,10 +466,7 @@ void worker_main(RenderThreads* rt) {
         wait_for_change(rt->generation, seen);
         seen = rt->generation.load(std::memory_order_acquire);
         if (rt->quit.load(std::memory_order_acquire)) return;
-        if (rt->task != nullptr)
-            (*rt->task)();
-        else
-            run_frame(*rt, false);
+        run_frame(*rt, false);
         change_and_wake(rt->running, -1);
     }
 }
@@ -557,16 +553,6 @@ RenderThreads* render_threads_start(int32_t threads, std::string& error) {
         return nullptr;
     }
     return rt;
-}
-
-void render_threads_run(RenderThreads& rt, const std::function<void()>& task) {
-    rt.task = &task;
-    rt.running.store(rt.count - 1, std::memory_order_relaxed);
-    change_and_wake(rt.generation, 1);
-    task();
-    for (int32_t left; (left = rt.running.load(std::memory_order_acquire)) != 0;)
-        wait_for_change(rt.running, left);
-    rt.task = nullptr;
 }
 
 void render_threads_stop(RenderThreads* rt) {

@@ -33,7 +33,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <string>
 
@@ -63,11 +62,6 @@ int32_t render_band_rows(int32_t rows, int32_t threads);
 bool render_frame_threaded(RenderThreads& threads, const ViewSetup& view,
                            std::span<const MeshObject> meshes, const Matrix4& camera_matrix,
                            const Frame& frame, uint32_t colour);
-
-// Runs task on every thread of threads at once, the caller's among them, and returns when all
-// have returned; what each wrote is then visible to the caller. The task shares out its work
-// itself (an atomic counter of bands, for example). It must not throw.
-void render_threads_run(RenderThreads& threads, const std::function<void()>& task);
 
 // Limits the bins of the following frames to allowance plus bytes_per_face for each face drawn
 // (by default 64 MiB and 256), for a caller with less memory to give.
