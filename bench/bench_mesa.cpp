@@ -148,16 +148,23 @@ void load_projection(float focal) {
     glLoadMatrixf(p);
 }
 
-double mesa(const ViewSetup& view, const MeshObject& mesh, const Matrix4& camera,
-            std::vector<uint32_t>& frame) {
+// A context drawing into frame (cleared, kWidth x kHeight), with a depth buffer of depth_bits
+// (0: none). Exits when Mesa cannot make one.
+OSMesaContext drawing_context(std::vector<uint32_t>& frame, GLint depth_bits) {
     frame.assign(size_t(kWidth) * kHeight, 0u);
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 0, 0, 0, nullptr);
+    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, depth_bits, 0, 0, nullptr);
     if (context == nullptr ||
         !OSMesaMakeCurrent(context, frame.data(), GL_UNSIGNED_BYTE, kWidth, kHeight)) {
         std::fprintf(stderr, "bench_mesa: cannot create an OSMesa context\n");
         std::exit(1);
     }
     OSMesaPixelStore(OSMESA_Y_UP, 0); // first row of the buffer = top of the picture
+    return context;
+}
+
+double mesa(const ViewSetup& view, const MeshObject& mesh, const Matrix4& camera,
+            std::vector<uint32_t>& frame) {
+    OSMesaContext context = drawing_context(frame, 0);
     glViewport(0, 0, kWidth, kHeight);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_DITHER);
@@ -214,14 +221,7 @@ double mesa(const ViewSetup& view, const MeshObject& mesh, const Matrix4& camera
 // The model look's work for Mesa (see the top of the file), timed to glFinish.
 double mesa_model(const ViewSetup& view, const MeshObject& mesh, const Matrix4& camera,
                   std::vector<uint32_t>& frame) {
-    frame.assign(size_t(kWidth) * kHeight, 0u);
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, 24, 0, 0, nullptr);
-    if (context == nullptr ||
-        !OSMesaMakeCurrent(context, frame.data(), GL_UNSIGNED_BYTE, kWidth, kHeight)) {
-        std::fprintf(stderr, "bench_mesa: cannot create an OSMesa context\n");
-        std::exit(1);
-    }
-    OSMesaPixelStore(OSMESA_Y_UP, 0);
+    OSMesaContext context = drawing_context(frame, 24);
     glViewport(0, 0, kWidth, kHeight);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
