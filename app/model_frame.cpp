@@ -31,7 +31,6 @@ void model_look_frame(DemoState& demo) {
     for (size_t i = 0; i < meshes.size() && i < demo.model_meshes.size(); ++i)
         draw_model_mesh(demo.renderer, demo.model_meshes[i], meshes[i], meshes[i].matrix,
                         demo.camera, frame);
-    end_model_frame(demo.renderer, frame);
 }
 
 void view_frame(DemoState& demo) {

@@ -97,7 +97,6 @@ double ours_model(Renderer& renderer, const MeshObject& mesh, const Matrix4& cam
     return median_ms([&] {
         begin_model_frame(renderer, target);
         draw_model_mesh(renderer, shading, mesh, mesh.matrix, camera, target);
-        end_model_frame(renderer, target);
     });
 }
 

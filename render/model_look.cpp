@@ -1,6 +1,7 @@
 #include "render/model_look.h"
 
 #include "render/face_setup.h"
+#include "render/numeric.h"
 #include "render/renderer.h"
 #include "render/shaded_fill.h"
 
@@ -115,6 +116,60 @@ float eye_cosine(const Matrix4& mv, float nx, float ny, float nz, float x, float
     return -(cx * x + cy * y + cz * z) / lengths;
 }
 
+// The first pixel centre at or after coordinate p (a column for x, a row for y), as the span
+// filling finds it.
+int32_t first_centre_at_or_after(float p) {
+    return ceil_to_int32(double(p) - 0.5);
+}
+
+// A face wholly inside the borders whose corners lie between the same two columns or the same
+// two rows of pixel centres covers none: most faces of a dense mesh far away. They leave before
+// their triangle is made.
+bool covers_no_centre(const ModelVertex& a, const ModelVertex& b, const ModelVertex& c) {
+    if ((a.outside | b.outside | c.outside) != 0) return false;
+    return (a.column == b.column && b.column == c.column) || (a.row == b.row && b.row == c.row);
+}
+
+// A vertex into camera space, its side of each plane, and in front of the near plane its place
+// on the screen.
+void place_vertex(const ViewSetup& view, const CutPlanes& planes, const Matrix4& mv,
+                  const Vertex& in, ModelVertex& v) {
+    v.x = in.x * mv.at(0, 0) + in.y * mv.at(1, 0) + in.z * mv.at(2, 0) + mv.at(3, 0);
+    v.y = in.x * mv.at(0, 1) + in.y * mv.at(1, 1) + in.z * mv.at(2, 1) + mv.at(3, 1);
+    v.z = in.x * mv.at(0, 2) + in.y * mv.at(1, 2) + in.z * mv.at(2, 2) + mv.at(3, 2);
+    v.outside = outside_bits(planes, v.x, v.y, v.z);
+    if (v.outside & kNear) return;
+    v.inv_z = 1.0f / v.z;
+    v.sx = view.focal * v.x * v.inv_z + float(view.Width) / 2;
+    v.sy = view.focal * v.y * v.inv_z + float(view.Height) / 2;
+    v.column = first_centre_at_or_after(v.sx);
+    v.row = first_centre_at_or_after(v.sy);
+}
+
+// True when the triangle's bounds hold exactly one pixel centre and that centre lies clearly
+// outside it: the faces of a dense mesh are mostly smaller than a pixel, and most that reach a
+// centre's column and row still miss it. "Clearly": farther than kCentreMargin pixels beyond an
+// edge, far above the rounding of any of these sums, so a face that the span filling would give
+// the pixel never leaves here, and faces sharing an edge still fill each pixel on it once.
+constexpr double kCentreMargin = 1.0 / 1024;
+
+bool misses_its_only_centre(const ModelVertex& a, const ModelVertex& b, const ModelVertex& c) {
+    const int32_t column = std::min({a.column, b.column, c.column});
+    const int32_t row = std::min({a.row, b.row, c.row});
+    if (std::max({a.column, b.column, c.column}) != column + 1 ||
+        std::max({a.row, b.row, c.row}) != row + 1)
+        return false;
+    const double px = column + 0.5, py = row + 0.5;
+    const double area = (double(b.sx) - a.sx) * (double(c.sy) - a.sy) -
+                        (double(c.sx) - a.sx) * (double(b.sy) - a.sy);
+    const auto beyond = [&](const ModelVertex& p, const ModelVertex& q) {
+        const double ex = double(q.sx) - p.sx, ey = double(q.sy) - p.sy;
+        const double side = ex * (py - p.sy) - ey * (px - p.sx);
+        return (area > 0 ? -side : side) > kCentreMargin * (std::fabs(ex) + std::fabs(ey));
+    };
+    return beyond(a, b) || beyond(b, c) || beyond(c, a);
+}
+
 ShadedVertex projected(const ViewSetup& view, const CutVertex& v) {
     const float inv_z = 1.0f / v.z;
     return {view.focal * v.x * inv_z + float(view.Width) / 2,
@@ -131,31 +186,7 @@ struct MeshJob {
     const ViewSetup& view;
     const CutPlanes& planes;
     const DepthFrame& target;
-    ModelScratch& scratch;
 };
-
-void fill_batch(ModelScratch& s, const DepthFrame& target) {
-    const std::span<const ShadedTriangle> triangles(s.batch.data(), s.batch_count);
-    s.batch_count = 0;
-    if (triangles.empty()) return;
-    if (s.fill_batch) {
-        s.fill_batch(triangles, target);
-        return;
-    }
-    for (const ShadedTriangle& t : triangles)
-        fill_shaded_triangle(t, target);
-}
-
-// On one thread a triangle is filled at once, while its numbers are still at hand.
-void emit(const MeshJob& job, const ShadedTriangle& triangle) {
-    ModelScratch& s = job.scratch;
-    if (!s.fill_batch) {
-        fill_shaded_triangle(triangle, job.target);
-        return;
-    }
-    s.batch[s.batch_count++] = triangle;
-    if (s.batch_count == s.batch.size()) fill_batch(s, job.target);
-}
 
 DepthFrame depth_frame(ModelScratch& s, const Frame& frame) {
     return {frame, s.depth.data(), frame.width};
@@ -178,14 +209,13 @@ void draw_cut_face(const MeshJob& job, const FaceToDraw& face) {
     for (size_t i = 1; i + 1 < polygon.count; ++i) {
         t.v[1] = projected(job.view, polygon.v[i]);
         t.v[2] = projected(job.view, polygon.v[i + 1]);
-        emit(job, t);
+        fill_shaded_triangle(t, job.target);
     }
 }
 
+// A face that lies wholly beyond no plane.
 void draw_face(const MeshJob& job, const FaceToDraw& face) {
     const auto& corner = face.corner;
-    const uint8_t all = corner[0]->outside & corner[1]->outside & corner[2]->outside;
-    if (all != 0) return; // wholly beyond one plane
     if ((corner[0]->outside | corner[1]->outside | corner[2]->outside) != 0) {
         draw_cut_face(job, face);
         return;
@@ -195,31 +225,19 @@ void draw_face(const MeshJob& job, const FaceToDraw& face) {
     for (size_t k = 0; k < 3; ++k)
         t.v[k] = {corner[k]->sx,     corner[k]->sy,     corner[k]->inv_z,  face.colour[k][0],
                   face.colour[k][1], face.colour[k][2], face.source[k]->u, face.source[k]->v};
-    emit(job, t);
+    fill_shaded_triangle(t, job.target);
 }
 
 } // namespace
 
 bool begin_model_frame(Renderer& renderer, const Frame& frame) {
     ModelScratch& s = renderer.model;
-    s.batch_count = 0;
     if (!frame_is_drawable(frame)) return true;
     for (int32_t y = 0; y < frame.height; ++y)
         std::fill_n(frame.pixels + size_t(y) * size_t(frame.stride), frame.width, 0u);
-    if (!grow_buffer(s.depth, size_t(frame.width) * size_t(frame.height)) ||
-        !grow_buffer(s.batch, kModelBatch))
-        return false;
+    if (!grow_buffer(s.depth, size_t(frame.width) * size_t(frame.height))) return false;
     std::fill_n(s.depth.begin(), size_t(frame.width) * size_t(frame.height), 0.0f);
     return true;
-}
-
-void end_model_frame(Renderer& renderer, const Frame& frame) {
-    ModelScratch& s = renderer.model;
-    if (!frame_is_drawable(frame) || s.depth.size() < size_t(frame.width) * size_t(frame.height)) {
-        s.batch_count = 0;
-        return;
-    }
-    fill_batch(s, depth_frame(s, frame));
 }
 
 void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObject& mesh,
@@ -228,7 +246,8 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     const size_t vertex_count = mesh.vertices.size();
     ModelScratch& s = renderer.model;
     if (face_count == 0 || !frame_is_drawable(frame) || shading.faces.size() < face_count ||
-        s.depth.size() < size_t(frame.width) * size_t(frame.height) || s.batch.size() < kModelBatch)
+        shading.vertex_count != vertex_count ||
+        s.depth.size() < size_t(frame.width) * size_t(frame.height))
         return;
     if (!grow_buffer(s.vertices, vertex_count) || !grow_buffer(s.vertex_used, vertex_count) ||
         !grow_buffer(s.faces, face_count) || !grow_buffer(s.point_sides, shading.points.size()) ||
@@ -236,42 +255,47 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         return;
     const MeshPose pose = mesh_pose(mesh_matrix, camera_matrix);
     const ViewSetup& view = renderer.view;
-
-    // The faces to draw: those that turn towards the camera, and the two-sided ones that turn
-    // away. Each marks its vertices, and its shading points on the side it shows.
-    size_t listed = 0;
-    for (size_t f = 0; f < face_count; ++f) {
-        const Face& face = mesh.faces[f];
-        const ModelFace& model_face = shading.faces[f];
-        if (!face_setup_detail::indices_valid(face, vertex_count) ||
-            model_face.material >= shading.materials.size())
-            continue;
-        const bool back = face_turns_away(pose, face);
-        if (back && !shading.materials[model_face.material].two_sided) continue;
-        s.faces[listed++] = {uint32_t(f), back};
-        for (size_t k = 0; k < 3; ++k) {
-            s.vertex_used[size_t(face.v[k])] = 1;
-            if (model_face.shade[k] < shading.points.size())
-                s.point_sides[model_face.shade[k]] |= back ? 2 : 1;
-        }
-    }
-
     const CutPlanes planes = cut_planes(view);
     const Matrix4& mv = pose.mv;
+
+    // The faces that turn towards the camera, and the two-sided ones that turn away. Each marks
+    // the vertices it uses: only those are placed.
+    size_t kept = 0;
+    for (size_t f = 0; f < face_count; ++f) {
+        const ModelFace& model_face = shading.faces[f];
+        if (model_face.material >= shading.materials.size()) continue; // bad indices
+        const Face& face = mesh.faces[f];
+        const bool back = face_turns_away(pose, face);
+        if (back && !shading.materials[model_face.material].two_sided) continue;
+        s.faces[kept++] = {uint32_t(f), back};
+        s.vertex_used[size_t(face.v[0])] = 1;
+        s.vertex_used[size_t(face.v[1])] = 1;
+        s.vertex_used[size_t(face.v[2])] = 1;
+    }
     for (size_t i = 0; i < vertex_count; ++i) {
         if (!s.vertex_used[i]) continue;
         s.vertex_used[i] = 0;
-        const Vertex& in = mesh.vertices[i];
-        ModelVertex& v = s.vertices[i];
-        v.x = in.x * mv.at(0, 0) + in.y * mv.at(1, 0) + in.z * mv.at(2, 0) + mv.at(3, 0);
-        v.y = in.x * mv.at(0, 1) + in.y * mv.at(1, 1) + in.z * mv.at(2, 1) + mv.at(3, 1);
-        v.z = in.x * mv.at(0, 2) + in.y * mv.at(1, 2) + in.z * mv.at(2, 2) + mv.at(3, 2);
-        const uint8_t outside = outside_bits(planes, v.x, v.y, v.z);
-        v.outside = outside;
-        if (outside & kNear) continue;
-        v.inv_z = 1.0f / v.z;
-        v.sx = view.focal * v.x * v.inv_z + float(view.Width) / 2;
-        v.sy = view.focal * v.y * v.inv_z + float(view.Height) / 2;
+        place_vertex(view, planes, mv, mesh.vertices[i], s.vertices[i]);
+    }
+
+    // Of those, the faces to draw: not wholly beyond one plane, nor between two rows or columns
+    // of pixel centres (most faces of a dense mesh far away). Each marks its shading points on
+    // the side it shows, so that only those are lit.
+    size_t listed = 0;
+    for (size_t i = 0; i < kept; ++i) {
+        const ModelListedFace candidate = s.faces[i];
+        const Face& face = mesh.faces[candidate.face];
+        const ModelVertex& a = s.vertices[size_t(face.v[0])];
+        const ModelVertex& b = s.vertices[size_t(face.v[1])];
+        const ModelVertex& c = s.vertices[size_t(face.v[2])];
+        if ((a.outside & b.outside & c.outside) != 0 || covers_no_centre(a, b, c) ||
+            ((a.outside | b.outside | c.outside) == 0 && misses_its_only_centre(a, b, c)))
+            continue;
+        s.faces[listed++] = candidate;
+        const ModelFace& model_face = shading.faces[candidate.face];
+        for (size_t k = 0; k < 3; ++k)
+            if (model_face.shade[k] < shading.points.size())
+                s.point_sides[model_face.shade[k]] |= candidate.back ? 2 : 1;
     }
 
     for (size_t p = 0; p < shading.points.size(); ++p) {
@@ -288,7 +312,7 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     }
 
     const DepthFrame target = depth_frame(s, frame);
-    const MeshJob job{view, planes, target, s};
+    const MeshJob job{view, planes, target};
     for (size_t i = 0; i < listed; ++i) {
         const ModelListedFace listed_face = s.faces[i];
         const Face& face = mesh.faces[listed_face.face];

@@ -6,18 +6,16 @@
 // then draw_model_mesh draws each mesh, in any order: each pixel shows the nearest face.
 // Per mesh, the faces that turn towards the camera are kept (and those of two-sided materials
 // that turn away, lit from their back as if it were their front), the vertices they use are
-// transformed, and their shading points lit once each (Gouraud: the colour is worked out at the
-// corners and interpolated across the face, see below). Each face is then cut by the near plane
+// transformed and projected, the faces that cover no pixel centre are dropped, and the shading
+// points of the rest lit once each (Gouraud: the colour is worked out at the corners and
+// interpolated across the face, see below). Each face is then cut by the near plane
 // (z = kModelNearZ) and by planes a little outside the frame's borders, projected, and handed to
 // the span filling as ShadedTriangle records (shaded_fill.h): a face that crosses the near plane
 // is cut there, never dropped, so a camera inside a model sees every wall around it.
-// Each triangle is filled at once on the calling thread. A caller may instead set the renderer's
-// fill_batch: the triangles then wait in a batch of at most kModelBatch and reach fill_batch, in
-// the order they came, when the batch is full and at end_model_frame (to fill bands of rows on
-// several threads, say; each band taking the triangles in order gives the very same pixels).
-// None of our front ends does yet: on two cores, bands filled after one thread's geometry
-// measured slower than one thread alone.
-//
+// Each triangle is filled at once on the calling thread, while its numbers are still at hand.
+// (Filling bands of rows on several threads after one thread's geometry measured slower than one
+// thread alone on two cores.)
+
 // Why colours and not normals are interpolated: lighting once per shading point shares the work
 // between the faces around a vertex, and the per-pixel loop stays a depth test and three
 // additions, which keeps a frame of a dense mesh within twice the demo look's time. The price is
@@ -39,20 +37,19 @@
 #include "scene/scene.h"
 
 #include <cstdint>
-#include <functional>
 #include <span>
 #include <vector>
 
 struct Renderer;
 
 constexpr float kModelNearZ = 0.1f;
-constexpr size_t kModelBatch = 8192; // triangles filled together
 
 // A mesh vertex as the model look's faces see it in the current frame.
 struct ModelVertex {
     float x = 0, y = 0, z = 0; // camera space
     float sx = 0, sy = 0;      // screen pixels, when outside == 0
     float inv_z = 0;
+    int32_t column = 0, row = 0; // the first pixel centre at or after (sx, sy), when outside == 0
     uint8_t outside = 0; // bit 0: nearer than the near plane, bits 1..4: beyond a border plane
 };
 
@@ -68,18 +65,11 @@ struct ModelScratch {
     std::vector<ModelVertex> vertices;
     std::vector<uint8_t> vertex_used;
     std::vector<ModelListedFace> faces;
-    std::vector<uint8_t> point_sides;  // per shading point: bit 0 front needed, bit 1 back
-    std::vector<float> point_colours;  // per shading point: front r, g, b, back r, g, b
-    std::vector<ShadedTriangle> batch; // kModelBatch once the frame has begun
-    size_t batch_count = 0;
-    // Fills a batch into the frame; empty: fill_shaded_triangle on the calling thread, in order.
-    std::function<void(std::span<const ShadedTriangle>, const DepthFrame&)> fill_batch;
+    std::vector<uint8_t> point_sides; // per shading point: bit 0 front needed, bit 1 back
+    std::vector<float> point_colours; // per shading point: front r, g, b, back r, g, b
 };
 
 bool begin_model_frame(Renderer& renderer, const Frame& frame);
-
-// Fills the triangles still waiting in the batch: a frame is finished only after this.
-void end_model_frame(Renderer& renderer, const Frame& frame);
 
 void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObject& mesh,
                      const Matrix4& mesh_matrix, const Matrix4& camera_matrix, const Frame& frame);

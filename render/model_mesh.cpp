@@ -179,6 +179,7 @@ bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materi
         const uint32_t no_material = uint32_t(materials.size());
 
         const size_t face_count = mesh.faces.size();
+        out.vertex_count = mesh.vertices.size();
         out.faces.resize(face_count);
         std::vector<bool> usable(face_count);
         for (size_t f = 0; f < face_count; ++f) {
@@ -195,7 +196,9 @@ bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materi
                 m.ny = float(normal[1] / length);
                 m.nz = float(normal[2] / length);
             }
-            usable[f] = indices_valid(face, mesh.vertices.size()) && finite3(normal) && length > 0;
+            const bool drawn = indices_valid(face, mesh.vertices.size());
+            if (!drawn) m.material = kUndrawnFace;
+            usable[f] = drawn && finite3(normal) && length > 0;
         }
 
         const VertexCorners around = corners_by_vertex(mesh, usable);

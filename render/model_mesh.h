@@ -72,9 +72,11 @@ struct ShadingPoint {
 
 constexpr uint32_t kFlatFace = 0xFFFFFFFFu; // ModelFace::shade of a face in no smoothing group
 
+constexpr uint32_t kUndrawnFace = 0xFFFFFFFFu; // ModelFace::material of a face with bad indices
+
 struct ModelFace {
     uint32_t shade[3] = {kFlatFace, kFlatFace, kFlatFace}; // shading points of the corners
-    uint32_t material = 0;                                 // index into ModelMesh::materials
+    uint32_t material = 0;        // index into ModelMesh::materials, or kUndrawnFace
     float nx = 0, ny = 0, nz = 0; // unit surface normal of the face, object space
 };
 
@@ -82,6 +84,7 @@ struct ModelMesh {
     std::vector<ModelMaterial> materials; // the scene's materials, then the one for no material
     std::vector<ModelFace> faces;         // one per face of the mesh, in order
     std::vector<ShadingPoint> points;
+    size_t vertex_count = 0; // the mesh's, when the faces' indices were checked
 };
 
 // Works out mesh's shading with the scene's materials. False when memory runs out (out is then

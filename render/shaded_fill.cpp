@@ -32,22 +32,41 @@ int32_t first_centre_at_or_after(double p) {
     return ceil_to_int32(p - 0.5);
 }
 
-// How one value changes across the screen: value(x, y) = at0 + dx * (x - x0) + dy * (y - y0).
-struct Gradient {
-    float at0, dx, dy;
+// The values a triangle interpolates, four lanes at a time: 1/z and the colour's red, green
+// and blue in one group, u/z and v/z (and two unused lanes) in the other.
+typedef int32_t IntLanes __attribute__((vector_size(16)));
+
+// How the values change across the screen: value(x, y) = at0 + dx * (x - x0) + dy * (y - y0).
+struct Gradients {
+    FloatLanes at0, dx, dy;
 };
 
 constexpr float kFixedOne = 65536.0f;
 
-// A colour channel at a pixel centre in 16.16 fixed point, kept within -1..256 so that stepping
-// along a row cannot overflow.
-int32_t fixed_channel(const Gradient& q, float x, float y) {
-    const float value = (q.at0 + q.dx * x + q.dy * y) * kFixedOne;
-    return int32_t(std::clamp(value, -kFixedOne, 256 * kFixedOne)); // NaN: the lower bound
+// A plane through the three corners' values; x1, y1, x2, y2 are b's and c's places relative to
+// a. Worked out in single precision: the values are blended, never compared across faces, and
+// a triangle's gradients only matter once it has a pixel to fill.
+Gradients gradients(FloatLanes qa, FloatLanes qb, FloatLanes qc, float x1, float y1, float x2,
+                    float y2, float per_area) {
+    const FloatLanes d1 = qb - qa, d2 = qc - qa;
+    return {qa, (d1 * y2 - d2 * y1) * per_area, (d2 * x1 - d1 * x2) * per_area};
 }
 
-int32_t fixed_step(const Gradient& q) {
-    return int32_t(std::clamp(q.dx * kFixedOne, -256 * kFixedOne, 256 * kFixedOne));
+FloatLanes clamp_lanes(FloatLanes value, float low, float high) {
+    value = value >= low ? value : low; // a NaN lane fails the test: it becomes low
+    return value <= high ? value : high;
+}
+
+// Colour channels in 16.16 fixed point, kept within -1..256 so that stepping along a row cannot
+// overflow; the steps within -256..256 a pixel.
+IntLanes fixed_lanes(FloatLanes channels) {
+    return __builtin_convertvector(clamp_lanes(channels * kFixedOne, -kFixedOne, 256 * kFixedOne),
+                                   IntLanes);
+}
+
+IntLanes fixed_steps(FloatLanes steps) {
+    return __builtin_convertvector(
+        clamp_lanes(steps * kFixedOne, -256 * kFixedOne, 256 * kFixedOne), IntLanes);
 }
 
 // Inside the triangle a channel only blends its corners' values, which lie in 0..255; a pixel
@@ -95,24 +114,28 @@ void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame&
     const double x1 = b->x - x0, y1 = b->y - y0, x2 = c->x - x0, y2 = c->y - y0;
     const double area = x1 * y2 - x2 * y1; // negative: b lies left of the long edge a-c
     if (!(std::fabs(area) > 1e-12) || !std::isfinite(area)) return;
-    const double per_area = 1.0 / area;
-    const auto gradient = [&](float q0, float q1, float q2) {
-        const double d1 = double(q1) - q0, d2 = double(q2) - q0;
-        return Gradient{q0, float((d1 * y2 - d2 * y1) * per_area),
-                        float((d2 * x1 - d1 * x2) * per_area)};
+    // The gradients wait for the first row with a pixel to fill: most triangles of a dense mesh
+    // have none, even when their bounds hold a pixel centre.
+    const float per_area = float(1.0 / area);
+    const auto colour_lanes = [](const ShadedVertex* p) {
+        return FloatLanes{p->inv_z, p->r, p->g, p->b};
     };
-    const Gradient depth = gradient(a->inv_z, b->inv_z, c->inv_z);
-    const Gradient red = gradient(a->r, b->r, c->r);
-    const Gradient green = gradient(a->g, b->g, c->g);
-    const Gradient blue = gradient(a->b, b->b, c->b);
+    const auto mapping_lanes = [](const ShadedVertex* p) {
+        return FloatLanes{p->u * p->inv_z, p->v * p->inv_z, 0, 0};
+    };
     const TextureMapping* texture = triangle.texture;
-    Gradient u_over_z{}, v_over_z{};
-    if (texture != nullptr) {
-        u_over_z = gradient(a->u * a->inv_z, b->u * b->inv_z, c->u * c->inv_z);
-        v_over_z = gradient(a->v * a->inv_z, b->v * b->inv_z, c->v * c->inv_z);
-    }
-    const int32_t red_step = fixed_step(red), green_step = fixed_step(green),
-                  blue_step = fixed_step(blue);
+    bool ready = false;
+    Gradients shade{}, mapping{};
+    IntLanes colour_steps{};
+    const auto prepare = [&] {
+        shade = gradients(colour_lanes(a), colour_lanes(b), colour_lanes(c), float(x1), float(y1),
+                          float(x2), float(y2), per_area);
+        colour_steps = fixed_steps(shade.dx);
+        if (texture != nullptr)
+            mapping = gradients(mapping_lanes(a), mapping_lanes(b), mapping_lanes(c), float(x1),
+                                float(y1), float(x2), float(y2), per_area);
+        ready = true;
+    };
 
     const double long_slope = x2 / y2; // y2 > 0: the triangle covers a row
     const double upper_slope = y1 > 0 ? x1 / y1 : 0;
@@ -129,15 +152,20 @@ void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame&
         const int32_t end = std::min(first_centre_at_or_after(right), frame.width);
         if (begin >= end) continue;
 
+        if (!ready) prepare();
         const float x = float(begin + 0.5 - x0), yf = float(y);
-        int32_t r = fixed_channel(red, x, yf), g = fixed_channel(green, x, yf),
-                bl = fixed_channel(blue, x, yf);
-        float z = depth.at0 + depth.dx * x + depth.dy * yf;
+        const FloatLanes start = shade.at0 + shade.dx * x + shade.dy * yf;
+        const IntLanes fixed = fixed_lanes(start);
+        int32_t r = fixed[1], g = fixed[2], bl = fixed[3];
+        const int32_t red_step = colour_steps[1], green_step = colour_steps[2],
+                      blue_step = colour_steps[3];
+        const float depth_step = shade.dx[0];
+        float z = start[0];
         uint32_t* pixel = frame.pixels + size_t(row) * size_t(frame.stride);
         float* nearest = target.depth + size_t(row) * size_t(target.depth_stride);
         if (texture != nullptr) {
-            float uz = u_over_z.at0 + u_over_z.dx * x + u_over_z.dy * yf;
-            float vz = v_over_z.at0 + v_over_z.dx * x + v_over_z.dy * yf;
+            const FloatLanes over_z = mapping.at0 + mapping.dx * x + mapping.dy * yf;
+            float uz = over_z[0], vz = over_z[1];
             for (int32_t column = begin; column < end; ++column) {
                 if (z > nearest[column]) {
                     nearest[column] = z;
@@ -146,9 +174,9 @@ void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame&
                                     lit_texel_channel(texel, 8, channel_byte(g)) |
                                     lit_texel_channel(texel, 0, channel_byte(bl));
                 }
-                z += depth.dx;
-                uz += u_over_z.dx;
-                vz += v_over_z.dx;
+                z += depth_step;
+                uz += mapping.dx[0];
+                vz += mapping.dx[1];
                 r += red_step;
                 g += green_step;
                 bl += blue_step;
@@ -160,7 +188,7 @@ void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame&
                 nearest[column] = z;
                 pixel[column] = channel_byte(r) << 16 | channel_byte(g) << 8 | channel_byte(bl);
             }
-            z += depth.dx;
+            z += depth_step;
             r += red_step;
             g += green_step;
             bl += blue_step;
