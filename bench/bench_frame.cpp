@@ -2,7 +2,9 @@
 // thread as the demo draws it and on several threads as kalvorant-render does (wall-clock time).
 // The torus is about 100 units across and centred at the origin, where the demo camera looks,
 // so roughly half its faces face the camera and are clipped, shaded and filled. The model look's
-// rows draw the same torus with every face in one smoothing group: depth buffer, smooth shading.
+// rows draw the same torus with every face in one smoothing group: depth buffer, smooth shading;
+// the textured rows map every face with a 256 x 256 checker, wrapped 8 times around the ring and
+// twice around the tube.
 #include "app/demo.h"
 #include "app/demo_threads.h"
 #include "app/model_frame.h"
@@ -12,17 +14,50 @@
 
 namespace {
 
+enum class Look { demo, model, textured };
+
+// The benchmark torus's material: a checker of 32-texel cells in two colours.
+TextureImage checker_picture() {
+    TextureImage picture{256, 256, std::vector<uint32_t>(256 * 256)};
+    for (int32_t y = 0; y < 256; ++y)
+        for (int32_t x = 0; x < 256; ++x)
+            picture.texels[size_t(y) * 256 + size_t(x)] =
+                ((x / 32 + y / 32) & 1) != 0 ? 0xE0C080u : 0x406080u;
+    return picture;
+}
+
+// Mapping coordinates for the torus of fixtures::torus (vertex i * sides + j).
+void map_torus(MeshObject& torus, int rings, int sides) {
+    for (int i = 0; i < rings; ++i)
+        for (int j = 0; j < sides; ++j) {
+            Vertex& v = torus.vertices[size_t(i) * size_t(sides) + size_t(j)];
+            v.u = 8.0f * float(i) / float(rings);
+            v.v = 2.0f * float(j) / float(sides);
+        }
+    for (Face& face : torus.faces)
+        face.material = 0;
+}
+
 // threads 0: the demo's own one-thread frame; otherwise the banded frame on that many threads.
 void frame_of_torus(benchmark::State& state, int rings, int sides, int32_t threads = 0,
-                    bool model_look = false) {
+                    Look look = Look::demo) {
     Scene scene;
     scene.meshes.push_back(fixtures::torus(rings, sides, 38.0f, 12.0f));
     scene.mesh_count = 1;
     for (Face& face : scene.meshes[0].faces)
         face.smoothing = 1;
+    const TextureImage picture = checker_picture();
+    const TextureImage* pictures[] = {&picture};
+    if (look == Look::textured) {
+        map_torus(scene.meshes[0], rings, sides);
+        scene.materials.emplace_back();
+    }
     const double faces = double(scene.meshes[0].faces.size());
     DemoState demo;
-    if (!demo_start(demo, scene) || (model_look && !demo_use_model_look(demo))) {
+    if (!demo_start(demo, scene) ||
+        (look != Look::demo &&
+         !demo_use_model_look(demo, look == Look::textured ? std::span(pictures)
+                                                           : std::span<const TextureImage*>()))) {
         state.SkipWithError("out of memory for the frame buffer or the model look");
         return;
     }
@@ -63,13 +98,19 @@ BENCHMARK(BM_frame_1M)->Unit(benchmark::kMillisecond);
 
 // The model look, one thread.
 void BM_model_frame_10k(benchmark::State& state) {
-    frame_of_torus(state, 100, 50, 0, true);
+    frame_of_torus(state, 100, 50, 0, Look::model);
 }
 void BM_model_frame_100k(benchmark::State& state) {
-    frame_of_torus(state, 500, 100, 0, true);
+    frame_of_torus(state, 500, 100, 0, Look::model);
 }
 BENCHMARK(BM_model_frame_10k)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_model_frame_100k)->Unit(benchmark::kMillisecond);
+
+// The model look with every face textured, one thread.
+void BM_textured_frame_100k(benchmark::State& state) {
+    frame_of_torus(state, 500, 100, 0, Look::textured);
+}
+BENCHMARK(BM_textured_frame_100k)->Unit(benchmark::kMillisecond);
 
 // The argument is the thread count.
 void BM_frame_threads_10k(benchmark::State& state) {
