@@ -246,7 +246,7 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     const size_t vertex_count = mesh.vertices.size();
     ModelScratch& s = renderer.model;
     if (face_count == 0 || !frame_is_drawable(frame) || shading.faces.size() < face_count ||
-        shading.vertex_count != vertex_count ||
+        shading.normals.size() < face_count || shading.vertex_count != vertex_count ||
         s.depth.size() < size_t(frame.width) * size_t(frame.height))
         return;
     if (!grow_buffer(s.vertices, vertex_count) || !grow_buffer(s.vertex_used, vertex_count) ||
@@ -336,10 +336,10 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
             continue;
         }
         // A flat face has one colour, lit towards its middle.
-        const float cosine = eye_cosine(mv, model_face.nx, model_face.ny, model_face.nz,
-                                        corner[0]->x + corner[1]->x + corner[2]->x,
-                                        corner[0]->y + corner[1]->y + corner[2]->y,
-                                        corner[0]->z + corner[1]->z + corner[2]->z);
+        const FaceNormal& normal = shading.normals[listed_face.face];
+        const float cosine = eye_cosine(
+            mv, normal.nx, normal.ny, normal.nz, corner[0]->x + corner[1]->x + corner[2]->x,
+            corner[0]->y + corner[1]->y + corner[2]->y, corner[0]->z + corner[1]->z + corner[2]->z);
         float flat[3];
         lit_colour(material, listed_face.back ? -cosine : cosine, flat);
         draw.colour[0] = draw.colour[1] = draw.colour[2] = flat;

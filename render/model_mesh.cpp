@@ -82,7 +82,7 @@ void group_normals(const MeshObject& mesh, const ModelMesh& out, std::span<const
     groups.clear();
     for (const CornerKey& key : keys) {
         if (groups.empty() || groups.back().bits != key.bits) groups.push_back({key.bits, {}, {}});
-        const ModelFace& face = out.faces[key.corner / 3];
+        const FaceNormal& face = out.normals[key.corner / 3];
         groups.back().sum = vector_add(
             groups.back().sum,
             vector_scale({face.nx, face.ny, face.nz},
@@ -121,9 +121,10 @@ void add_shading_points(uint32_t vertex, std::span<const CornerKey> keys,
         point.material = key.material;
         const Vector3& n = groups[group].normal;
         const bool none = n[0] == 0 && n[1] == 0 && n[2] == 0;
-        point.nx = none ? face.nx : float(n[0]);
-        point.ny = none ? face.ny : float(n[1]);
-        point.nz = none ? face.nz : float(n[2]);
+        const FaceNormal& own = out.normals[key.corner / 3];
+        point.nx = none ? own.nx : float(n[0]);
+        point.ny = none ? own.ny : float(n[1]);
+        point.nz = none ? own.nz : float(n[2]);
         face.shade[key.corner % 3] = uint32_t(out.points.size());
         out.points.push_back(point);
     }
@@ -181,6 +182,7 @@ bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materi
         const size_t face_count = mesh.faces.size();
         out.vertex_count = mesh.vertices.size();
         out.faces.resize(face_count);
+        out.normals.resize(face_count);
         std::vector<bool> usable(face_count);
         for (size_t f = 0; f < face_count; ++f) {
             const Face& face = mesh.faces[f];
@@ -191,11 +193,9 @@ bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materi
             const Vector3 normal = {-double(face.plane.a), -double(face.plane.b),
                                     -double(face.plane.c)};
             const double length = vector_length(normal);
-            if (finite3(normal) && length > 0) {
-                m.nx = float(normal[0] / length);
-                m.ny = float(normal[1] / length);
-                m.nz = float(normal[2] / length);
-            }
+            if (finite3(normal) && length > 0)
+                out.normals[f] = {float(normal[0] / length), float(normal[1] / length),
+                                  float(normal[2] / length)};
             const bool drawn = indices_valid(face, mesh.vertices.size());
             if (!drawn) m.material = kUndrawnFace;
             usable[f] = drawn && finite3(normal) && length > 0;

@@ -76,13 +76,18 @@ constexpr uint32_t kUndrawnFace = 0xFFFFFFFFu; // ModelFace::material of a face 
 
 struct ModelFace {
     uint32_t shade[3] = {kFlatFace, kFlatFace, kFlatFace}; // shading points of the corners
-    uint32_t material = 0;        // index into ModelMesh::materials, or kUndrawnFace
-    float nx = 0, ny = 0, nz = 0; // unit surface normal of the face, object space
+    uint32_t material = 0; // index into ModelMesh::materials, or kUndrawnFace
+};
+
+// A face's unit surface normal, object space; (0, 0, 0) when the face has none.
+struct FaceNormal {
+    float nx = 0, ny = 0, nz = 0;
 };
 
 struct ModelMesh {
     std::vector<ModelMaterial> materials; // the scene's materials, then the one for no material
     std::vector<ModelFace> faces;         // one per face of the mesh, in order
+    std::vector<FaceNormal> normals;      // one per face: what lights a face in no group
     std::vector<ShadingPoint> points;
     size_t vertex_count = 0; // the mesh's, when the faces' indices were checked
 };
