@@ -258,24 +258,36 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     const CutPlanes planes = cut_planes(view);
     const Matrix4& mv = pose.mv;
 
+    // The loops below read sizes and arrays through locals: their byte stores may alias anything,
+    // and would otherwise make the compiler load each size and array again for every face.
+    const size_t material_count = shading.materials.size();
+    const size_t point_count = shading.points.size();
+    const ModelFace* const model_faces = shading.faces.data();
+    const ModelMaterial* const materials = shading.materials.data();
+    const Face* const faces = mesh.faces.data();
+    ModelListedFace* const to_draw = s.faces.data();
+    ModelVertex* const placed = s.vertices.data();
+    uint8_t* const used = s.vertex_used.data();
+    uint8_t* const point_sides = s.point_sides.data();
+
     // The faces that turn towards the camera, and the two-sided ones that turn away. Each marks
     // the vertices it uses: only those are placed.
     size_t kept = 0;
     for (size_t f = 0; f < face_count; ++f) {
-        const ModelFace& model_face = shading.faces[f];
-        if (model_face.material >= shading.materials.size()) continue; // bad indices
-        const Face& face = mesh.faces[f];
+        const uint32_t material = model_faces[f].material;
+        if (material >= material_count) continue; // bad indices
+        const Face& face = faces[f];
         const bool back = face_turns_away(pose, face);
-        if (back && !shading.materials[model_face.material].two_sided) continue;
-        s.faces[kept++] = {uint32_t(f), back};
-        s.vertex_used[size_t(face.v[0])] = 1;
-        s.vertex_used[size_t(face.v[1])] = 1;
-        s.vertex_used[size_t(face.v[2])] = 1;
+        if (back && !materials[material].two_sided) continue;
+        to_draw[kept++] = {uint32_t(f), back};
+        used[size_t(face.v[0])] = 1;
+        used[size_t(face.v[1])] = 1;
+        used[size_t(face.v[2])] = 1;
     }
     for (size_t i = 0; i < vertex_count; ++i) {
-        if (!s.vertex_used[i]) continue;
-        s.vertex_used[i] = 0;
-        place_vertex(view, planes, mv, mesh.vertices[i], s.vertices[i]);
+        if (!used[i]) continue;
+        used[i] = 0;
+        place_vertex(view, planes, mv, mesh.vertices[i], placed[i]);
     }
 
     // Of those, the faces to draw: not wholly beyond one plane, nor between two rows or columns
@@ -283,55 +295,55 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     // the side it shows, so that only those are lit.
     size_t listed = 0;
     for (size_t i = 0; i < kept; ++i) {
-        const ModelListedFace candidate = s.faces[i];
-        const Face& face = mesh.faces[candidate.face];
-        const ModelVertex& a = s.vertices[size_t(face.v[0])];
-        const ModelVertex& b = s.vertices[size_t(face.v[1])];
-        const ModelVertex& c = s.vertices[size_t(face.v[2])];
+        const ModelListedFace candidate = to_draw[i];
+        const Face& face = faces[candidate.face];
+        const ModelVertex& a = placed[size_t(face.v[0])];
+        const ModelVertex& b = placed[size_t(face.v[1])];
+        const ModelVertex& c = placed[size_t(face.v[2])];
         if ((a.outside & b.outside & c.outside) != 0 || covers_no_centre(a, b, c) ||
             ((a.outside | b.outside | c.outside) == 0 && misses_its_only_centre(a, b, c)))
             continue;
-        s.faces[listed++] = candidate;
-        const ModelFace& model_face = shading.faces[candidate.face];
-        for (size_t k = 0; k < 3; ++k)
-            if (model_face.shade[k] < shading.points.size())
-                s.point_sides[model_face.shade[k]] |= candidate.back ? 2 : 1;
+        to_draw[listed++] = candidate;
+        const uint8_t side = candidate.back ? 2 : 1;
+        for (const uint32_t point : model_faces[candidate.face].shade)
+            if (point < point_count) point_sides[point] |= side;
     }
 
-    for (size_t p = 0; p < shading.points.size(); ++p) {
-        const uint8_t sides = s.point_sides[p];
+    const ShadingPoint* const points = shading.points.data();
+    float* const point_colours = s.point_colours.data();
+    for (size_t p = 0; p < point_count; ++p) {
+        const uint8_t sides = point_sides[p];
         if (sides == 0) continue;
-        s.point_sides[p] = 0;
-        const ShadingPoint& point = shading.points[p];
-        const ModelVertex& v = s.vertices[point.vertex];
+        point_sides[p] = 0;
+        const ShadingPoint& point = points[p];
+        const ModelVertex& v = placed[point.vertex];
         const float cosine = eye_cosine(mv, point.nx, point.ny, point.nz, v.x, v.y, v.z);
-        const ModelMaterial& material = shading.materials[point.material];
-        float* colours = s.point_colours.data() + 6 * p;
+        const ModelMaterial& material = materials[point.material];
+        float* colours = point_colours + 6 * p;
         if (sides & 1) lit_colour(material, cosine, colours);
         if (sides & 2) lit_colour(material, -cosine, colours + 3);
     }
 
     const DepthFrame target = depth_frame(s, frame);
     const MeshJob job{view, planes, target};
+    const Vertex* const vertices = mesh.vertices.data();
     for (size_t i = 0; i < listed; ++i) {
-        const ModelListedFace listed_face = s.faces[i];
-        const Face& face = mesh.faces[listed_face.face];
-        const ModelFace& model_face = shading.faces[listed_face.face];
-        const ModelMaterial& material = shading.materials[model_face.material];
-        FaceToDraw draw{{&s.vertices[size_t(face.v[0])], &s.vertices[size_t(face.v[1])],
-                         &s.vertices[size_t(face.v[2])]},
+        const ModelListedFace listed_face = to_draw[i];
+        const Face& face = faces[listed_face.face];
+        const ModelFace& model_face = model_faces[listed_face.face];
+        const ModelMaterial& material = materials[model_face.material];
+        const size_t i0 = size_t(face.v[0]), i1 = size_t(face.v[1]), i2 = size_t(face.v[2]);
+        FaceToDraw draw{{&placed[i0], &placed[i1], &placed[i2]},
                         {},
-                        {&mesh.vertices[size_t(face.v[0])], &mesh.vertices[size_t(face.v[1])],
-                         &mesh.vertices[size_t(face.v[2])]},
+                        {&vertices[i0], &vertices[i1], &vertices[i2]},
                         material.textured ? &material.texture : nullptr};
         const auto& corner = draw.corner;
-        const bool smooth = model_face.shade[0] < shading.points.size() &&
-                            model_face.shade[1] < shading.points.size() &&
-                            model_face.shade[2] < shading.points.size();
+        const bool smooth = model_face.shade[0] < point_count &&
+                            model_face.shade[1] < point_count && model_face.shade[2] < point_count;
         if (smooth) {
             const size_t side = listed_face.back ? 3 : 0;
             for (size_t k = 0; k < 3; ++k)
-                draw.colour[k] = s.point_colours.data() + 6 * model_face.shade[k] + side;
+                draw.colour[k] = point_colours + 6 * model_face.shade[k] + side;
             draw_face(job, draw);
             continue;
         }
