@@ -147,6 +147,7 @@ CameraPose camera_pose(const Scene& scene, const NodesOf& of, size_t index,
     pose.fov = 2 * std::atan(kHalfFrameMm / double(camera.lens)) * 180 / kPi;
     const int32_t eye = of.camera[index];
     const int32_t target = of.target[index];
+    pose.from_nodes = eye >= 0 || target >= 0;
     if (eye >= 0) {
         const KeyframeNode& node = scene.nodes[size_t(eye)];
         if (!node.position.keys.empty()) pose.position = origin_of(nodes[size_t(eye)]);

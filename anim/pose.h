@@ -47,6 +47,7 @@ struct CameraPose {
     double roll = 0;              // degrees, see above
     double fov = 0;               // degrees, horizontal
     bool fov_from_track = false;  // false: from the camera chunk's lens
+    bool from_nodes = false;      // a camera or target node places it (else the chunk alone)
 };
 
 struct ScenePose {

@@ -235,14 +235,16 @@ bool view_animation_start(ViewAnimation& animation, DemoState& demo, Scene& scen
     return view_animation_pose(animation, demo, key_frame, error);
 }
 
-bool view_animation_pose(const ViewAnimation& animation, DemoState& demo, double key_frame,
-                         std::string& error) {
+namespace {
+
+// Places the meshes less offset and, for a camera index in range, aims that camera.
+bool pose_view(const ViewAnimation& animation, DemoState& demo, int32_t camera_index,
+               const Vector3& offset, double key_frame, std::string& error) {
     if (demo.scene == nullptr) return true;
     const ScenePose pose = pose_scene(animation.skeleton, key_frame);
     bool aimed = true;
-    if (animation.kind == ViewKind::camera && animation.camera >= 0 &&
-        size_t(animation.camera) < pose.cameras.size()) {
-        const CameraPose& camera = pose.cameras[size_t(animation.camera)];
+    if (camera_index >= 0 && size_t(camera_index) < pose.cameras.size()) {
+        const CameraPose& camera = pose.cameras[size_t(camera_index)];
         // The view's bank turns the camera the other way from the pose's roll.
         std::string reason;
         aimed = view_aim_camera(demo, animation.space, exchange_axes(camera.position),
@@ -251,8 +253,7 @@ bool view_animation_pose(const ViewAnimation& animation, DemoState& demo, double
         if (!aimed) {
             char time[32];
             std::snprintf(time, sizeof time, "%g", key_frame);
-            error = "camera " +
-                    quoted_text(animation.skeleton.cameras[size_t(animation.camera)].name) +
+            error = "camera " + quoted_text(animation.skeleton.cameras[size_t(camera_index)].name) +
                     " at key frame " + time + ": " + reason;
         }
     }
@@ -263,7 +264,19 @@ bool view_animation_pose(const ViewAnimation& animation, DemoState& demo, double
         scene.meshes[m].matrix =
             pose.meshes[m].hidden
                 ? translation(vector_sub(eye, vector_scale(forward, kHiddenDistance)))
-                : normalised_placement(animation.space, animation.offset,
-                                       pose.meshes[m].scene_placement);
+                : normalised_placement(animation.space, offset, pose.meshes[m].scene_placement);
     return aimed;
+}
+
+} // namespace
+
+bool view_animation_pose(const ViewAnimation& animation, DemoState& demo, double key_frame,
+                         std::string& error) {
+    return pose_view(animation, demo, animation.kind == ViewKind::camera ? animation.camera : -1,
+                     animation.offset, key_frame, error);
+}
+
+bool view_animation_pose_through(const ViewAnimation& animation, DemoState& demo, int32_t camera,
+                                 double key_frame, std::string& error) {
+    return pose_view(animation, demo, camera, {}, key_frame, error);
 }

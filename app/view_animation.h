@@ -43,3 +43,10 @@ bool view_animation_start(ViewAnimation& animation, DemoState& demo, Scene& scen
 // Places every mesh of the started view (and, in the camera view, the camera) at key_frame.
 bool view_animation_pose(const ViewAnimation& animation, DemoState& demo, double key_frame,
                          std::string& error);
+
+// view_animation_pose, looking through the file's camera number camera (index in Scene::cameras)
+// as it stands at key_frame, whatever view was started: the viewer's fit space shows the camera
+// views too. The fit's offset is left out, so that the meshes and the camera stand exactly where
+// the camera view puts them, and with the file's Z up the picture is the camera view's.
+bool view_animation_pose_through(const ViewAnimation& animation, DemoState& demo, int32_t camera,
+                                 double key_frame, std::string& error);

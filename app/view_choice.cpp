@@ -238,9 +238,11 @@ bool allocate(DemoState& demo, const Scene& scene, std::string& error) {
 bool start_camera_view(DemoState& demo, Scene& scene, const ViewChoice& choice,
                        std::string& error) {
     const Camera* camera = find_view_camera(scene, choice.camera_name, error);
+    if (camera == nullptr) return false;
     Matrix4 look;
     float focal = 0;
-    if (camera == nullptr || !camera_look(scene, *camera, demo.width, look, focal, error))
+    if (!camera_look(scene, size_t(camera - scene.cameras.data()),
+                     pose_scene(scene, scene.keyframe_start), demo.width, look, focal, error))
         return false;
     if (!allocate(demo, scene, error)) return false;
     normalise_scene(scene, scene_normalisation(scene));
@@ -339,36 +341,85 @@ bool camera_placement(const Camera& camera, CameraPlacement& placement, std::str
     return true;
 }
 
-CameraPlacement camera_view_placement(const Camera& camera) {
+bool camera_start_placement(const Scene& scene, size_t index, const ScenePose& first,
+                            CameraPlacement& placement, std::string& error) {
+    const Camera& camera = scene.cameras[index];
+    if (index >= first.cameras.size() || !first.cameras[index].from_nodes)
+        return camera_placement(camera, placement, error);
+    const CameraPose& pose = first.cameras[index];
+    const std::string name = "camera " + quoted_text(camera.name);
+    placement.position = exchange_axes(pose.position);
+    placement.target = exchange_axes(pose.target);
+    // The pose's roll turns the camera the other way from the bank.
+    placement.bank = -pose.roll * kPi / 180;
+    placement.field_of_view = pose.fov * kPi / 180;
+    placement.lens = kHalfFrameMm / std::tan(placement.field_of_view / 2);
+    placement.posed = true;
+    if (!std::isfinite(placement.field_of_view) || !(placement.field_of_view > 0) ||
+        !(placement.field_of_view < kPi)) {
+        error = name + " has a field of view of " + number_text(pose.fov) +
+                " degrees at key frame " + std::to_string(scene.keyframe_start) +
+                ": it must lie between 0 and 180 degrees";
+        return false;
+    }
+    if (!finite3(placement.position) || !finite3(placement.target) ||
+        !std::isfinite(placement.bank)) {
+        error = name + " has a position, target or roll that is not a finite number at key frame " +
+                std::to_string(scene.keyframe_start);
+        return false;
+    }
+    if (placement.position == placement.target) {
+        error = name + " stands on its own target at key frame " +
+                std::to_string(scene.keyframe_start) + ", so it looks in no direction";
+        return false;
+    }
+    return true;
+}
+
+CameraPlacement camera_view_placement(const Scene& scene, size_t index, const ScenePose& first) {
     CameraPlacement placement;
     std::string unused;
-    camera_placement(camera, placement, unused);
+    camera_start_placement(scene, index, first, placement, unused);
     return placement;
 }
 
-bool camera_look(const Scene& scene, const Camera& camera, int32_t width, Matrix4& look,
-                 float& focal, std::string& error) {
+bool camera_look(const Scene& scene, size_t index, const ScenePose& first, int32_t width,
+                 Matrix4& look, float& focal, std::string& error) {
     CameraPlacement placement;
-    if (!camera_placement(camera, placement, error)) return false;
+    if (!camera_start_placement(scene, index, first, placement, error)) return false;
+    const std::string& name = scene.cameras[index].name;
     const Normalisation n = scene_normalisation(scene);
     const Vec3 eye = normalise_point(n, placement.position);
     const Vec3 target = normalise_point(n, placement.target);
-    // The field of view spans the frame's width: focal = (width / 2) / tan(fov / 2).
-    const double wide = double(width) / 2 * placement.lens / kHalfFrameMm;
+    // The field of view spans the frame's width: focal = (width / 2) / tan(fov / 2), worked out
+    // from the lens a camera chunk gives and from the angle a pose gives, each as it is stored.
+    const double wide = placement.posed ? double(width) / 2 / std::tan(placement.field_of_view / 2)
+                                        : double(width) / 2 * placement.lens / kHalfFrameMm;
     if (!std::isfinite(float(wide)) || !(float(wide) > 0)) {
-        error = "camera " + quoted_text(camera.name) + " has lens " + number_text(placement.lens) +
+        error = "camera " + quoted_text(name) + " has lens " + number_text(placement.lens) +
                 ", too far from any field of view a frame can show";
         return false;
     }
     // Positions are stored as floats: an eye whose distance in scene radii does not fit one
     // (or comes within rounding of its target) cannot be drawn.
     if (!fits_float(eye) || !fits_float(target) || float_point(eye) == float_point(target)) {
-        error = "camera " + quoted_text(camera.name) + " stands too far from the scene to be drawn";
+        error = "camera " + quoted_text(name) + " stands too far from the scene to be drawn";
         return false;
     }
     look = look_at(eye, target, placement.bank);
     focal = float(wide);
     return true;
+}
+
+Matrix4 camera_turned_y_up(const Matrix4& z_up_camera) {
+    // Each row is a direction or the eye in the space with Z up; the turn that takes that space
+    // to the one with Y up maps (x, y, z) to (x, z, -y), as normalise_direction does.
+    Matrix4 out = z_up_camera;
+    for (int r = 0; r < 4; ++r) {
+        out.at(r, 1) = z_up_camera.at(r, 2);
+        out.at(r, 2) = -z_up_camera.at(r, 1);
+    }
+    return out;
 }
 
 const Camera* find_view_camera(const Scene& scene, const std::string& name, std::string& error) {
@@ -470,7 +521,11 @@ std::array<double, 3> view_space_direction(const ViewSpace& space, const std::ar
 bool view_aim_camera(DemoState& demo, const ViewSpace& space, const std::array<double, 3>& eye,
                      const std::array<double, 3>& target, double bank, double field_of_view,
                      std::string& error) {
-    const Vec3 from = view_space_point(space, eye), to = view_space_point(space, target);
+    // The camera is aimed with the file's Z up, where look_at knows the vertical, and then turned
+    // with the scene.
+    ViewSpace upright = space;
+    upright.y_up = false;
+    const Vec3 from = view_space_point(upright, eye), to = view_space_point(upright, target);
     // The field of view spans the frame's width: focal = (width / 2) / tan(fov / 2).
     const double focal = double(demo.width) / 2 / std::tan(field_of_view / 2);
     if (!finite3(from) || !finite3(to) || !fits_float(from) || !fits_float(to) ||
@@ -484,6 +539,7 @@ bool view_aim_camera(DemoState& demo, const ViewSpace& space, const std::array<d
         return false;
     }
     demo.camera = look_at(from, to, bank);
+    if (space.y_up) demo.camera = camera_turned_y_up(demo.camera);
     setup_view_with_focal(demo.renderer.view, demo.width, demo.height, float(focal));
     return true;
 }

@@ -32,6 +32,7 @@
 // not failures: the fit falls back to the demo's distance and never produces a NaN.
 #pragma once
 
+#include "anim/pose.h"
 #include "app/demo.h"
 
 #include <array>
@@ -104,22 +105,39 @@ struct CameraPlacement {
     double lens = 0;                  // millimetres, focal length for a frame 36 mm wide
     double field_of_view = 0;         // horizontal, radians: 2 * atan(18 / lens); NaN for a lens
                                       // that is not a positive number
+    bool posed = false; // key-frame nodes place the camera: all of the above is its pose at the
+                        // segment's first key frame (see camera_start_placement)
 };
 
-// The placement of camera. False with the reason when the lens is not a positive finite number,
-// the position or target is not finite, or the camera stands on its own target; the fields are
-// filled all the same, for a report to show.
+// The placement of camera from its chunk and first track keys alone. False with the reason when
+// the lens is not a positive finite number, the position or target is not finite, or the camera
+// stands on its own target; the fields are filled all the same, for a report to show.
 bool camera_placement(const Camera& camera, CameraPlacement& placement, std::string& error);
 
-// The placement alone, whether or not the camera can be looked through: for reports.
-CameraPlacement camera_view_placement(const Camera& camera);
+// The placement of camera number index of scene as a player of the file shows it before the
+// animation moves: first is the scene's pose at its first key frame (pose_scene(scene,
+// scene.keyframe_start), anim/pose.h). A camera that key-frame nodes place stands where they put
+// it then, with the roll and field of view of its tracks (its lens is then the focal length of
+// that field of view), so that the still camera view is the first picture of the file playing;
+// a camera without nodes is camera_placement's. Fails for camera_placement's reasons, and for a
+// posed field of view that is not between 0 and 180 degrees.
+bool camera_start_placement(const Scene& scene, size_t index, const ScenePose& first,
+                            CameraPlacement& placement, std::string& error);
 
-// How camera sees scene (as loaded) in the normalised space of the camera view, in a frame width
-// pixels wide: the camera matrix and the focal length in pixels. False with the reason when the
-// camera cannot be looked through (camera_placement's reasons, a lens no frame can show, an eye
-// too far from the scene to be drawn). The scene is only read.
-bool camera_look(const Scene& scene, const Camera& camera, int32_t width, Matrix4& look,
-                 float& focal, std::string& error);
+// camera_start_placement alone, whether or not the camera can be looked through: for reports.
+CameraPlacement camera_view_placement(const Scene& scene, size_t index, const ScenePose& first);
+
+// How camera number index of scene (as loaded) sees it in the normalised space of the camera
+// view, in a frame width pixels wide, placed by camera_start_placement at first: the camera
+// matrix and the focal length in pixels. False with the reason when the camera cannot be looked
+// through (camera_start_placement's reasons, a lens no frame can show, an eye too far from the
+// scene to be drawn). The scene is only read.
+bool camera_look(const Scene& scene, size_t index, const ScenePose& first, int32_t width,
+                 Matrix4& look, float& focal, std::string& error);
+
+// A camera matrix made for the normalised space with the file's Z up, turned with the scene into
+// the fit view's space with the file's Y up (ViewSpace::y_up).
+Matrix4 camera_turned_y_up(const Matrix4& z_up_camera);
 
 // The camera of scene the choice names (the first one for an empty name), or nullptr with the
 // reason: no camera at all, or none of that name.
@@ -149,7 +167,8 @@ std::array<double, 3> view_space_point(const ViewSpace& space, const std::array<
 std::array<double, 3> view_space_direction(const ViewSpace& space, const std::array<double, 3>& d);
 
 // Aims a started camera view at a camera that moves (app/view_animation.h): eye and target in
-// scene axes, bank in radians as CameraPlacement's, field_of_view horizontal in radians. False
+// scene axes, bank in radians as CameraPlacement's, field_of_view horizontal in radians. In a
+// space with the file's Y up the camera is aimed as with Z up and turned with the scene. False
 // with the reason when no frame can show that camera (it stands on its target, too far away, or
 // has a field of view of no width); the view is then unchanged.
 bool view_aim_camera(DemoState& demo, const ViewSpace& space, const std::array<double, 3>& eye,

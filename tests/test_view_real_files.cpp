@@ -76,15 +76,26 @@ struct Box {
     double left = 1e300, top = 1e300, right = -1e300, bottom = -1e300;
 };
 
+// The camera's horizontal field of view in degrees: its field-of-view track's first key, which a
+// player shows before the file moves, else the angle of its lens.
+double field_of_view(const Scene& scene, const Camera& camera) {
+    for (const KeyframeNode& node : scene.nodes)
+        if (node.type == KeyframeNodeType::camera && node.record >= 0 &&
+            size_t(node.record) < scene.cameras.size() &&
+            &scene.cameras[size_t(node.record)] == &camera && !node.fov.keys.empty())
+            return node.fov.keys[0].value[0];
+    return 2 * std::atan(18.0 / camera.lens) * 180 / 3.14159265358979323846;
+}
+
 // The screen box of a mesh as a right-handed, Z-up pinhole camera sees it: right is forward x up,
 // the picture's y grows downward. False when some vertex lies behind the camera.
-bool projected_box(const MeshObject& mesh, const Camera& camera, Box& box) {
+bool projected_box(const MeshObject& mesh, const Camera& camera, double fov, Box& box) {
     const Vec eye = first_key(camera.position_track, camera.position_key_count, camera.position);
     const Vec target = first_key(camera.target_track, camera.target_key_count, camera.target);
     const Vec forward = unit(sub(target, eye));
     const Vec right = unit(cross(forward, {0, 0, 1}));
     const Vec up = cross(right, forward);
-    const double focal = kWidth / 2.0 * camera.lens / 18.0;
+    const double focal = kWidth / 2.0 / std::tan(fov / 2 * 3.14159265358979323846 / 180);
     for (const Face& face : mesh.faces) {
         for (int32_t index : face.v) {
             const Vertex& v = mesh.vertices[size_t(index)];
@@ -120,7 +131,8 @@ TEST(ViewRealFiles, CamerasShowWhatAnIndependentProjectionPredicts) {
             for (const MeshObject& mesh : loaded->meshes) {
                 SCOPED_TRACE(path.string() + " camera " + camera.name + " mesh " + mesh.name);
                 Box expected;
-                if (!projected_box(mesh, camera, expected)) continue;
+                if (!projected_box(mesh, camera, field_of_view(*loaded, camera), expected))
+                    continue;
                 Scene scene = *loaded;
                 scene.meshes = {mesh};
                 DemoState demo;

@@ -4,6 +4,7 @@
 #include "platform/win32_api.h"
 #include "tests/frame_stats.h"
 #include "tests/render_fixtures.h"
+#include "tests/tools_test_support.h"
 #include "viewer/save_path.h"
 #include "viewer/viewer_controls.h"
 #include "viewer/viewer_frame.h"
@@ -269,6 +270,52 @@ TEST(ViewerFrame, AFileThatMovesPlaysItsOwnAnimation) {
     EXPECT_NE(later, first);
     controls_event(c, key(VK_HOME));
     EXPECT_EQ(draw(viewer, state, c), first);
+}
+
+} // namespace
+
+namespace {
+
+// A file camera that moves is seen as kalvorant-render sees it at the same key frame; the still
+// camera view is the first of those pictures.
+TEST(ViewerFrame, AFileCameraFollowsItsTracksAsTheRenderToolShowsIt) {
+    const std::string path = "/usr/share/assimp/models/3DS/CameraRollAnim.3ds";
+    std::string error;
+    std::unique_ptr<Scene> scene = load_scene(path, error);
+    if (!scene) GTEST_SKIP() << path << " absent: install assimp-testmodels";
+    const std::string dir = tools_test::scratch_dir("viewer_camera");
+    const auto rendered = [&](const std::vector<std::string>& view) {
+        std::vector<std::string> argv{KALV_RENDER_TOOL, path,     "--view", "camera",
+                                      "--size",         "128x96", "--png",  dir + "/out.png"};
+        argv.insert(argv.end(), view.begin(), view.end());
+        const tools_test::RunResult r = tools_test::run_program(argv);
+        EXPECT_EQ(r.exit_code, 0) << r.err;
+        tools_test::DecodedImage image;
+        EXPECT_TRUE(tools_test::decode_png(dir + "/out.png", image, error)) << error;
+        return image.pixels;
+    };
+    ViewerControls c;
+    c.width = 128;
+    c.height = 96;
+    ViewerScene viewer;
+    DemoState state;
+    ASSERT_TRUE(viewer_prepare(viewer, std::move(scene), state, c, error)) << error;
+    controls_event(c, key('C'));
+    const auto shown = [&](int32_t key_frame) {
+        c.key_frame = key_frame;
+        return draw(viewer, state, c);
+    };
+    const std::vector<uint32_t> first = shown(0);
+    EXPECT_EQ(first, rendered({"--key-frame", "0"}));
+    EXPECT_EQ(first, rendered({"--still"})) << "the still camera view is the first pose";
+    const std::vector<uint32_t> later = shown(150); // rolled by about 77 degrees
+    EXPECT_EQ(later, rendered({"--key-frame", "150"}));
+    EXPECT_NE(later, first);
+    // With Y up the scene and the moving camera turn together: the same picture.
+    ASSERT_EQ(controls_event(c, key('U')), ViewerAction::prepare);
+    ASSERT_TRUE(viewer_prepare(viewer, viewer_loaded_copy(viewer), state, c, error)) << error;
+    controls_event(c, key('C'));
+    EXPECT_EQ(shown(150), later);
 }
 
 } // namespace

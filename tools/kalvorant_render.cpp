@@ -225,7 +225,9 @@ bool check_camera(const RenderOptions& o, const Scene& scene, std::string& error
     if (o.view.kind != ViewKind::camera) return true;
     const Camera* camera = find_view_camera(scene, o.view.camera_name, error);
     CameraPlacement placement;
-    return camera != nullptr && camera_placement(*camera, placement, error);
+    return camera != nullptr &&
+           camera_start_placement(scene, size_t(camera - scene.cameras.data()),
+                                  pose_scene(scene, scene.keyframe_start), placement, error);
 }
 
 // Caps the run as the options ask. The processor-time limit stops the process with SIGXCPU,

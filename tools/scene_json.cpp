@@ -1,5 +1,6 @@
 #include "tools/scene_json.h"
 
+#include "anim/pose.h"
 #include "app/view_choice.h"
 #include "tools/animation_report.h"
 #include "tools/scene_summary.h"
@@ -136,7 +137,7 @@ double degrees(double radians) {
     return radians * 180.0 / 3.14159265358979323846;
 }
 
-void append_camera(std::string& out, const Camera& c) {
+void append_camera(std::string& out, const Camera& c, const CameraPlacement& view) {
     out += "{";
     append_key(out, "name");
     append_json_name(out, c.name);
@@ -163,7 +164,6 @@ void append_camera(std::string& out, const Camera& c) {
     append_position_track(out, c.target_track);
     out += ",\n    ";
     append_key(out, "view");
-    const CameraPlacement view = camera_view_placement(c);
     out += "{";
     append_key(out, "position");
     append_doubles(out, view.position);
@@ -364,7 +364,15 @@ void write_scene_json(TextSink& sink, const Scene& scene,
     append_int(out, scene.keyframe_end);
     out += ",\n";
     append_section(sink, "meshes", scene.meshes, append_mesh, false);
-    append_section(sink, "cameras", scene.cameras, small_record(append_camera), false);
+    // Posed once for every camera: where each stands at the first key frame.
+    const ScenePose first = pose_scene(scene, scene.keyframe_start);
+    size_t camera_index = 0;
+    append_section(
+        sink, "cameras", scene.cameras,
+        [&](TextSink& sink, const Camera& c) {
+            append_camera(sink.pending, c, camera_view_placement(scene, camera_index++, first));
+        },
+        false);
     append_section(sink, "lights", scene.lights, small_record(append_light), false);
     size_t material_index = 0, report_index = 0;
     append_section(

@@ -3,6 +3,7 @@
 #include "tools/animation_report.h"
 #include "tools/scene_json.h"
 
+#include "anim/pose.h"
 #include "app/view_choice.h"
 
 #include <algorithm>
@@ -143,7 +144,9 @@ void append_fit(std::string& out, const Scene& scene) {
 void append_cameras(TextSink& sink, const Scene& scene) {
     std::string& out = sink.pending;
     out += "cameras: " + std::to_string(scene.cameras.size()) + "\n";
-    for (const Camera& c : scene.cameras) {
+    const ScenePose first = pose_scene(scene, scene.keyframe_start);
+    for (size_t index = 0; index < scene.cameras.size(); ++index) {
+        const Camera& c = scene.cameras[index];
         // The camera chunk keeps the file's axis order; shown in scene axes like the rest.
         const auto scene_axes = [](const std::array<float, 3>& v) {
             return std::array<float, 3>{v[0], v[2], v[1]};
@@ -152,7 +155,7 @@ void append_cameras(TextSink& sink, const Scene& scene) {
                " looking at " + triple_text(scene_axes(c.target)) + ", lens " + real_text(c.lens) +
                ", bank " + real_text(c.bank) + ", " + std::to_string(c.position_key_count) +
                " position / " + std::to_string(c.target_key_count) + " target keys\n";
-        const CameraPlacement view = camera_view_placement(c);
+        const CameraPlacement view = camera_view_placement(scene, index, first);
         out += "    camera view: from " + triple_text(to_floats(view.position)) + " towards " +
                triple_text(to_floats(view.target)) +
                " (scene axes, first key frame), field of view " +

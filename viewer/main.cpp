@@ -59,9 +59,9 @@ void open_file(Viewer& v, const std::string& path) {
 // Prepares the open file again (another up axis).
 void prepare_again(Viewer& v) {
     if (!v.scene.loaded) return;
-    std::string error;
-    auto copy = std::make_unique<Scene>(*v.scene.loaded);
-    if (!viewer_prepare(v.scene, std::move(copy), v.state, v.controls, error)) {
+    std::string error = "not enough memory to view this scene";
+    std::unique_ptr<Scene> copy = viewer_loaded_copy(v.scene);
+    if (!copy || !viewer_prepare(v.scene, std::move(copy), v.state, v.controls, error)) {
         say(error);
         v.controls.message = error;
     }

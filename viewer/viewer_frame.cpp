@@ -17,20 +17,6 @@ double fit_distance(const Scene& loaded, int32_t width, int32_t height) {
     return fit.distance * fit.scale;
 }
 
-// A camera of the file, placed for the normalised space with Z up, as it stands in the normalised
-// space with Y up: that space is the first turned a quarter turn about x, (x, y, z) -> (x, z, -y).
-Matrix4 camera_for_y_up(const Matrix4& z_up_look) {
-    Matrix4 turn;
-    matrix_identity(turn);
-    turn.at(1, 1) = 0;
-    turn.at(1, 2) = -1;
-    turn.at(2, 1) = 1;
-    turn.at(2, 2) = 0;
-    Matrix4 out;
-    matrix_multiply(turn, z_up_look, out);
-    return out;
-}
-
 bool shade_loaded_scene(ViewerScene& viewer) {
     try {
         viewer.loaded_shading.resize(viewer.loaded->meshes.size());
@@ -48,7 +34,9 @@ bool shade_loaded_scene(ViewerScene& viewer) {
 
 bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState& state,
                     ViewerControls& controls, std::string& error) {
-    demo_reset_mesh_matrices(*scene);
+    // The normalised copy keeps the meshes' local axes, which posing reads (view_animation_start
+    // keeps them aside before the view resets them); the scene as loaded drops them below, for the
+    // demo view.
     ViewerScene next;
     try {
         next.normalised = *scene;
@@ -78,19 +66,22 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
     }
     std::vector<Matrix4> looks;
     std::vector<std::string> names;
-    for (const Camera& camera : scene->cameras) {
+    const ScenePose first = pose_scene(*scene, scene->keyframe_start);
+    for (size_t i = 0; i < scene->cameras.size(); ++i) {
         Matrix4 look;
         float focal = 0;
         std::string unusable;
-        if (!camera_look(*scene, camera, controls.width, look, focal, unusable)) continue;
-        looks.push_back(fit.up == UpAxis::y ? camera_for_y_up(look) : look);
-        names.push_back(camera.name);
-        next.file_cameras.push_back(camera);
+        if (!camera_look(*scene, i, first, controls.width, look, focal, unusable)) continue;
+        looks.push_back(fit.up == UpAxis::y ? camera_turned_y_up(look) : look);
+        names.push_back(scene->cameras[i].name);
+        next.file_cameras.push_back(scene->cameras[i]);
+        next.camera_index.push_back(int32_t(i));
         next.camera_lens.push_back(double(focal) / controls.width);
     }
     const double distance = still_distance * next.fit_scale;
     const int32_t first_key = next.animated ? scene->keyframe_start : 0;
     const int32_t last_key = next.animated ? scene->keyframe_end : 0;
+    demo_reset_mesh_matrices(*scene);
     next.loaded = std::move(scene);
     if (!shade_loaded_scene(next)) {
         error = "not enough memory to view this scene";
@@ -100,6 +91,21 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
     state = std::move(next_state);
     controls_new_scene(controls, distance, std::move(looks), std::move(names), first_key, last_key);
     return true;
+}
+
+std::unique_ptr<Scene> viewer_loaded_copy(const ViewerScene& viewer) {
+    if (!viewer.loaded) return nullptr;
+    std::unique_ptr<Scene> copy;
+    try {
+        copy = std::make_unique<Scene>(*viewer.loaded);
+    } catch (const std::bad_alloc&) {
+        return nullptr;
+    }
+    if (viewer.animated)
+        for (size_t m = 0; m < copy->meshes.size() && m < viewer.animation.skeleton.meshes.size();
+             ++m)
+            copy->meshes[m].matrix = viewer.animation.skeleton.meshes[m].matrix;
+    return copy;
 }
 
 bool viewer_resize(ViewerScene& viewer, DemoState& state, ViewerControls& controls,
@@ -123,22 +129,27 @@ bool viewer_aim(ViewerScene& viewer, DemoState& state, const ViewerControls& con
     if (!viewer.loaded) return false;
     const int32_t width = state.width, height = state.height;
     double focal = width / 2.0; // the fit's lens: 90 degrees across the width
-    if (controls.mode == ViewerMode::camera && controls.camera < controls.cameras.size()) {
+    const bool through_camera =
+        controls.mode == ViewerMode::camera && controls.camera < controls.cameras.size();
+    if (through_camera) {
         state.camera = controls.cameras[controls.camera];
         focal = viewer.camera_lens[controls.camera] * width;
     } else {
         state.camera = orbit_camera(controls_orbit(controls));
     }
+    setup_view_with_focal(state.renderer.view, width, height, float(focal));
     const bool demo_space = controls.mode == ViewerMode::demo;
     state.scene = demo_space ? viewer.loaded.get() : &viewer.normalised;
     state.spin = false;
     state.model_look = controls.look == ViewerLook::model;
-    // The pose after the camera: a hidden mesh is put behind the camera that draws it.
-    if (viewer.animated && !demo_space) {
-        std::string unused; // the fit view aims no camera, so posing cannot fail
+    // The pose after the camera: a hidden mesh is put behind the camera that draws it. A file's
+    // camera follows its tracks; at a time it cannot be aimed it keeps its first placement.
+    std::string unused;
+    if (viewer.animated && through_camera)
+        view_animation_pose_through(viewer.animation, state, viewer.camera_index[controls.camera],
+                                    controls.key_frame, unused);
+    else if (viewer.animated && !demo_space)
         view_animation_pose(viewer.animation, state, controls.key_frame, unused);
-    }
-    setup_view_with_focal(state.renderer.view, width, height, float(focal));
     // The state keeps the normalised scene's shading; the scene as loaded lends it its own.
     if (demo_space) std::swap(state.model_meshes, viewer.loaded_shading);
     return true;

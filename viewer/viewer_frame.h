@@ -23,13 +23,16 @@
 #include <vector>
 
 struct ViewerScene {
-    std::unique_ptr<Scene> loaded;         // as loaded, every mesh matrix the identity
+    std::unique_ptr<Scene> loaded;         // as loaded, every mesh matrix the identity (the demo
+                                           // view's); the local axes stay in animation.skeleton
     Scene normalised;                      // the fit view's space
     std::vector<Camera> file_cameras;      // the file's cameras that can be looked through
+    std::vector<int32_t> camera_index;     // each one's index in the scene's cameras
     std::vector<double> camera_lens;       // focal length / picture width, per usable camera
     std::vector<ModelMesh> loaded_shading; // the model look's shading of the scene as loaded
     // A file that moves: its pose at the controls' key frame places the normalised scene's
-    // meshes, and the fit takes in the whole animation (fit_scale times the still fit's distance).
+    // meshes and the file's cameras, and the fit takes in the whole animation (fit_scale times
+    // the still fit's distance).
     bool animated = false;
     ViewAnimation animation;
     double fit_scale = 1;
@@ -39,6 +42,10 @@ struct ViewerScene {
 // usable cameras, the buffers of state. Then tells controls about the new scene.
 bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState& state,
                     ViewerControls& controls, std::string& error);
+
+// A copy of the open file as it was handed to viewer_prepare, its meshes' local axes included,
+// for preparing it again (another up axis). nullptr when no file is open or memory is short.
+std::unique_ptr<Scene> viewer_loaded_copy(const ViewerScene& viewer);
 
 // The picture has a new size (controls.width x controls.height): the frame buffer and the fit.
 bool viewer_resize(ViewerScene& viewer, DemoState& state, ViewerControls& controls,
