@@ -12,6 +12,7 @@
 #include <new>
 #include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -23,12 +24,17 @@ struct LookState {
     DemoState state;
     ViewerControls controls;
     std::string view; // controls_view_name, kept for kalv_look_view
+    // The look and up axis looking around started with: a change of either while looking around
+    // carries over to the spinning view when the page goes back to it.
+    ViewerLook started_look = ViewerLook::model;
+    ViewerUp started_up = ViewerUp::z;
 };
 
 // The page shows one scene at a time. The loader's result is kept untouched so that every change
 // of view starts from the scene as loaded; the frames turn the matrices of a working copy.
 struct WebState {
     std::unique_ptr<Scene> loaded;
+    ViewChoice choice; // the spinning view: which one, its look and its up axis
     Scene shown;
     DemoState demo;
     std::unique_ptr<LookState> look; // while looking around
@@ -42,12 +48,10 @@ WebState& web() {
     return state;
 }
 
-// Prepares a fresh copy of scene for view into shown and demo. Returns false with a reason in
+// Prepares a fresh copy of scene for choice into shown and demo. Returns false with a reason in
 // error, leaving shown and demo as they were.
-bool start_view(const Scene& scene, const std::string& view, Scene& shown, DemoState& demo,
+bool start_view(const Scene& scene, const ViewChoice& choice, Scene& shown, DemoState& demo,
                 std::string& error) {
-    ViewChoice choice;
-    if (!parse_view_choice(view, choice, error)) return false;
     try {
         Scene copy = scene;
         DemoState started;
@@ -81,11 +85,49 @@ void show(const std::vector<uint32_t>& pixels, std::vector<uint32_t>& rgba) {
     }
 }
 
-// Hands one event to the viewer's controls. What the desktop viewer does for its answer (quit,
-// save, open a dropped file, prepare for another up axis) the page does not ask for here.
+// Shows the loaded scene in choice and restarts at frame 0; on failure the view stays as it was.
+int restart_view(WebState& state, const ViewChoice& choice) {
+    std::string error;
+    if (!start_view(*state.loaded, choice, state.shown, state.demo, error)) {
+        state.error = error;
+        return 0;
+    }
+    state.choice = choice;
+    state.frame_number = 0;
+    state.error.clear();
+    return 1;
+}
+
+// Prepares the loaded scene for looking around again, for the up axis the controls now have,
+// as the desktop viewer does; without the memory for it the scene stays as it was prepared.
+void prepare_look_again(WebState& state) {
+    LookState& look = *state.look;
+    std::string error;
+    try {
+        if (viewer_prepare(look.scene, std::make_unique<Scene>(*state.loaded), look.state,
+                           look.controls, error))
+            return;
+    } catch (const std::bad_alloc&) {
+        error = "not enough memory to view this scene";
+    }
+    look.controls.up = look.controls.up == ViewerUp::z ? ViewerUp::y : ViewerUp::z;
+    look.controls.message = error;
+}
+
+// Hands one event to the viewer's controls. Of what the desktop viewer does for their answer,
+// the page asks only for the new up axis here: it quits, saves and opens files itself.
 void look_event(const WindowEvent& event) {
     WebState& state = web();
-    if (state.look) controls_event(state.look->controls, event);
+    if (state.look && controls_event(state.look->controls, event) == ViewerAction::prepare)
+        prepare_look_again(state);
+}
+
+const char* look_name(Look look) {
+    return look == Look::demo ? "demo" : "model";
+}
+
+const char* up_name(UpAxis up) {
+    return up == UpAxis::y ? "y" : "z";
 }
 
 } // namespace
@@ -101,11 +143,15 @@ int kalv_load(const uint8_t* bytes, uint32_t size, const char* view) {
         state.error = error;
         return 0;
     }
-    if (!start_view(*scene, view == nullptr ? "" : view, state.shown, state.demo, error)) {
+    // A new file starts with the view's own look and 3D Studio's Z up.
+    ViewChoice choice;
+    if (!parse_view_choice(view == nullptr ? "" : view, choice, error) ||
+        !start_view(*scene, choice, state.shown, state.demo, error)) {
         state.error = error;
         return 0;
     }
     state.loaded = std::move(scene);
+    state.choice = choice;
     state.look.reset();
     state.frame_number = 0;
     state.error.clear();
@@ -122,14 +168,33 @@ int kalv_set_view(const char* view) {
         state.error = "no scene is loaded";
         return 0;
     }
-    std::string error;
-    if (!start_view(*state.loaded, view == nullptr ? "" : view, state.shown, state.demo, error)) {
-        state.error = error;
+    ViewChoice choice = state.choice; // keeps the look and the up axis
+    if (!parse_view_choice(view == nullptr ? "" : view, choice, state.error)) return 0;
+    return restart_view(state, choice);
+}
+
+int kalv_set_options(const char* look, const char* up) {
+    WebState& state = web();
+    if (!state.loaded) {
+        state.error = "no scene is loaded";
         return 0;
     }
-    state.frame_number = 0;
-    state.error.clear();
-    return 1;
+    ViewChoice choice = state.choice;
+    const std::string_view look_text = look == nullptr ? "" : look;
+    if (look_text.empty())
+        choice.look = Look::automatic;
+    else if (!parse_look(look_text, choice.look, state.error))
+        return 0;
+    if (!parse_up_axis(up == nullptr ? "" : up, choice.up, state.error)) return 0;
+    return restart_view(state, choice);
+}
+
+const char* kalv_view_look(void) {
+    return look_name(view_look(web().choice));
+}
+
+const char* kalv_view_up(void) {
+    return up_name(web().choice.up);
 }
 
 void kalv_step(void) {
@@ -198,6 +263,12 @@ int kalv_look_start(void) {
         auto look = std::make_unique<LookState>();
         look->controls.width = kWidth;
         look->controls.height = kHeight;
+        // The person's look, else the fit view's own; the spinning view's up axis.
+        look->controls.look =
+            state.choice.look == Look::demo ? ViewerLook::demo : ViewerLook::model;
+        look->controls.up = state.choice.up == UpAxis::y ? ViewerUp::y : ViewerUp::z;
+        look->started_look = look->controls.look;
+        look->started_up = look->controls.up;
         if (!viewer_prepare(look->scene, std::make_unique<Scene>(*state.loaded), look->state,
                             look->controls, error)) {
             state.error = error;
@@ -212,8 +283,19 @@ int kalv_look_start(void) {
     return 1;
 }
 
-void kalv_look_stop(void) {
-    web().look.reset();
+int kalv_look_stop(void) {
+    WebState& state = web();
+    if (!state.look) return 0;
+    const ViewerControls& controls = state.look->controls;
+    ViewChoice choice = state.choice;
+    if (controls.look != state.look->started_look)
+        choice.look = controls.look == ViewerLook::demo ? Look::demo : Look::model;
+    if (controls.up != state.look->started_up)
+        choice.up = controls.up == ViewerUp::y ? UpAxis::y : UpAxis::z;
+    const bool changed = choice.look != state.choice.look || choice.up != state.choice.up;
+    state.look.reset();
+    if (!changed) return 0;
+    return restart_view(state, choice) != 0 ? 1 : -1;
 }
 
 int kalv_look_active(void) {
@@ -272,6 +354,18 @@ const char* kalv_look_view(void) {
     if (!state.look) return "";
     state.look->view = controls_view_name(state.look->controls);
     return state.look->view.c_str();
+}
+
+const char* kalv_look_look(void) {
+    const WebState& state = web();
+    if (!state.look) return "";
+    return state.look->controls.look == ViewerLook::demo ? "demo" : "model";
+}
+
+const char* kalv_look_up(void) {
+    const WebState& state = web();
+    if (!state.look) return "";
+    return state.look->controls.up == ViewerUp::y ? "y" : "z";
 }
 
 const char* kalv_look_message(void) {

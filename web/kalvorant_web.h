@@ -31,8 +31,19 @@ int kalv_load(const uint8_t* bytes, uint32_t size, const char* view);
 const char* kalv_error(void);
 
 // Chooses the view of the loaded scene: "demo", "fit", "camera" (the first camera) or
-// "camera:NAME", and restarts at frame 0. Returns 1, or 0 with the reason in kalv_error().
+// "camera:NAME", and restarts at frame 0. The look and the up axis stay as they were chosen.
+// Returns 1, or 0 with the reason in kalv_error().
 int kalv_set_view(const char* view);
+
+// Chooses how the view draws: look "demo", "model" or "" (the view's own: the demo look in the
+// demo view, the model look elsewhere), and the file axis up in the fit view, "z" or "y". The
+// scene is prepared again for them and restarts at frame 0. A loaded file starts with "" and
+// "z". Returns 1, or 0 with the reason in kalv_error() (the view then stays as it was).
+int kalv_set_options(const char* look, const char* up);
+
+// The look the view draws in ("demo" or "model") and its up axis ("z" or "y").
+const char* kalv_view_look(void);
+const char* kalv_view_up(void);
 
 // Draws the next frame (frame numbers start at 1) and prepares both pixel buffers.
 void kalv_step(void);
@@ -58,14 +69,19 @@ const char* kalv_camera_name(int i);
 // was, so kalv_step carries on from the same frame. Positions are frame pixels (x right, y down);
 // keys are virtual-key codes (letters as upper-case ASCII). The page forwards only the keys whose
 // effect it shows: F fit again, C the file's next camera (and back to the free orbit), D the demo
-// view; it saves pictures itself.
+// view, L the look, U the up axis (the scene is prepared again for it, as the desktop viewer
+// does); it saves pictures itself. Looking around starts with the look the person chose for the
+// spinning view (the model look when they chose none) and its up axis.
 
 // Prepares the loaded scene for looking around, in the fit view, unless it is already; the next
 // kalv_look_draw draws. Returns 1, or 0 with the reason in kalv_error() (no scene, no memory).
 int kalv_look_start(void);
 
-// Leaves looking around and gives its memory back.
-void kalv_look_stop(void);
+// Leaves looking around and gives its memory back. A look or up axis changed meanwhile (L, U)
+// carries over to the spinning view, which then restarts at frame 0: 1 then, -1 when it could
+// not (the reason in kalv_error(); the view keeps its look and axis), 0 when nothing changed
+// and the spinning view goes on from where it was.
+int kalv_look_stop(void);
 
 // 1 while looking around.
 int kalv_look_active(void);
@@ -93,4 +109,8 @@ int kalv_look_draw(void);
 // about a key they could not follow ("" when nothing), both until the next look call.
 const char* kalv_look_view(void);
 const char* kalv_look_message(void);
+
+// While looking around, its look ("model" or "demo") and up axis ("z" or "y"); else "".
+const char* kalv_look_look(void);
+const char* kalv_look_up(void);
 }

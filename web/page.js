@@ -22,10 +22,9 @@ const TIMING_WINDOW = 50;                 // frames averaged for the status line
 const WHEEL_STEP_PIXELS = 100;            // one wheel step, as browsers report a notch in pixels
 const WHEEL_STEP_LINES = 3;               // and in lines
 // The keys on the picture that the viewer's controls follow: F fit again, C next camera, D the
-// demo view. Their codes are the platform's virtual keys, which for letters are the upper-case
-// letter. U (up axis), Space and the arrows (key frames) join this list when the page prepares
-// the scene again and plays animation; S saves here, as the button does.
-const LOOK_KEYS = new Set(["F", "C", "D", "L"]);
+// demo view, L the look, U the up axis. Their codes are the platform's virtual keys, which for
+// letters are the upper-case letter. S saves here, as the button does.
+const LOOK_KEYS = new Set(["F", "C", "D", "L", "U"]);
 
 // The words kalvorant-info adds to a refusal or a warning when the file does not even start like
 // a 3DS file (someone dropped a picture or an .obj), so the page says the same as the tool.
@@ -51,12 +50,14 @@ function startPage() {
     const errorLine = document.getElementById("error");
     const fileInput = document.getElementById("file");
     const viewSelect = document.getElementById("view");
+    const lookSelect = document.getElementById("look");
+    const upSelect = document.getElementById("up");
     const pauseButton = document.getElementById("pause");
     const stepButton = document.getElementById("step");
     const saveButton = document.getElementById("save");
 
     let wasm = null;        // a promise of the module, compiled once and handed to every worker
-    let shown = null;       // the scene on show: {worker, name, meshes, faces, view, frame}
+    let shown = null;       // the scene on show: {worker, name, meshes, faces, view, look, up, frame}
     let loading = null;     // the worker of a file still loading
     let picks = 0;          // files picked so far; only the latest one may be shown
     let drawing = false;    // a frame is asked for and not yet back
@@ -94,13 +95,13 @@ function startPage() {
         frameCosts.length === 0 ? 0 : frameCosts.reduce((a, b) => a + b, 0) / frameCosts.length;
 
     const showStatus = () => {
-        const scene = `${shown.name} · ${looking ? shown.look.view : shown.view} view · ` +
+        const scene = `${shown.name} · ${looking ? shown.looking.view : shown.view} view · ` +
             `${plural(shown.meshes, "mesh", "meshes")} · ${plural(shown.faces, "face", "faces")} · `;
         if (!looking) {
             statusLine.textContent = `${scene}frame ${shown.frame} · ${averageCost().toFixed(2)} ms per frame`;
             return;
         }
-        const { cost, message } = shown.look;
+        const { cost, message } = shown.looking;
         statusLine.textContent = `${scene}${cost.toFixed(2)} ms per picture${message ? ` · ${message}` : ""}`;
     };
 
@@ -181,24 +182,32 @@ function startPage() {
         if (shown === null) return;
         if (!looking) {
             looking = true;
-            shown.look = { view: shown.view, cost: 0, message: "" };
+            shown.looking = { view: shown.view, look: shown.look, up: shown.up, cost: 0, message: "" };
             showButtons();
         }
         lookInput.push(event);
     };
 
-    // Back to the spinning view as it was left.
+    // The switches show the look and up axis of what the canvas shows.
+    const showOptions = ({ look, up }) => {
+        lookSelect.value = look;
+        upSelect.value = up;
+    };
+
+    // Back to the spinning view as it was left, in the look and up axis looking around ended
+    // with; the worker answers once it has them.
     const stopLooking = () => {
         if (!looking) return;
         looking = false;
         lookInput = [];
+        viewsAsked += 1;
         shown.worker.postMessage({ kind: "unlook" });
         nextDue = null;
         showButtons();
         showStatus();
     };
 
-    const showLook = ({ ok, error, view, message, cost, rgba }) => {
+    const showLook = ({ ok, error, view, look, up, message, cost, rgba }) => {
         lookAsked = false;
         if (!looking) return;
         if (!ok) {
@@ -207,7 +216,8 @@ function startPage() {
             return;
         }
         if (rgba) putPicture(rgba);
-        shown.look = { view, message, cost };
+        shown.looking = { view, look, up, message, cost };
+        showOptions(shown.looking);
         showStatus();
     };
 
@@ -229,17 +239,21 @@ function startPage() {
             showFrame(data);
         } else if (data.kind === "look") {
             showLook(data);
-        } else if (data.kind === "view") {
+        } else if (data.kind === "view" || data.kind === "options") {
             viewsAsked -= 1;
             if (data.ok) {
-                shown.view = data.view;
+                if (data.kind === "view") shown.view = data.view;
                 showError("");
             } else {
-                showError(`${data.view}: ${data.error}`);
+                const asked = data.kind === "view" ? data.view : `${lookSelect.value} look, ${upSelect.value} up`;
+                showError(`${asked}: ${data.error}`);
             }
-            // A refused view leaves the scene in the view it had, and the list says so.
+            // A refused change leaves the scene as it was, and the lists say so.
+            shown.look = data.look;
+            shown.up = data.up;
             if (viewsAsked === 0) {
                 viewSelect.value = shown.view;
+                showOptions(shown);
                 restart();
             }
         }
@@ -265,7 +279,8 @@ function startPage() {
                 return;
             }
             if (shown !== null) shown.worker.terminate();
-            shown = { worker, name, meshes: data.meshes, faces: data.faces, view: data.view, frame: 0 };
+            shown = { worker, name, meshes: data.meshes, faces: data.faces, view: data.view,
+                      look: data.look, up: data.up, frame: 0 };
             drawing = false;
             viewsAsked = 0;
             looking = false;
@@ -273,6 +288,7 @@ function startPage() {
             lookAsked = false;
             showButtons();
             fillViews(data.cameras, data.view);
+            showOptions(shown);
             showStatus();
             restart();
         };
@@ -322,6 +338,15 @@ function startPage() {
         viewsAsked += 1;
         shown.worker.postMessage({ kind: "view", view: viewSelect.value });
     });
+    // A look or up axis chosen here stays until the next file, whatever the view.
+    const chooseOptions = () => {
+        if (shown === null) return;
+        stopLooking();
+        viewsAsked += 1;
+        shown.worker.postMessage({ kind: "options", look: lookSelect.value, up: upSelect.value });
+    };
+    lookSelect.addEventListener("change", chooseOptions);
+    upSelect.addEventListener("change", chooseOptions);
     pauseButton.addEventListener("click", () => {
         if (looking) {
             stopLooking();
@@ -339,7 +364,7 @@ function startPage() {
     // view while looking around ("horse-orbit.png").
     const savePicture = () => {
         if (shown === null) return;
-        const shot = looking ? shown.look.view.replace(/[^A-Za-z0-9_-]+/g, "-") : `frame-${shown.frame}`;
+        const shot = looking ? shown.looking.view.replace(/[^A-Za-z0-9_-]+/g, "-") : `frame-${shown.frame}`;
         const fileName = `${shown.name.replace(/\.3ds$/i, "")}-${shot}.png`;
         canvas.toBlob((blob) => {
             if (blob === null) {

@@ -7,19 +7,24 @@
 //
 // Messages from the page, answered in the order they come:
 //   {kind: "open", wasm, name, bytes, view}  loads bytes (a whole .3ds file) with the compiled
-//       module wasm, then shows view; answers {kind: "opened", ok, error, view, meshes, faces,
-//       cameras} (camera names as Latin-1 text)
-//   {kind: "view", view}    answers {kind: "view", ok, error, view}
+//       module wasm, then shows view; answers {kind: "opened", ok, error, view, look, up,
+//       meshes, faces, cameras} (camera names as Latin-1 text)
+//   {kind: "view", view}    answers {kind: "view", ok, error, view, look, up}
+//   {kind: "options", look, up}  draws the view in look ("model", "demo" or "" for the view's
+//       own) with the file's axis up ("z" or "y"); answers {kind: "options", ok, error, look, up}
+//       with the look and axis now drawn
 //   {kind: "step", count}   draws count frames; answers {kind: "frame", frame, count, cost,
 //       rgba} with the last one as canvas bytes (an ArrayBuffer handed over, not copied) and
 //       the milliseconds the frames took
 //   {kind: "look", events}  looks around (starting to, the first time): hands the person's
 //       events to the viewer's controls in order, then draws the picture if it changed; answers
-//       {kind: "look", ok, error, view, message, cost, rgba} (rgba null when nothing changed;
+//       {kind: "look", ok, error, view, look, up, message, cost, rgba} (rgba null when nothing
+//       changed;
 //       ok false with the reason when looking around could not start). Events: {type: "key",
 //       code}, {type: "down" | "move" | "up", button, x, y, shift}, {type: "wheel", steps},
 //       {type: "pinch", ratio}
-//   {kind: "unlook"}        back to the spinning view as it was left; no answer
+//   {kind: "unlook"}        back to the spinning view as it was left, in the look and up axis
+//       looking around ended with; answers {kind: "options", ok, error, look, up}
 // Any answer may instead be {kind: "failed", error} when the module stopped; the worker is then
 // of no further use.
 //
@@ -67,6 +72,13 @@ function wrapModule(m) {
         setView(view) {
             return answer(withBytes(cString(view), (ptr) => m._kalv_set_view(ptr)));
         },
+        // look: "model", "demo" or "" (the view's own); up: "z" or "y". Returns {ok, error}.
+        setOptions(look, up) {
+            return answer(withBytes(cString(look), (lookPtr) =>
+                withBytes(cString(up), (upPtr) => m._kalv_set_options(lookPtr, upPtr))));
+        },
+        // The look and up axis the view draws with.
+        options: () => ({ look: latin1At(m._kalv_view_look()), up: latin1At(m._kalv_view_up()) }),
         step() {
             m._kalv_step();
         },
@@ -86,7 +98,9 @@ function wrapModule(m) {
         // Looking around (kalvorant_web.h): start() gives {ok, error}.
         look: {
             start: () => answer(m._kalv_look_start()),
-            stop: () => m._kalv_look_stop(),
+            // Back to the spinning view: {ok, error}, ok false when the look or axis chosen
+            // while looking around could not be carried over to it.
+            stop: () => answer(m._kalv_look_stop() >= 0 ? 1 : 0),
             active: () => m._kalv_look_active() === 1,
             key: (code) => m._kalv_look_key(code),
             pointer: (kind, button, x, y, shift) => m._kalv_look_pointer(kind, button, x, y, shift ? 1 : 0),
@@ -96,6 +110,7 @@ function wrapModule(m) {
             draw: () => m._kalv_look_draw() === 1,
             view: () => latin1At(m._kalv_look_view()),
             message: () => latin1At(m._kalv_look_message()),
+            options: () => ({ look: latin1At(m._kalv_look_look()), up: latin1At(m._kalv_look_up()) }),
         },
         // The frame as canvas bytes, a view that is valid until the module's next call.
         rgba() {
@@ -121,11 +136,14 @@ function serve() {
         async open({ wasm, bytes, view }) {
             scene = wrapModule(await instantiate(wasm));
             const result = scene.load(new Uint8Array(bytes), view);
-            return { ...result, view, meshes: scene.meshCount(), faces: scene.faceCount(),
-                     cameras: scene.cameraNames() };
+            return { ...result, view, ...scene.options(), meshes: scene.meshCount(),
+                     faces: scene.faceCount(), cameras: scene.cameraNames() };
         },
         view({ view }) {
-            return { ...scene.setView(view), view };
+            return { ...scene.setView(view), view, ...scene.options() };
+        },
+        options({ look, up }) {
+            return { ...scene.setOptions(look, up), ...scene.options() };
         },
         step({ count }) {
             const start = performance.now();
@@ -150,21 +168,17 @@ function serve() {
         const start = performance.now();
         for (const event of events) lookEvent(look, event);
         const drawn = look.draw();
-        return { ok: true, error: "", view: look.view(), message: look.message(),
+        return { ok: true, error: "", view: look.view(), ...look.options(), message: look.message(),
                  cost: performance.now() - start, rgba: drawn ? scene.rgba().slice().buffer : null };
     };
-    answers.unlook = () => {
-        scene.look.stop();
-        return null;
-    };
+    answers.unlook = () => ({ ...scene.look.stop(), ...scene.options() });
     // One message at a time, in order: a frame asked for after a change of view is of that view.
     let queue = Promise.resolve();
     self.onmessage = ({ data }) => {
         queue = queue.then(async () => {
             const result = await answers[data.kind](data);
-            if (result === null) return;
-            const answer = { kind: data.kind === "open" ? "opened" : data.kind === "step" ? "frame" : data.kind,
-                             ...result };
+            const kinds = { open: "opened", step: "frame", unlook: "options" };
+            const answer = { kind: kinds[data.kind] || data.kind, ...result };
             self.postMessage(answer, answer.rgba ? [answer.rgba] : []);
         }).catch((error) => {
             // The module stopped (a trap, or no memory for its own start): this worker is done.

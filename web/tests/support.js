@@ -14,6 +14,13 @@ const pageDir = path.resolve(process.env.KALV_WEB_PAGE_DIR || path.join(root, "b
 const toolsDir = path.resolve(process.env.KALV_NATIVE_TOOLS_DIR || path.join(root, "build/default/tools"));
 const bundledScene = path.join(root, "assets/object.3ds");
 const glmarkModels = "/usr/share/glmark2/models";
+const assimpModels = "/usr/share/assimp/models/3DS";
+
+// A file of assimp-testmodels' 3DS folder, or null when the package is not installed.
+function assimpScene(name) {
+    const file = path.join(assimpModels, name);
+    return fs.existsSync(file) ? file : null;
+}
 
 function glmarkScenes() {
     if (!fs.existsSync(glmarkModels)) return [];
@@ -188,6 +195,6 @@ function slowFile(meshes, count) {
 
 module.exports = {
     emptyMeshesFile, slowFile,
-    assertSameFrame, bundledScene, glmarkScenes, loadWasmScene, nativeFramePath, nativeVerdict,
+    assertSameFrame, assimpScene, bundledScene, glmarkScenes, loadWasmScene, nativeFramePath, nativeVerdict,
     oneMeshFile, pageDir, readPng, renderNative, root, temporaryDir, toolsDir,
 };
