@@ -1,11 +1,14 @@
 #include "web/kalvorant_web.h"
 
+#include "anim/pose.h"
 #include "app/demo.h"
 #include "app/model_frame.h"
+#include "app/view_animation.h"
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
 #include "viewer/viewer_frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstddef>
 #include <memory>
@@ -30,13 +33,28 @@ struct LookState {
     ViewerUp started_up = ViewerUp::z;
 };
 
+// Key frames from one frame to the next while a file plays: 30 a second on the 20 ms clock.
+constexpr double kKeyFramesPerTick = kKeyFramesPerSecond / 50.0;
+
+// The spinning view: a working copy of the scene whose matrices the frames turn. In the fit and
+// camera views of a file that moves it plays the file's animation instead of spinning, as
+// kalvorant-render --play does. Kept behind a pointer, because the state borrows the scene.
+struct Spin {
+    Scene shown;
+    DemoState demo;
+    bool animated = false;
+    ViewAnimation animation;
+    double from = 0;      // the key frame of the first frame after a start or a seek
+    int64_t ticks = 0;    // frames drawn since
+    double key_frame = 0; // of the frame last drawn
+};
+
 // The page shows one scene at a time. The loader's result is kept untouched so that every change
-// of view starts from the scene as loaded; the frames turn the matrices of a working copy.
+// of view starts from the scene as loaded.
 struct WebState {
     std::unique_ptr<Scene> loaded;
     ViewChoice choice; // the spinning view: which one, its look and its up axis
-    Scene shown;
-    DemoState demo;
+    std::unique_ptr<Spin> spin;
     std::unique_ptr<LookState> look; // while looking around
     std::vector<uint32_t> rgba;
     std::string error;
@@ -48,22 +66,37 @@ WebState& web() {
     return state;
 }
 
-// Prepares a fresh copy of scene for choice into shown and demo. Returns false with a reason in
-// error, leaving shown and demo as they were.
-bool start_view(const Scene& scene, const ViewChoice& choice, Scene& shown, DemoState& demo,
+// Prepares a fresh copy of scene for choice into spin, posed at the segment's first key frame when
+// the view plays the file. Returns false with a reason in error, leaving spin as it was.
+bool start_view(const Scene& scene, const ViewChoice& choice, std::unique_ptr<Spin>& spin,
                 std::string& error) {
     try {
-        Scene copy = scene;
-        DemoState started;
-        if (!view_start(started, copy, choice, kWidth, kHeight, error)) return false;
-        shown = std::move(copy);
-        demo = std::move(started);
-        demo.scene = &shown;
+        auto next = std::make_unique<Spin>();
+        next->shown = scene;
+        next->animated = choice.kind != ViewKind::demo && scene_is_animated(scene);
+        next->from = next->key_frame = scene.keyframe_start;
+        if (next->animated ? !view_animation_start(next->animation, next->demo, next->shown, choice,
+                                                   kWidth, kHeight, next->from, error)
+                           : !view_start(next->demo, next->shown, choice, kWidth, kHeight, error))
+            return false;
+        spin = std::move(next);
     } catch (const std::bad_alloc&) {
         error = "not enough memory to show this scene";
         return false;
     }
     return true;
+}
+
+// The key frame the next frame of spin shows: from, then kKeyFramesPerTick further each frame,
+// wrapping over the segment. From the segment's start this is kalvorant-render --play's key frame
+// of the same frame, to the bit.
+double next_key_frame(const Spin& spin) {
+    if (spin.ticks == 0) return spin.from;
+    const double start = spin.animation.skeleton.keyframe_start;
+    const double end = spin.animation.skeleton.keyframe_end;
+    double t = double(spin.ticks) * kKeyFramesPerTick + (spin.from - start);
+    if (end > start) t = std::fmod(t, end - start);
+    return start + t;
 }
 
 // 0x00RRGGBB words become R, G, B, 255 bytes, the layout of a canvas ImageData.
@@ -88,7 +121,7 @@ void show(const std::vector<uint32_t>& pixels, std::vector<uint32_t>& rgba) {
 // Shows the loaded scene in choice and restarts at frame 0; on failure the view stays as it was.
 int restart_view(WebState& state, const ViewChoice& choice) {
     std::string error;
-    if (!start_view(*state.loaded, choice, state.shown, state.demo, error)) {
+    if (!start_view(*state.loaded, choice, state.spin, error)) {
         state.error = error;
         return 0;
     }
@@ -122,6 +155,15 @@ void look_event(const WindowEvent& event) {
         prepare_look_again(state);
 }
 
+// Poses the picture looking around at the whole key frame nearest key_frame, within the segment.
+void look_seek(ViewerControls& controls, double key_frame) {
+    if (controls.last_key <= controls.first_key || !std::isfinite(key_frame)) return;
+    controls.key_frame = int32_t(
+        std::clamp(std::lround(key_frame), long(controls.first_key), long(controls.last_key)));
+    controls.play_clock = 0;
+    controls.redraw = true;
+}
+
 const char* look_name(Look look) {
     return look == Look::demo ? "demo" : "model";
 }
@@ -146,7 +188,7 @@ int kalv_load(const uint8_t* bytes, uint32_t size, const char* view) {
     // A new file starts with the view's own look and 3D Studio's Z up.
     ViewChoice choice;
     if (!parse_view_choice(view == nullptr ? "" : view, choice, error) ||
-        !start_view(*scene, choice, state.shown, state.demo, error)) {
+        !start_view(*scene, choice, state.spin, error)) {
         state.error = error;
         return 0;
     }
@@ -197,17 +239,63 @@ const char* kalv_view_up(void) {
     return up_name(web().choice.up);
 }
 
+int kalv_file_animated(void) {
+    const WebState& state = web();
+    return state.loaded && scene_is_animated(*state.loaded) ? 1 : 0;
+}
+
+int kalv_view_animated(void) {
+    const WebState& state = web();
+    return state.loaded && state.spin && state.spin->animated ? 1 : 0;
+}
+
+int kalv_first_key_frame(void) {
+    const WebState& state = web();
+    return state.loaded ? state.loaded->keyframe_start : 0;
+}
+
+int kalv_last_key_frame(void) {
+    const WebState& state = web();
+    return state.loaded ? std::max(state.loaded->keyframe_start, state.loaded->keyframe_end) : 0;
+}
+
+double kalv_key_frame(void) {
+    const WebState& state = web();
+    return state.loaded && state.spin ? state.spin->key_frame : 0;
+}
+
+int kalv_seek(double key_frame) {
+    WebState& state = web();
+    if (!state.loaded || !state.spin || !state.spin->animated || !std::isfinite(key_frame))
+        return 0;
+    Spin& spin = *state.spin;
+    spin.from =
+        std::clamp(key_frame, double(kalv_first_key_frame()), double(kalv_last_key_frame()));
+    spin.ticks = 0;
+    return 1;
+}
+
 void kalv_step(void) {
     WebState& state = web();
     if (!state.loaded) return;
-    view_frame(state.demo);
+    Spin& spin = *state.spin;
+    if (spin.animated) {
+        // A moving camera that cannot be aimed at some time keeps its last aim, as in
+        // kalvorant-render --play.
+        spin.key_frame = next_key_frame(spin);
+        std::string unused;
+        view_animation_pose(spin.animation, spin.demo, spin.key_frame, unused);
+        ++spin.ticks;
+    }
+    view_frame(spin.demo);
     ++state.frame_number;
-    show(state.demo.frame_buffer, state.rgba);
+    show(spin.demo.frame_buffer, state.rgba);
 }
 
 const uint32_t* kalv_pixels(void) {
     const WebState& state = web();
-    return (state.look ? state.look->state : state.demo).frame_buffer.data();
+    if (state.look) return state.look->state.frame_buffer.data();
+    return state.spin ? state.spin->demo.frame_buffer.data() : nullptr;
 }
 
 const uint8_t* kalv_rgba(void) {
@@ -274,6 +362,8 @@ int kalv_look_start(void) {
             state.error = error;
             return 0;
         }
+        // The pose goes on from the key frame the spinning view had reached.
+        look_seek(look->controls, state.spin->key_frame);
         state.look = std::move(look);
     } catch (const std::bad_alloc&) {
         state.error = "not enough memory to look around this scene";
@@ -354,6 +444,26 @@ const char* kalv_look_view(void) {
     if (!state.look) return "";
     state.look->view = controls_view_name(state.look->controls);
     return state.look->view.c_str();
+}
+
+int kalv_look_play(double seconds) {
+    WebState& state = web();
+    return state.look && controls_play(state.look->controls, seconds) ? 1 : 0;
+}
+
+void kalv_look_seek(double key_frame) {
+    WebState& state = web();
+    if (state.look) look_seek(state.look->controls, key_frame);
+}
+
+int kalv_look_playing(void) {
+    const WebState& state = web();
+    return state.look && state.look->controls.playing ? 1 : 0;
+}
+
+int kalv_look_key_frame(void) {
+    const WebState& state = web();
+    return state.look ? state.look->controls.key_frame : 0;
 }
 
 const char* kalv_look_look(void) {

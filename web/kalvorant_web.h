@@ -45,6 +45,23 @@ int kalv_set_options(const char* look, const char* up);
 const char* kalv_view_look(void);
 const char* kalv_view_up(void);
 
+// The file's own animation. In the fit and camera views of a file that moves (some track with more
+// than one key), each kalv_step shows the next key frame instead of spinning: the segment's first
+// after a start, then 0.6 key frames further each frame (30 a second on the 20 ms clock), looping
+// over the segment, so that frame k is kalvorant-render --play's frame k. The demo view keeps the
+// demo's own motion.
+// kalv_file_animated: 1 when the loaded file moves; kalv_view_animated: 1 when the view plays it.
+int kalv_file_animated(void);
+int kalv_view_animated(void);
+// The segment (whole key frames, first <= last) and the key frame of the frame last drawn (the
+// first one before any).
+int kalv_first_key_frame(void);
+int kalv_last_key_frame(void);
+double kalv_key_frame(void);
+// The next kalv_step shows key_frame (held within the segment), and playing goes on from there.
+// Returns 0 and does nothing when the view does not play the file.
+int kalv_seek(double key_frame);
+
 // Draws the next frame (frame numbers start at 1) and prepares both pixel buffers.
 void kalv_step(void);
 
@@ -86,7 +103,18 @@ int kalv_look_stop(void);
 // 1 while looking around.
 int kalv_look_active(void);
 
-// A key pressed on the picture.
+// Playing the file's animation while looking around (Space plays or pauses, Left and Right step
+// one key frame, Home goes to the first, as in the desktop viewer): seconds passed while playing
+// turn into whole key frames, 30 a second; 1 when the key frame changed. Looking around starts
+// paused, at the whole key frame nearest the spinning view's.
+int kalv_look_play(double seconds);
+int kalv_look_playing(void);
+int kalv_look_key_frame(void);
+// Shows the whole key frame nearest key_frame, within the segment; nothing for a still file.
+void kalv_look_seek(double key_frame);
+
+// A key pressed on the picture: its virtual-key code (Space 0x20, Home 0x24, Left 0x25, Right
+// 0x27).
 void kalv_look_key(int key);
 
 // A pointer: kind 0 pressed, 1 moved, 2 released; button 0 left, 1 middle, 2 right; shift 1 when

@@ -22,9 +22,11 @@ const TIMING_WINDOW = 50;                 // frames averaged for the status line
 const WHEEL_STEP_PIXELS = 100;            // one wheel step, as browsers report a notch in pixels
 const WHEEL_STEP_LINES = 3;               // and in lines
 // The keys on the picture that the viewer's controls follow: F fit again, C next camera, D the
-// demo view, L the look, U the up axis. Their codes are the platform's virtual keys, which for
+// demo view, L the look, U the up axis, Space play or pause the file's animation, Left and Right
+// one key frame, Home the first key frame. Their codes are the platform's virtual keys, which for
 // letters are the upper-case letter. S saves here, as the button does.
-const LOOK_KEYS = new Set(["F", "C", "D", "L", "U"]);
+const LOOK_KEYS = new Map([..."FCDLU"].map((key) => [key, key.charCodeAt(0)])
+    .concat([[" ", 0x20], ["Home", 0x24], ["ArrowLeft", 0x25], ["ArrowRight", 0x27]]));
 
 // The words kalvorant-info adds to a refusal or a warning when the file does not even start like
 // a 3DS file (someone dropped a picture or an .obj), so the page says the same as the tool.
@@ -52,12 +54,15 @@ function startPage() {
     const viewSelect = document.getElementById("view");
     const lookSelect = document.getElementById("look");
     const upSelect = document.getElementById("up");
+    const keyFrameSlider = document.getElementById("key-frame");
+    const keyFrameText = document.getElementById("key-frame-text");
     const pauseButton = document.getElementById("pause");
     const stepButton = document.getElementById("step");
     const saveButton = document.getElementById("save");
 
     let wasm = null;        // a promise of the module, compiled once and handed to every worker
-    let shown = null;       // the scene on show: {worker, name, meshes, faces, view, look, up, frame}
+    let shown = null;       // the scene on show: {worker, name, meshes, faces, view, look, up,
+                            // animation, frame, keyFrame}
     let loading = null;     // the worker of a file still loading
     let picks = 0;          // files picked so far; only the latest one may be shown
     let drawing = false;    // a frame is asked for and not yet back
@@ -66,6 +71,7 @@ function startPage() {
     let looking = false;    // a person has taken hold of the scene: a still picture, drawn on change
     let lookInput = [];     // their events not yet sent to the worker
     let lookAsked = false;  // events sent and the picture not yet back
+    let playedAt = null;    // while the animation plays looking around: when time was last sent
     let nextDue = null;
     const stepTimes = [];   // when recent frames fell due (performance.now()), for the pace
     const refreshTimes = [];// and of recent display refreshes, which bound what the pace can be
@@ -105,6 +111,24 @@ function startPage() {
         statusLine.textContent = `${scene}${cost.toFixed(2)} ms per picture${message ? ` · ${message}` : ""}`;
     };
 
+    // The key-frame slider and its text: the key frame on show, over the file's segment, while the
+    // view plays the file (the spinning fit and camera views, and looking around).
+    const showAnimation = () => {
+        const { file, view, first, last } = shown.animation;
+        const playing = file && (looking ? shown.looking.view !== "demo" : view);
+        keyFrameSlider.disabled = !playing;
+        keyFrameSlider.min = String(first);
+        keyFrameSlider.max = String(last);
+        if (!playing) {
+            keyFrameText.textContent = file ? "the demo view keeps the demo's own motion" : "no animation";
+            return;
+        }
+        const keyFrame = looking ? shown.looking.keyFrame : shown.keyFrame;
+        keyFrameSlider.value = String(keyFrame);
+        const shownAs = Number.isInteger(keyFrame) ? String(keyFrame) : keyFrame.toFixed(1);
+        keyFrameText.textContent = `key frame ${shownAs} of ${first} to ${last}`;
+    };
+
     const showButtons = () => {
         pauseButton.textContent = paused || looking ? "Run" : "Pause";
         stepButton.disabled = !paused || looking;
@@ -123,7 +147,7 @@ function startPage() {
     const putPicture = (rgba) =>
         context.putImageData(new ImageData(new Uint8ClampedArray(rgba), canvas.width, canvas.height), 0, 0);
 
-    const showFrame = ({ frame, count, cost, rgba }) => {
+    const showFrame = ({ frame, keyFrame, count, cost, rgba }) => {
         drawing = false;
         if (viewsAsked > 0 || looking) return;
         putPicture(rgba);
@@ -131,7 +155,9 @@ function startPage() {
         if (figures.firstFrameAt === null) figures.firstFrameAt = now;
         for (let i = 0; i < count; ++i) remember(frameCosts, cost / count, TIMING_WINDOW);
         shown.frame = frame;
+        shown.keyFrame = keyFrame;
         showStatus();
+        showAnimation();
     };
 
     // One frame per 20 ms of the page's clock, checked at every display refresh. Frames that fell
@@ -143,6 +169,13 @@ function startPage() {
         requestAnimationFrame(tick);
         remember(refreshTimes, now, 1000);
         if (looking) {
+            // Time passes for the animation only while it plays, and is sent with the events.
+            if (shown !== null && shown.looking.playing && !lookAsked) {
+                if (playedAt !== null) lookInput.push({ type: "play", seconds: (now - playedAt) / 1000 });
+                playedAt = now;
+            } else if (shown === null || !shown.looking.playing) {
+                playedAt = null;
+            }
             if (lookInput.length > 0 && !lookAsked && shown !== null) {
                 lookAsked = true;
                 shown.worker.postMessage({ kind: "look", events: lookInput });
@@ -182,7 +215,8 @@ function startPage() {
         if (shown === null) return;
         if (!looking) {
             looking = true;
-            shown.looking = { view: shown.view, look: shown.look, up: shown.up, cost: 0, message: "" };
+            shown.looking = { view: shown.view, look: shown.look, up: shown.up, playing: false,
+                              keyFrame: Math.round(shown.keyFrame), cost: 0, message: "" };
             showButtons();
         }
         lookInput.push(event);
@@ -207,7 +241,7 @@ function startPage() {
         showStatus();
     };
 
-    const showLook = ({ ok, error, view, look, up, message, cost, rgba }) => {
+    const showLook = ({ ok, error, view, look, up, playing, keyFrame, message, cost, rgba }) => {
         lookAsked = false;
         if (!looking) return;
         if (!ok) {
@@ -216,9 +250,10 @@ function startPage() {
             return;
         }
         if (rgba) putPicture(rgba);
-        shown.looking = { view, look, up, message, cost };
+        shown.looking = { view, look, up, playing, keyFrame, message, cost };
         showOptions(shown.looking);
         showStatus();
+        showAnimation();
     };
 
     // Frames start again at 1; a paused page shows the first one at once.
@@ -239,7 +274,7 @@ function startPage() {
             showFrame(data);
         } else if (data.kind === "look") {
             showLook(data);
-        } else if (data.kind === "view" || data.kind === "options") {
+        } else if (data.kind === "view" || data.kind === "options" || data.kind === "seek") {
             viewsAsked -= 1;
             if (data.ok) {
                 if (data.kind === "view") shown.view = data.view;
@@ -251,9 +286,12 @@ function startPage() {
             // A refused change leaves the scene as it was, and the lists say so.
             shown.look = data.look;
             shown.up = data.up;
+            shown.animation = data.animation;
             if (viewsAsked === 0) {
                 viewSelect.value = shown.view;
                 showOptions(shown);
+                if (data.kind !== "seek") shown.keyFrame = data.animation.first;
+                showAnimation();
                 restart();
             }
         }
@@ -280,7 +318,8 @@ function startPage() {
             }
             if (shown !== null) shown.worker.terminate();
             shown = { worker, name, meshes: data.meshes, faces: data.faces, view: data.view,
-                      look: data.look, up: data.up, frame: 0 };
+                      look: data.look, up: data.up, animation: data.animation, frame: 0,
+                      keyFrame: data.animation.first };
             drawing = false;
             viewsAsked = 0;
             looking = false;
@@ -289,6 +328,7 @@ function startPage() {
             showButtons();
             fillViews(data.cameras, data.view);
             showOptions(shown);
+            showAnimation();
             showStatus();
             restart();
         };
@@ -347,6 +387,18 @@ function startPage() {
     };
     lookSelect.addEventListener("change", chooseOptions);
     upSelect.addEventListener("change", chooseOptions);
+    // The slider shows a key frame of the file's animation, looking around or not; playing goes
+    // on from there.
+    keyFrameSlider.addEventListener("input", () => {
+        if (shown === null) return;
+        const keyFrame = Number(keyFrameSlider.value);
+        if (looking) {
+            lookAt({ type: "seek", keyFrame });
+            return;
+        }
+        viewsAsked += 1;
+        shown.worker.postMessage({ kind: "seek", keyFrame });
+    });
     pauseButton.addEventListener("click", () => {
         if (looking) {
             stopLooking();
@@ -477,10 +529,10 @@ function listenOnPicture(canvas, look, save) {
         if (event.deltaY !== 0) look({ type: "wheel", steps: -event.deltaY / perStep });
     }, { passive: false });
     canvas.addEventListener("keydown", (event) => {
-        if (event.ctrlKey || event.metaKey || event.altKey || event.key.length !== 1) return;
-        const key = event.key.toUpperCase();
+        if (event.ctrlKey || event.metaKey || event.altKey) return;
+        const key = event.key.length === 1 ? event.key.toUpperCase() : event.key;
         if (key === "S") save();
-        else if (LOOK_KEYS.has(key)) look({ type: "key", code: key.charCodeAt(0) });
+        else if (LOOK_KEYS.has(key)) look({ type: "key", code: LOOK_KEYS.get(key) });
         else return;
         event.preventDefault();
     });

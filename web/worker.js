@@ -8,23 +8,27 @@
 // Messages from the page, answered in the order they come:
 //   {kind: "open", wasm, name, bytes, view}  loads bytes (a whole .3ds file) with the compiled
 //       module wasm, then shows view; answers {kind: "opened", ok, error, view, look, up,
-//       meshes, faces, cameras} (camera names as Latin-1 text)
-//   {kind: "view", view}    answers {kind: "view", ok, error, view, look, up}
+//       animation, meshes, faces, cameras} (camera names as Latin-1 text; animation as
+//       wrapModule's animation() gives it)
+//   {kind: "view", view}    answers {kind: "view", ok, error, view, look, up, animation}
 //   {kind: "options", look, up}  draws the view in look ("model", "demo" or "" for the view's
-//       own) with the file's axis up ("z" or "y"); answers {kind: "options", ok, error, look, up}
-//       with the look and axis now drawn
-//   {kind: "step", count}   draws count frames; answers {kind: "frame", frame, count, cost,
-//       rgba} with the last one as canvas bytes (an ArrayBuffer handed over, not copied) and
-//       the milliseconds the frames took
+//       own) with the file's axis up ("z" or "y"); answers {kind: "options", ok, error, look, up,
+//       animation} with the look and axis now drawn
+//   {kind: "seek", keyFrame}  the next frame shows that key frame of the file's animation, and
+//       playing goes on from there; answers {kind: "seek", ok, error, look, up, animation}
+//   {kind: "step", count}   draws count frames; answers {kind: "frame", frame, keyFrame, count,
+//       cost, rgba} with the last one as canvas bytes (an ArrayBuffer handed over, not copied),
+//       the key frame it shows and the milliseconds the frames took
 //   {kind: "look", events}  looks around (starting to, the first time): hands the person's
 //       events to the viewer's controls in order, then draws the picture if it changed; answers
-//       {kind: "look", ok, error, view, look, up, message, cost, rgba} (rgba null when nothing
-//       changed;
+//       {kind: "look", ok, error, view, look, up, playing, keyFrame, message, cost, rgba} (rgba
+//       null when nothing changed;
 //       ok false with the reason when looking around could not start). Events: {type: "key",
 //       code}, {type: "down" | "move" | "up", button, x, y, shift}, {type: "wheel", steps},
-//       {type: "pinch", ratio}
+//       {type: "pinch", ratio}, {type: "play", seconds} (time passed while playing),
+//       {type: "seek", keyFrame}
 //   {kind: "unlook"}        back to the spinning view as it was left, in the look and up axis
-//       looking around ended with; answers {kind: "options", ok, error, look, up}
+//       looking around ended with; answers {kind: "options", ok, error, look, up, animation}
 // Any answer may instead be {kind: "failed", error} when the module stopped; the worker is then
 // of no further use.
 //
@@ -79,6 +83,13 @@ function wrapModule(m) {
         },
         // The look and up axis the view draws with.
         options: () => ({ look: latin1At(m._kalv_view_look()), up: latin1At(m._kalv_view_up()) }),
+        // The file's animation: whether the file moves and the view plays it, its segment.
+        animation: () => ({ file: m._kalv_file_animated() === 1, view: m._kalv_view_animated() === 1,
+                            first: m._kalv_first_key_frame(), last: m._kalv_last_key_frame() }),
+        // The key frame of the frame last drawn.
+        keyFrame: () => m._kalv_key_frame(),
+        // True when the view plays the file, and the next frame shows keyFrame.
+        seek: (keyFrame) => m._kalv_seek(keyFrame) === 1,
         step() {
             m._kalv_step();
         },
@@ -111,6 +122,11 @@ function wrapModule(m) {
             view: () => latin1At(m._kalv_look_view()),
             message: () => latin1At(m._kalv_look_message()),
             options: () => ({ look: latin1At(m._kalv_look_look()), up: latin1At(m._kalv_look_up()) }),
+            // Seconds passed while playing; true when the key frame changed.
+            play: (seconds) => m._kalv_look_play(seconds) === 1,
+            playing: () => m._kalv_look_playing() === 1,
+            keyFrame: () => m._kalv_look_key_frame(),
+            seek: (keyFrame) => m._kalv_look_seek(keyFrame),
         },
         // The frame as canvas bytes, a view that is valid until the module's next call.
         rgba() {
@@ -132,24 +148,31 @@ function instantiate(wasm) {
 
 function serve() {
     let scene = null;
+    // How the spinning view draws: its look, up axis and animation.
+    const shownAs = () => ({ ...scene.options(), animation: scene.animation() });
     const answers = {
         async open({ wasm, bytes, view }) {
             scene = wrapModule(await instantiate(wasm));
             const result = scene.load(new Uint8Array(bytes), view);
-            return { ...result, view, ...scene.options(), meshes: scene.meshCount(),
+            return { ...result, view, ...shownAs(), meshes: scene.meshCount(),
                      faces: scene.faceCount(), cameras: scene.cameraNames() };
         },
         view({ view }) {
-            return { ...scene.setView(view), view, ...scene.options() };
+            return { ...scene.setView(view), view, ...shownAs() };
         },
         options({ look, up }) {
-            return { ...scene.setOptions(look, up), ...scene.options() };
+            return { ...scene.setOptions(look, up), ...shownAs() };
+        },
+        seek({ keyFrame }) {
+            const ok = scene.seek(keyFrame);
+            return { ok, error: ok ? "" : "the view does not play the file's animation", ...shownAs() };
         },
         step({ count }) {
             const start = performance.now();
             for (let i = 0; i < count; ++i) scene.step();
             const rgba = scene.rgba().slice().buffer;
-            return { frame: scene.frameNumber(), count, cost: performance.now() - start, rgba };
+            return { frame: scene.frameNumber(), keyFrame: scene.keyFrame(), count,
+                     cost: performance.now() - start, rgba };
         },
     };
     const POINTER_KINDS = { down: 0, move: 1, up: 2 };
@@ -157,6 +180,8 @@ function serve() {
         if (event.type === "key") look.key(event.code);
         else if (event.type === "wheel") look.wheel(event.steps);
         else if (event.type === "pinch") look.pinch(event.ratio);
+        else if (event.type === "play") look.play(event.seconds);
+        else if (event.type === "seek") look.seek(event.keyFrame);
         else look.pointer(POINTER_KINDS[event.type], event.button, event.x, event.y, event.shift);
     };
     answers.look = ({ events }) => {
@@ -168,10 +193,11 @@ function serve() {
         const start = performance.now();
         for (const event of events) lookEvent(look, event);
         const drawn = look.draw();
-        return { ok: true, error: "", view: look.view(), ...look.options(), message: look.message(),
+        return { ok: true, error: "", view: look.view(), ...look.options(), playing: look.playing(),
+                 keyFrame: look.keyFrame(), message: look.message(),
                  cost: performance.now() - start, rgba: drawn ? scene.rgba().slice().buffer : null };
     };
-    answers.unlook = () => ({ ...scene.look.stop(), ...scene.options() });
+    answers.unlook = () => ({ ...scene.look.stop(), ...shownAs() });
     // One message at a time, in order: a frame asked for after a change of view is of that view.
     let queue = Promise.resolve();
     self.onmessage = ({ data }) => {

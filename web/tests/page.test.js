@@ -325,7 +325,9 @@ test("the page in Chromium", async (t) => {
         assert.ok(options.includes("fit") && camera, `views offered: ${options.join(", ")}`);
 
         const pictures = {};
-        for (const [view, nativeArgs] of [["demo", []], ["fit", ["--view", "fit"]], [camera, ["--view", camera]]]) {
+        // The bundled scene moves: the fit and camera views play it rather than spin.
+        for (const [view, nativeArgs] of [["demo", []], ["fit", ["--view", "fit", "--play"]],
+                                          [camera, ["--view", camera, "--play"]]]) {
             await page.select("#view", view);
             await settle(page);
             assert.equal(await errorText(page), "");
@@ -335,6 +337,49 @@ test("the page in Chromium", async (t) => {
         }
         assert.notDeepEqual(pictures.fit, pictures.demo, "the fit view looks like the demo view");
         assert.notDeepEqual(pictures[camera], pictures.fit, "the camera view looks like the fit view");
+        await setPaused(page, false);
+    });
+
+    await t.test("the look, up and key-frame controls, and the keys that play while looking around", async (t) => {
+        const values = () => page.evaluate(() => [document.getElementById("look").value,
+            document.getElementById("up").value, document.getElementById("key-frame-text").textContent]);
+        const waitForText = (id, text) => page.waitForFunction((i, v) => document.getElementById(i).value === v ||
+            document.getElementById(i).textContent.startsWith(v), { timeout: 10000 }, id, text);
+        await page.select("#view", "fit");
+        await setPaused(page, true);
+        const last = await page.$eval("#key-frame", (slider) => slider.max);
+        // A keyboard alone moves the slider, and the switches start the view again.
+        await page.focus("#key-frame");
+        await page.keyboard.press("End");
+        await waitForText("key-frame-text", `key frame ${last} of `);
+        await page.select("#look", "demo");
+        await page.select("#up", "y");
+        await settle(page);
+        const yUp = await assertCanvasIsNativeFrame(t, page, support.bundledScene, ["--view", "fit", "--play", "--look", "demo", "--up", "y"]);
+
+        // Looking around with keys alone: U and L move the switches; Right, Home and Space step,
+        // rewind and play the animation; Run takes the switches over to the spinning view.
+        await page.focus("#screen");
+        for (const [key, id, value] of [["u", "up", "z"], ["l", "look", "model"]]) {
+            await page.keyboard.press(key);
+            await waitForText(id, value);
+        }
+        await settle(page);
+        const [first, rewound] = [await readCanvas(page), await values()];
+        assert.notDeepEqual(first.pixels, yUp.pixels);
+        await page.keyboard.press("ArrowRight");
+        await settle(page);
+        assert.notDeepEqual((await readCanvas(page)).pixels, first.pixels, "Right did not move the scene");
+        await page.keyboard.press("Home");
+        await settle(page);
+        assert.deepEqual(await values(), rewound);
+        support.assertSameFrame((await readCanvas(page)).pixels, first.pixels, first.width, "Home");
+        await page.keyboard.press("Space");
+        await page.waitForFunction((text) => document.getElementById("key-frame-text").textContent !== text, {}, rewound[2]);
+        await page.keyboard.press("Space");
+        await page.click("#pause");
+        await assertCanvasIsNativeFrame(t, page, support.bundledScene, ["--view", "fit", "--play"]);
+        assert.match(await page.$eval("#screen", (c) => c.getAttribute("aria-label")), /Space, Left, Right, Home/);
         await setPaused(page, false);
     });
 
