@@ -393,6 +393,38 @@ TEST(FitView, ShowsTheFileUnmirroredFromTheFrontAndAbove) {
     EXPECT_GT(top_right, 0);
 }
 
+// The board mapped with u along the file's X and v along its Z, painted with a picture whose
+// quarters are red and yellow above, blue and cyan below: seen from the front, the picture reads
+// the right way round, its top left on the board's upper left.
+TEST(CameraView, APictureOnTheBoardReadsTheRightWayRoundFromTheFront) {
+    auto scene = board_scene({CameraSpec{}});
+    ASSERT_TRUE(scene);
+    scene->materials.assign(1, Material{});
+    scene->materials[0].texture = "QUARTERS.PNG";
+    scene->materials[0].self_illum = 1; // unlit, so colours compare exactly
+    for (Vertex& v : scene->meshes[0].vertices) {
+        v.u = (v.x + 10) / 20;
+        v.v = (v.y + 10) / 20; // scene axes: y is the file's Z
+    }
+    for (Face& f : scene->meshes[0].faces)
+        f.material = 0;
+    TextureImage quarters{64, 64, std::vector<uint32_t>(64 * 64)};
+    for (size_t i = 0; i < quarters.texels.size(); ++i)
+        quarters.texels[i] = (i / 64 < 32 ? 0xFF0000u : 0x0000FFu) | (i % 64 < 32 ? 0 : 0x00FF00u);
+    const TextureImage* pictures[] = {&quarters};
+    DemoState demo;
+    std::string error;
+    ASSERT_TRUE(view_start(demo, *scene, ViewChoice{ViewKind::camera, "", true, Look::model},
+                           kWidth, kHeight, error))
+        << error;
+    ASSERT_TRUE(demo_use_model_look(demo, pictures));
+    view_frame(demo);
+    // The board spans columns 205..307 and rows 141..243 (expect_front_view).
+    EXPECT_EQ(pixel(demo, 230, 166) & 0xFFFFFF, 0xFF0000u) << "top left";
+    EXPECT_EQ(pixel(demo, 282, 166) & 0xFFFFFF, 0xFFFF00u) << "top right";
+    EXPECT_EQ(pixel(demo, 230, 218) & 0xFFFFFF, 0x0000FFu) << "bottom left";
+}
+
 TEST(FrameSize, ViewsRefuseSizesOutside16To4096) {
     Scene scene;
     DemoState demo;
