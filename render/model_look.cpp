@@ -272,13 +272,20 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
 
     // The faces that turn towards the camera, and the two-sided ones that turn away. Each marks
     // the vertices it uses: only those are placed.
+    // A mesh whose faces are all drawable and one-sided (most are) need not read its shading's
+    // faces here: a frame then streams through one array of faces instead of two.
+    const bool plain = shading.plain;
     size_t kept = 0;
     for (size_t f = 0; f < face_count; ++f) {
-        const uint32_t material = model_faces[f].material;
-        if (material >= material_count) continue; // bad indices
         const Face& face = faces[f];
         const bool back = face_turns_away(pose, face);
-        if (back && !materials[material].two_sided) continue;
+        if (!plain) {
+            const uint32_t material = model_faces[f].material;
+            if (material >= material_count) continue; // bad indices
+            if (back && !materials[material].two_sided) continue;
+        } else if (back) {
+            continue;
+        }
         to_draw[kept++] = {uint32_t(f), back};
         used[size_t(face.v[0])] = 1;
         used[size_t(face.v[1])] = 1;

@@ -201,6 +201,10 @@ bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materi
             usable[f] = drawn && finite3(normal) && length > 0;
         }
 
+        out.plain = std::all_of(out.faces.begin(), out.faces.end(), [&](const ModelFace& face) {
+            return face.material < out.materials.size() && !out.materials[face.material].two_sided;
+        });
+
         const VertexCorners around = corners_by_vertex(mesh, usable);
         std::vector<CornerKey> keys;
         std::vector<BitsGroup> groups;

@@ -90,6 +90,7 @@ struct ModelMesh {
     std::vector<FaceNormal> normals;      // one per face: what lights a face in no group
     std::vector<ShadingPoint> points;
     size_t vertex_count = 0; // the mesh's, when the faces' indices were checked
+    bool plain = false;      // every face drawable (good indices) and of a one-sided material
 };
 
 // Works out mesh's shading with the scene's materials. False when memory runs out (out is then
