@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Prints the size of the page's module, raw and gzipped, and fails when the .wasm outgrows its
-# budget (220 KB, 90 KB gzipped: the demo, the model look with its texture sampling, the pose
-# of a file's animation and the viewer's controls), which keeps the page quick to open, or when a
+# budget (260 KB, 115 KB gzipped: the demo, the model look with its texture sampling, the pose
+# of a file's animation, the viewer's controls and stb_image, which decodes the pictures handed
+# over with a scene as the native tools do), which keeps the page quick to open, or when a
 # figure README.md
 # gives for the two files ("`kalvorant_web.wasm`, 118 174 bytes (49 085 gzipped)") is more than
 # 5% away from the measured one: a reader must not be told a size the build no longer has. The
@@ -28,8 +29,8 @@ for file in "$dir/kalvorant_web.wasm" "$dir/kalvorant_web.js"; do
   raw=$(stat -c %s "$file")
   zipped=$(gzip -9 -c "$file" | wc -c)
   echo "web-size: $name: $raw bytes, $zipped bytes gzipped"
-  if [[ $file == *.wasm ]] && { [ "$raw" -gt 220000 ] || [ "$zipped" -gt 90000 ]; }; then
-    echo "web-size: the .wasm is over its budget of 220000 bytes (90000 gzipped)" >&2
+  if [[ $file == *.wasm ]] && { [ "$raw" -gt 260000 ] || [ "$zipped" -gt 115000 ]; }; then
+    echo "web-size: the .wasm is over its budget of 260000 bytes (115000 gzipped)" >&2
     status=1
   fi
   measured="\`$name\`, $(with_spaces "$raw") bytes ($(with_spaces "$zipped") gzipped)"

@@ -201,3 +201,38 @@ TEST(SceneTextures, EachPictureOnceAndOneWarningPerUnusableTexture) {
                   .rfind("texture \"BROKEN.PNG\" of material \"M4\": cannot be decoded: ", 0),
               0u);
 }
+
+TEST(SceneTextures, FilesHandedOverFollowTheFolderRules) {
+    TempFolder folder;
+    const std::vector<uint8_t> rgb = rgb_bytes();
+    ASSERT_TRUE(stbi_write_png((folder.path / "crate.png").c_str(), kW, kH, 3, rgb.data(), kW * 3));
+    folder.file("Both.png", "not a picture");
+    ASSERT_TRUE(stbi_write_png((folder.path / "BOTH.PNG").c_str(), kW, kH, 3, rgb.data(), kW * 3));
+    std::vector<std::vector<uint8_t>> bytes;
+    std::vector<GivenPicture> given;
+    for (const char* name : {"crate.png", "Both.png", "BOTH.PNG"})
+        bytes.push_back(read_all(folder.path / name));
+    for (const char* name : {"crate.png", "Both.png", "BOTH.PNG"})
+        given.push_back({name, bytes[given.size()]});
+    Scene scene;
+    for (const char* texture :
+         {"CRATE.PNG", "both.png", "Both.png", "NOSUCH.PNG", "../crate.png", "crate.png"}) {
+        Material m;
+        m.texture = texture;
+        scene.materials.push_back(m);
+    }
+    const SceneTextures on_disk = load_scene_textures(scene, (folder.path / "a b.3ds").string());
+    const SceneTextures handed = load_scene_textures_given(scene, "a b.3ds", given);
+    ASSERT_EQ(handed.reports.size(), on_disk.reports.size());
+    for (size_t i = 0; i < handed.reports.size(); ++i) {
+        EXPECT_EQ(handed.reports[i].found, on_disk.reports[i].found) << i;
+        EXPECT_EQ(texture_warning(scene, handed.reports[i]),
+                  texture_warning(scene, on_disk.reports[i]))
+            << i;
+    }
+    EXPECT_TRUE(handed.reports[0].found && handed.reports[1].found); // any case: BOTH.PNG first
+    EXPECT_FALSE(handed.reports[2].found);                           // exact: the broken one
+    EXPECT_EQ(handed.by_material[0], handed.by_material[5]);         // one file, decoded once
+    ASSERT_TRUE(handed.by_material[1]);
+    EXPECT_EQ(handed.by_material[1]->texels, kPixels);
+}

@@ -1,5 +1,7 @@
-// scene_textures.h - the pictures of a scene's materials, found beside the scene file and decoded
-// once when the scene is opened, never per frame.
+// scene_textures.h - the pictures of a scene's materials, found beside the scene file (or among
+// the files handed over with it, where there is no folder to look in: the web page) and decoded
+// once when the scene is opened, never per frame. Both ways follow the same naming rules
+// (texture_name.h) and give the same reports.
 //
 // Each material that names a texture gets a report: found (with the picture's size) or the reason
 // it is not used. A picture two materials name is read once and shared. A texture that cannot be
@@ -12,7 +14,9 @@
 #include "scene/scene.h"
 #include "scene/texture_image.h"
 
+#include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,6 +38,19 @@ struct SceneTextures {
 
 // Finds and decodes the picture of every material of `scene`, loaded from `scene_path`.
 SceneTextures load_scene_textures(const Scene& scene, const std::string& scene_path);
+
+// A picture file handed over with a scene: its file name and its bytes (borrowed for the call).
+struct GivenPicture {
+    std::string name;
+    std::span<const uint8_t> bytes;
+};
+
+// The same for a scene whose folder holds exactly `files`; `scene_name` is the scene's file name.
+SceneTextures load_scene_textures_given(const Scene& scene, const std::string& scene_name,
+                                        std::span<const GivenPicture> files);
+
+// The scene's file name as the warnings give it: plain when it is safe on one line, else quoted.
+std::string scene_file_label(const std::string& name);
 
 // The warning line for a report that was not found, without a line end:
 // texture "NOSUCH.PNG" of material "Crate": not found beside scene.3ds

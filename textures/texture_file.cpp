@@ -1,5 +1,7 @@
 #include "textures/texture_file.h"
 
+#include "textures/texture_name.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -10,21 +12,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-bool plain_file_name(const std::string& name) {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of("/\\:") == std::string::npos;
-}
-
-char lower_ascii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool same_ignoring_case(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return lower_ascii(x) == lower_ascii(y);
-           });
-}
 
 // A regular file whose real place (links followed) is in the folder itself.
 bool usable_in(const fs::path& real_folder, const fs::path& candidate) {
@@ -38,7 +25,7 @@ bool usable_in(const fs::path& real_folder, const fs::path& candidate) {
 
 bool find_texture_file(const fs::path& folder, const std::string& name,
                        const std::string& scene_file, fs::path& found, std::string& problem) {
-    if (!plain_file_name(name)) {
+    if (!plain_texture_name(name)) {
         problem = "refused: not a plain file name in the scene's folder";
         return false;
     }
@@ -52,7 +39,7 @@ bool find_texture_file(const fs::path& folder, const std::string& name,
     if (!ec) {
         for (auto it = fs::directory_iterator(real_folder, ec);
              !ec && it != fs::directory_iterator(); it.increment(ec))
-            if (same_ignoring_case(it->path().filename().string(), name))
+            if (same_name_ignoring_case(it->path().filename().string(), name))
                 matches.push_back(it->path());
     }
     std::sort(matches.begin(), matches.end());

@@ -12,14 +12,13 @@
 // ("not found beside scene.3ds", "refused: ..."); nothing is thrown but std::bad_alloc.
 #pragma once
 
+#include "textures/texture_name.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
-
-// The largest picture file read (bytes): room for an uncompressed 64 MiB picture and its header.
-constexpr uintmax_t kMaxTextureFileBytes = uintmax_t{72} << 20;
 
 // Looks for `name` in `folder`; `scene_file` is the scene's file name, for the problem text.
 bool find_texture_file(const std::filesystem::path& folder, const std::string& name,

@@ -6,6 +6,7 @@
 #include "app/view_animation.h"
 #include "app/view_choice.h"
 #include "loader/chunk_reader.h"
+#include "textures/scene_textures.h"
 #include "viewer/viewer_frame.h"
 
 #include <algorithm>
@@ -53,6 +54,11 @@ struct Spin {
 // of view starts from the scene as loaded.
 struct WebState {
     std::unique_ptr<Scene> loaded;
+    std::vector<GivenPicture> given;               // pictures handed over for the next file, with
+    std::vector<std::vector<uint8_t>> given_bytes; // their bytes
+    SceneTextures textures;                        // the loaded file's pictures, decoded
+    std::vector<const TextureImage*> pictures;     // per material, borrowed from textures
+    std::string warnings;                          // about the loaded file's pictures, one a line
     ViewChoice choice; // the spinning view: which one, its look and its up axis
     std::unique_ptr<Spin> spin;
     std::unique_ptr<LookState> look; // while looking around
@@ -68,7 +74,8 @@ WebState& web() {
 
 // Prepares a fresh copy of scene for choice into spin, posed at the segment's first key frame when
 // the view plays the file. Returns false with a reason in error, leaving spin as it was.
-bool start_view(const Scene& scene, const ViewChoice& choice, std::unique_ptr<Spin>& spin,
+bool start_view(const Scene& scene, const ViewChoice& choice,
+                std::span<const TextureImage* const> pictures, std::unique_ptr<Spin>& spin,
                 std::string& error) {
     try {
         auto next = std::make_unique<Spin>();
@@ -79,6 +86,12 @@ bool start_view(const Scene& scene, const ViewChoice& choice, std::unique_ptr<Sp
                                                    kWidth, kHeight, next->from, error)
                            : !view_start(next->demo, next->shown, choice, kWidth, kHeight, error))
             return false;
+        // The model look paints the pictures the materials name, as kalvorant-render does.
+        if (next->demo.model_look && !pictures.empty() &&
+            !demo_use_model_look(next->demo, pictures)) {
+            error = "not enough memory for the model look of this scene";
+            return false;
+        }
         spin = std::move(next);
     } catch (const std::bad_alloc&) {
         error = "not enough memory to show this scene";
@@ -121,7 +134,7 @@ void show(const std::vector<uint32_t>& pixels, std::vector<uint32_t>& rgba) {
 // Shows the loaded scene in choice and restarts at frame 0; on failure the view stays as it was.
 int restart_view(WebState& state, const ViewChoice& choice) {
     std::string error;
-    if (!start_view(*state.loaded, choice, state.spin, error)) {
+    if (!start_view(*state.loaded, choice, state.pictures, state.spin, error)) {
         state.error = error;
         return 0;
     }
@@ -176,23 +189,57 @@ const char* up_name(UpAxis up) {
 
 extern "C" {
 
-int kalv_load(const uint8_t* bytes, uint32_t size, const char* view) {
+int kalv_give_picture(const char* name, const uint8_t* bytes, uint32_t size) {
+    WebState& state = web();
+    try {
+        state.given_bytes.emplace_back(bytes, bytes + (bytes == nullptr ? 0 : size));
+        state.given.push_back({name == nullptr ? "" : name, state.given_bytes.back()});
+    } catch (const std::bad_alloc&) {
+        state.given.clear();
+        state.given_bytes.clear();
+        return 0;
+    }
+    return 1;
+}
+
+int kalv_load(const char* name, const uint8_t* bytes, uint32_t size, const char* view) {
     WebState& state = web();
     std::string error;
+    // The pictures given count for this file only, whatever becomes of it.
+    const std::vector<GivenPicture> given = std::move(state.given);
+    const std::vector<std::vector<uint8_t>> given_bytes = std::move(state.given_bytes);
+    state.given.clear();
+    state.given_bytes.clear();
     std::unique_ptr<Scene> scene =
         load_scene_from_memory(std::span<const uint8_t>(bytes, bytes == nullptr ? 0 : size), error);
     if (!scene) {
         state.error = error;
         return 0;
     }
+    SceneTextures textures;
+    std::vector<const TextureImage*> pictures;
+    std::string warnings;
+    try {
+        textures = load_scene_textures_given(*scene, name == nullptr ? "" : name, given);
+        for (const auto& picture : textures.by_material)
+            pictures.push_back(picture.get());
+        for (const TextureReport& report : textures.reports)
+            if (!report.found) warnings += "warning: " + texture_warning(*scene, report) + "\n";
+    } catch (const std::bad_alloc&) {
+        state.error = "not enough memory for the pictures of this scene";
+        return 0;
+    }
     // A new file starts with the view's own look and 3D Studio's Z up.
     ViewChoice choice;
     if (!parse_view_choice(view == nullptr ? "" : view, choice, error) ||
-        !start_view(*scene, choice, state.spin, error)) {
+        !start_view(*scene, choice, pictures, state.spin, error)) {
         state.error = error;
         return 0;
     }
     state.loaded = std::move(scene);
+    state.textures = std::move(textures);
+    state.pictures = std::move(pictures);
+    state.warnings = std::move(warnings);
     state.choice = choice;
     state.look.reset();
     state.frame_number = 0;
@@ -202,6 +249,10 @@ int kalv_load(const uint8_t* bytes, uint32_t size, const char* view) {
 
 const char* kalv_error(void) {
     return web().error.c_str();
+}
+
+const char* kalv_warnings(void) {
+    return web().warnings.c_str();
 }
 
 int kalv_set_view(const char* view) {

@@ -9,23 +9,36 @@
 //
 // Units: the frame is kalv_width() x kalv_height() pixels, rows top to bottom with no gap;
 // kalv_pixels() holds them as 0x00RRGGBB words, kalv_rgba() as R, G, B, 255 bytes for a canvas.
-// Ownership: the module owns the scene and both pixel buffers; the pointers it returns stay valid
-// until the next call of kalv_load, kalv_set_view, kalv_step, kalv_look_start or kalv_look_draw.
-// Strings are NUL-terminated and live until the next call that changes them. The caller owns the
-// bytes given to kalv_load. Failures: kalv_load, kalv_set_view and kalv_look_start return 0 and
-// leave the current scene and view untouched; kalv_error() then gives a one-line reason. No
-// exception leaves these functions.
+// Ownership: the module owns the scene, its pictures and both pixel buffers; the pointers it
+// returns stay valid until the next call of kalv_load, kalv_set_view, kalv_step, kalv_look_start or
+// kalv_look_draw. Strings are NUL-terminated and live until the next call that changes them. The
+// caller owns the bytes given to kalv_load. Failures: kalv_load, kalv_set_view and kalv_look_start
+// return 0 and leave the current scene and view untouched; kalv_error() then gives a one-line
+// reason. No exception leaves these functions.
 #pragma once
 
 #include <cstdint>
 
 extern "C" {
 
-// Loads a scene from a file image, shows it in view (as kalv_set_view names them) and restarts
-// at frame 0. The scene is prepared for that view alone, so a scene that only has memory for one
-// view can still be opened in the view a person wants. Returns 1, or 0 with the reason in
-// kalv_error() (the previous scene keeps its state).
-int kalv_load(const uint8_t* bytes, uint32_t size, const char* view);
+// Hands over a picture file (its name and bytes, copied) for the next kalv_load, which looks for
+// its materials' pictures among the files handed over since the last load as the native tools look
+// in the scene's folder: the exact name first, then ignoring letter case. Returns 1, or 0 when
+// there is no memory for it (the pictures handed over so far are then dropped).
+int kalv_give_picture(const char* name, const uint8_t* bytes, uint32_t size);
+
+// Loads a scene from a file image called name (for the warnings), shows it in view (as
+// kalv_set_view names them) and restarts at frame 0. The scene is prepared for that view alone, so
+// a scene that only has memory for one view can still be opened in the view a person wants. Its
+// pictures are decoded once, here; one that is missing or cannot be decoded leaves its faces in
+// the material's colour, with a warning. Returns 1, or 0 with the reason in kalv_error() (the
+// previous scene keeps its state).
+int kalv_load(const char* name, const uint8_t* bytes, uint32_t size, const char* view);
+
+// The loaded file's warnings about its pictures, kalvorant-render's lines without the program's
+// name ("warning: texture \"X.PNG\" of material \"M\": not found beside scene.3ds"), each ended
+// by a newline; "" when there are none.
+const char* kalv_warnings(void);
 
 // The reason of the last refused load or view, or "" after a success.
 const char* kalv_error(void);

@@ -36,11 +36,22 @@ function not3dsHint(bytes) {
 }
 
 // What the page says about a file the module has answered for: a refusal, the tools' warning for
-// a scene without faces, or "" for a scene with something to draw.
+// a scene without faces, or "" for a scene with something to draw; then the tools' warnings about
+// pictures its materials name that could not be used, one a line.
 function verdictText(name, bytes, answer) {
     if (!answer.ok) return `${name}: ${answer.error}${not3dsHint(bytes)}`;
-    if (answer.faces > 0) return "";
-    return `warning: "${name}" holds no faces, so there is nothing to draw${not3dsHint(bytes)}`;
+    const pictures = (answer.warnings || "").replace(/\n$/, "");
+    if (answer.faces > 0) return pictures;
+    const empty = `warning: "${name}" holds no faces, so there is nothing to draw${not3dsHint(bytes)}`;
+    return pictures === "" ? empty : `${empty}\n${pictures}`;
+}
+
+// Of files chosen or dropped together, the scene (the first .3ds file, else the first file) and
+// the pictures beside it (all the others).
+function sceneAndPictures(files) {
+    const list = [...files];
+    const at = Math.max(0, list.findIndex((file) => /\.3ds$/i.test(file.name)));
+    return { scene: list[at], pictures: list.filter((_, i) => i !== at) };
 }
 
 const plural = (count, one, many) => `${count} ${count === 1 ? one : many}`;
@@ -298,7 +309,7 @@ function startPage() {
     };
 
     // Loads bytes in a worker of their own; the scene on show stays until they have loaded.
-    const openBytes = async (name, bytes, view, pick) => {
+    const openBytes = async (name, bytes, view, pick, pictures = []) => {
         const compiled = await wasm;
         if (pick !== picks) return;
         if (loading !== null) loading.terminate();
@@ -336,10 +347,13 @@ function startPage() {
             event.preventDefault();
             answered(worker, { kind: "failed", error: event.message || "no reason given" });
         };
-        worker.postMessage({ kind: "open", wasm: compiled, name, bytes: bytes.buffer, view }, [bytes.buffer]);
+        worker.postMessage({ kind: "open", wasm: compiled, name, bytes: bytes.buffer, view, pictures },
+                           [bytes.buffer, ...pictures.map((picture) => picture.bytes)]);
     };
 
-    const openFile = async (file) => {
+    // Opens the scene among files, with the other files as the pictures beside it.
+    const openFiles = async (files) => {
+        const { scene: file, pictures } = sceneAndPictures(files);
         const pick = ++picks;
         if (loading !== null) {
             loading.terminate();
@@ -350,27 +364,29 @@ function startPage() {
             showError(`${file.name}: ${mib} MiB is too large; the page reads files up to 64 MiB`);
             return;
         }
-        let bytes;
+        let bytes, given;
         try {
             bytes = new Uint8Array(await file.arrayBuffer());
+            given = await Promise.all(pictures.map(async (picture) =>
+                ({ name: picture.name, bytes: await picture.arrayBuffer() })));
         } catch (error) {
             if (pick === picks) showError(`${file.name}: the browser could not read the file (${error.message})`);
             return;
         }
         // A person's own file is framed by the fit view: the demo's fixed camera, made for the
         // bundled scene, shows most other files as a speck or not at all.
-        if (pick === picks) await openBytes(file.name, bytes, "fit", pick);
+        if (pick === picks) await openBytes(file.name, bytes, "fit", pick, given);
     };
 
     fileInput.addEventListener("change", () => {
-        if (fileInput.files.length > 0) openFile(fileInput.files[0]);
+        if (fileInput.files.length > 0) openFiles(fileInput.files);
         fileInput.value = "";
     });
     document.addEventListener("dragover", (event) => event.preventDefault());
     document.addEventListener("drop", (event) => {
         event.preventDefault();
         const files = event.dataTransfer ? event.dataTransfer.files : [];
-        if (files.length > 0) openFile(files[0]);
+        if (files.length > 0) openFiles(files);
     });
     viewSelect.addEventListener("change", () => {
         if (shown === null) return;
@@ -539,7 +555,7 @@ function listenOnPicture(canvas, look, save) {
 }
 
 if (typeof module === "object" && module.exports) {
-    module.exports = { not3dsHint, verdictText };
+    module.exports = { not3dsHint, sceneAndPictures, verdictText };
 } else {
     startPage();
 }

@@ -6,10 +6,12 @@
 // which is the only way to give a module's memory back: a WebAssembly memory never shrinks.
 //
 // Messages from the page, answered in the order they come:
-//   {kind: "open", wasm, name, bytes, view}  loads bytes (a whole .3ds file) with the compiled
-//       module wasm, then shows view; answers {kind: "opened", ok, error, view, look, up,
-//       animation, meshes, faces, cameras} (camera names as Latin-1 text; animation as
-//       wrapModule's animation() gives it)
+//   {kind: "open", wasm, name, bytes, view, pictures}  loads bytes (a whole .3ds file called
+//       name) with the compiled module wasm, its materials' pictures looked for among pictures
+//       ([{name, bytes}], the files chosen with it), then shows view; answers {kind: "opened",
+//       ok, error, warnings, view, look, up, animation, meshes, faces, cameras} (warnings: the
+//       lines about pictures not found or not decoded; camera names as Latin-1 text; animation
+//       as wrapModule's animation() gives it)
 //   {kind: "view", view}    answers {kind: "view", ok, error, view, look, up, animation}
 //   {kind: "options", look, up}  draws the view in look ("model", "demo" or "" for the view's
 //       own) with the file's axis up ("z" or "y"); answers {kind: "options", ok, error, look, up,
@@ -57,6 +59,8 @@ function wrapModule(m) {
         }
     };
     const cString = (text) => Uint8Array.from(text + "\0", (c) => c.charCodeAt(0) & 0xff);
+    // File names as the native tools see them on disk: UTF-8 bytes.
+    const fileName = (text) => new TextEncoder().encode(text + "\0");
     const answer = (ok) => {
         if (ok === null) return { ok: false, error: "not enough memory to hold this file in the page" };
         return { ok: ok === 1, error: ok === 1 ? "" : latin1At(m._kalv_error()) };
@@ -65,13 +69,21 @@ function wrapModule(m) {
     return {
         width: m._kalv_width(),
         height: m._kalv_height(),
-        // bytes: a Uint8Array holding a whole .3ds file, shown in view (see setView). Returns
-        // {ok, error}.
-        load(bytes, view = "demo") {
+        // bytes: a Uint8Array holding a whole .3ds file called name, shown in view (see
+        // setView); pictures: [{name, bytes}] the files beside it. Returns {ok, error}.
+        load(bytes, view = "demo", name = "scene.3ds", pictures = []) {
+            for (const picture of pictures) {
+                const given = withBytes(picture.bytes, (ptr, length) =>
+                    withBytes(fileName(picture.name), (namePtr) => m._kalv_give_picture(namePtr, ptr, length)));
+                if (given !== 1) return answer(null);
+            }
             const ok = withBytes(bytes, (ptr, length) =>
-                withBytes(cString(view), (viewPtr) => m._kalv_load(ptr, length, viewPtr)));
+                withBytes(fileName(name), (namePtr) =>
+                    withBytes(cString(view), (viewPtr) => m._kalv_load(namePtr, ptr, length, viewPtr))));
             return answer(ok);
         },
+        // The lines about the loaded file's pictures that could not be used, each ending "\n".
+        warnings: () => latin1At(m._kalv_warnings()),
         // view: "demo", "fit", "camera" or "camera:NAME". Returns {ok, error}.
         setView(view) {
             return answer(withBytes(cString(view), (ptr) => m._kalv_set_view(ptr)));
@@ -151,10 +163,11 @@ function serve() {
     // How the spinning view draws: its look, up axis and animation.
     const shownAs = () => ({ ...scene.options(), animation: scene.animation() });
     const answers = {
-        async open({ wasm, bytes, view }) {
+        async open({ wasm, name, bytes, view, pictures }) {
             scene = wrapModule(await instantiate(wasm));
-            const result = scene.load(new Uint8Array(bytes), view);
-            return { ...result, view, ...shownAs(), meshes: scene.meshCount(),
+            const result = scene.load(new Uint8Array(bytes), view, name,
+                                      pictures.map((p) => ({ name: p.name, bytes: new Uint8Array(p.bytes) })));
+            return { ...result, warnings: scene.warnings(), view, ...shownAs(), meshes: scene.meshCount(),
                      faces: scene.faceCount(), cameras: scene.cameraNames() };
         },
         view({ view }) {

@@ -123,3 +123,14 @@ test("the page accepts, warns of and refuses what kalvorant-info does, for the s
     // Both verdicts must be exercised, or the comparison proves little.
     assert.ok(seen.ok >= 20 && seen.refused >= 100, JSON.stringify(seen));
 });
+
+test("the page's words for files chosen together: which is the scene, and the pictures' warnings", () => {
+    const { sceneAndPictures } = require("../page.js");
+    const files = ["TEST.PNG", "cube.3DS", "b.3ds"].map((name) => ({ name }));
+    assert.deepEqual(sceneAndPictures(files), { scene: files[1], pictures: [files[0], files[2]] });
+    assert.deepEqual(sceneAndPictures(files.slice(0, 1)), { scene: files[0], pictures: [] });
+    const warnings = "warning: texture \"A\" of material \"M\": not found beside x.3ds\n";
+    assert.equal(verdictText("x.3ds", [0x4d, 0x4d], { ok: true, faces: 3, warnings }), warnings.trim());
+    assert.equal(verdictText("x.3ds", [0x4d, 0x4d], { ok: true, faces: 0, warnings }),
+                 `warning: "x.3ds" holds no faces, so there is nothing to draw\n${warnings.trim()}`);
+});

@@ -110,15 +110,15 @@ async function waitForFrameAfter(page, frame) {
     }, { timeout: 10000 }, frame);
 }
 
-async function dropFile(page, file) {
-    const base64 = fs.readFileSync(file).toString("base64");
-    await page.evaluate((name, data) => {
-        const bytes = Uint8Array.from(atob(data), (c) => c.charCodeAt(0));
+// Drops files on the picture together, as a person drags them from a file manager.
+async function dropFile(page, ...files) {
+    const dropped = files.map((file) => [path.basename(file), fs.readFileSync(file).toString("base64")]);
+    await page.evaluate((list) => {
         const transfer = new DataTransfer();
-        transfer.items.add(new File([bytes], name));
+        for (const [name, data] of list) transfer.items.add(new File([Uint8Array.from(atob(data), (c) => c.charCodeAt(0))], name));
         const drop = new DragEvent("drop", { dataTransfer: transfer, bubbles: true, cancelable: true });
         document.getElementById("screen").dispatchEvent(drop);
-    }, path.basename(file), base64);
+    }, dropped);
 }
 
 test("the page in Chromium", async (t) => {
@@ -312,6 +312,34 @@ test("the page in Chromium", async (t) => {
         assert.equal(await page.$eval("#view", (select) => select.value), "fit");
         await waitForFrameAfter(page, 3);
         await assertCanvasIsNativeFrame(t, page, horse, ["--view", "fit"]);
+        await setPaused(page, false);
+    });
+
+    await t.test("a scene opened with its pictures is painted and warned about as kalvorant-render does", async (t) => {
+        const cube = support.assimpScene("cube_with_diffuse_texture.3DS");
+        if (!cube) return t.skip("assimp-testmodels is not installed (apt-get install assimp-testmodels)");
+        // The cube alone in a folder: the tool's warning on the page, the material's colour.
+        const folder = support.temporaryDir(t, "pictures");
+        const scene = path.join(folder, "cube.3DS");
+        fs.copyFileSync(cube, scene);
+        const warnings = support.runTool("kalvorant-render", [scene, "--out", support.temporaryDir(t, "out"), "--view", "fit", "--only", "1"])
+            .stderr.split("\n").filter((line) => line.includes("warning: texture "))
+            .map((line) => line.replace(/^kalvorant-render: /, ""));
+        assert.match(warnings.join("\n"), /^warning: texture "[^"]+" of material "[^"]*": not found beside cube\.3DS$/);
+        await (await page.$("#file")).uploadFile(scene);
+        await waitForStatus(page, "cube.3DS · fit view · ");
+        assert.equal(await errorText(page), warnings.join("\n"));
+        const alone = await assertCanvasIsNativeFrame(t, page, scene, ["--view", "fit"]);
+
+        // Dropped with its picture under another letter case, beside a broken file that matches
+        // too but comes later in byte order: the page chooses as the tool does in the folder.
+        fs.copyFileSync(path.join(path.dirname(cube), "test.png"), path.join(folder, "TEST.png"));
+        fs.writeFileSync(path.join(folder, "Test.png"), "not a picture");
+        await dropFile(page, path.join(folder, "Test.png"), scene, path.join(folder, "TEST.png"));
+        await page.waitForFunction(() => document.getElementById("error").textContent === "", { timeout: 30000 });
+        await waitForStatus(page, "cube.3DS · fit view · ");
+        const painted = await assertCanvasIsNativeFrame(t, page, scene, ["--view", "fit"]);
+        assert.notDeepEqual(painted.pixels, alone.pixels, "the picture was not painted");
         await setPaused(page, false);
     });
 

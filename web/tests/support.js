@@ -196,5 +196,5 @@ function slowFile(meshes, count) {
 module.exports = {
     emptyMeshesFile, slowFile,
     assertSameFrame, assimpScene, bundledScene, glmarkScenes, loadWasmScene, nativeFramePath, nativeVerdict,
-    oneMeshFile, pageDir, readPng, renderNative, root, temporaryDir, toolsDir,
+    oneMeshFile, pageDir, readPng, renderNative, root, runTool, temporaryDir, toolsDir,
 };

@@ -1,0 +1,26 @@
+#include "textures/scene_textures.h"
+
+#include "textures/picture_decode.h"
+#include "textures/texture_file.h"
+#include "textures/texture_loop.h"
+
+#include <filesystem>
+
+namespace fs = std::filesystem;
+
+SceneTextures load_scene_textures(const Scene& scene, const std::string& scene_path) {
+    const fs::path path(scene_path);
+    const fs::path folder = path.parent_path();
+    const std::string scene_file = scene_file_label(path.filename().string());
+    const auto find = [&](const std::string& name, std::string& key, std::string& problem) {
+        fs::path file;
+        if (!find_texture_file(folder, name, scene_file, file, problem)) return false;
+        key = file.string();
+        return true;
+    };
+    const auto decode = [](const std::string& key, TextureImage& image, std::string& problem) {
+        std::vector<uint8_t> bytes;
+        return read_texture_file(key, bytes, problem) && decode_picture(bytes, image, problem);
+    };
+    return load_textures(scene, find, decode);
+}
