@@ -17,7 +17,7 @@ double fit_distance(const Scene& loaded, int32_t width, int32_t height) {
     return fit.distance * fit.scale;
 }
 
-bool shade_loaded_scene(ViewerScene& viewer) {
+bool shade_loaded_scene(ViewerScene& viewer, std::span<const TextureImage* const> pictures) {
     try {
         viewer.loaded_shading.resize(viewer.loaded->meshes.size());
     } catch (const std::bad_alloc&) {
@@ -25,7 +25,7 @@ bool shade_loaded_scene(ViewerScene& viewer) {
     }
     for (size_t i = 0; i < viewer.loaded_shading.size(); ++i)
         if (!prepare_model_mesh(viewer.loaded->meshes[i], viewer.loaded->materials,
-                                viewer.loaded_shading[i]))
+                                viewer.loaded_shading[i], pictures))
             return false;
     return true;
 }
@@ -33,7 +33,8 @@ bool shade_loaded_scene(ViewerScene& viewer) {
 } // namespace
 
 bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState& state,
-                    ViewerControls& controls, std::string& error) {
+                    ViewerControls& controls, std::string& error,
+                    std::span<const TextureImage* const> pictures) {
     // The normalised copy keeps the meshes' local axes, which posing reads (view_animation_start
     // keeps them aside before the view resets them); the scene as loaded drops them below, for the
     // demo view.
@@ -64,6 +65,10 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
                            error)) {
         return false;
     }
+    if (!pictures.empty() && !demo_use_model_look(next_state, pictures)) {
+        error = "not enough memory to view this scene";
+        return false;
+    }
     std::vector<Matrix4> looks;
     std::vector<std::string> names;
     const ScenePose first = pose_scene(*scene, scene->keyframe_start);
@@ -83,7 +88,7 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
     const int32_t last_key = next.animated ? scene->keyframe_end : 0;
     demo_reset_mesh_matrices(*scene);
     next.loaded = std::move(scene);
-    if (!shade_loaded_scene(next)) {
+    if (!shade_loaded_scene(next, pictures)) {
         error = "not enough memory to view this scene";
         return false;
     }

@@ -16,9 +16,11 @@
 #include "app/demo.h"
 #include "app/view_animation.h"
 #include "render/threaded_frame.h"
+#include "scene/texture_image.h"
 #include "viewer/viewer_controls.h"
 
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -39,9 +41,12 @@ struct ViewerScene {
 };
 
 // Takes scene over and prepares it for the views at width x height: the normalised copy, the
-// usable cameras, the buffers of state. Then tells controls about the new scene.
+// usable cameras, the buffers of state. Then tells controls about the new scene. pictures: per
+// material, its decoded texture or nullptr, for the model look to paint (borrowed: they must
+// outlive the pictures drawn; empty: none).
 bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState& state,
-                    ViewerControls& controls, std::string& error);
+                    ViewerControls& controls, std::string& error,
+                    std::span<const TextureImage* const> pictures = {});
 
 // A copy of the open file as it was handed to viewer_prepare, its meshes' local axes included,
 // for preparing it again (another up axis). nullptr when no file is open or memory is short.

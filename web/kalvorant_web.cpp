@@ -151,7 +151,7 @@ void prepare_look_again(WebState& state) {
     std::string error;
     try {
         if (viewer_prepare(look.scene, std::make_unique<Scene>(*state.loaded), look.state,
-                           look.controls, error))
+                           look.controls, error, state.pictures))
             return;
     } catch (const std::bad_alloc&) {
         error = "not enough memory to view this scene";
@@ -409,7 +409,7 @@ int kalv_look_start(void) {
         look->started_look = look->controls.look;
         look->started_up = look->controls.up;
         if (!viewer_prepare(look->scene, std::make_unique<Scene>(*state.loaded), look->state,
-                            look->controls, error)) {
+                            look->controls, error, state.pictures)) {
             state.error = error;
             return 0;
         }

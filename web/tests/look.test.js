@@ -73,3 +73,22 @@ test("a file without cameras says so when C asks for one", async () => {
     assert.equal(scene.look.view(), "fit");
     assert.equal(scene.look.message(), "the file has no camera to look through");
 });
+
+test("looking around paints the pictures handed over with the scene, in the fit and demo views", async (t) => {
+    const cube = support.assimpScene("cube_with_diffuse_texture.3DS");
+    if (!cube) return t.skip("assimp-testmodels is not installed (apt-get install assimp-testmodels)");
+    const scene = await support.loadWasmScene();
+    const looked = (pictures) => {
+        scene.load(fs.readFileSync(cube), "fit", "cube.3DS", pictures);
+        scene.look.start();
+        scene.look.draw();
+        const fit = scene.pixels();
+        scene.look.key(68); // D
+        scene.look.draw();
+        return [fit, scene.pixels()];
+    };
+    const painted = looked([{ name: "test.png", bytes: fs.readFileSync(require("node:path").join(cube, "../test.png")) }]);
+    const plain = looked([]);
+    assert.notDeepEqual(painted[0], plain[0], "the fit view lost the picture");
+    assert.notDeepEqual(painted[1], plain[1], "the demo view lost the picture");
+});
