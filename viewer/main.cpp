@@ -5,6 +5,7 @@
 #include "loader/chunk_reader.h"
 #include "loader/quoted.h"
 #include "platform/sdl/viewer_window.h"
+#include "textures/scene_textures.h"
 #include "tools/output_file.h"
 #include "tools/png_writer.h"
 #include "viewer/save_path.h"
@@ -15,7 +16,9 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -28,8 +31,10 @@ struct Viewer {
     ViewerControls controls;
     ViewerScene scene;
     DemoState state;
-    RenderThreads* threads = nullptr; // nullptr: draw on the main thread alone
-    std::string path;                 // the open file, "" for none
+    RenderThreads* threads = nullptr;          // nullptr: draw on the main thread alone
+    std::string path;                          // the open file, "" for none
+    SceneTextures textures;                    // the open file's pictures, which its frames borrow
+    std::vector<const TextureImage*> pictures; // per material: its picture or nullptr
     std::string shown_title;
     Clock::time_point last_present{};
 };
@@ -42,13 +47,36 @@ std::string file_name(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
+// The pictures of the scene's materials, found beside path; each one that cannot be used is
+// said on standard error, and its faces keep their material's colour.
+SceneTextures scene_pictures(const Scene& scene, const std::string& path) {
+    try {
+        SceneTextures textures = load_scene_textures(scene, path);
+        for (const TextureReport& report : textures.reports)
+            if (!report.found) say("warning: " + texture_warning(scene, report));
+        return textures;
+    } catch (const std::bad_alloc&) {
+        say("warning: not enough memory for the pictures of " + quoted_text(path));
+        return {};
+    }
+}
+
 // Opens path in place of the current file; on failure the current file stays.
 void open_file(Viewer& v, const std::string& path) {
     std::string error;
     std::unique_ptr<Scene> scene = load_scene(path, error);
-    if (scene && viewer_prepare(v.scene, std::move(scene), v.state, v.controls, error)) {
-        v.path = path;
-        return;
+    if (scene) {
+        SceneTextures textures = scene_pictures(*scene, path);
+        std::vector<const TextureImage*> pictures;
+        for (const auto& picture : textures.by_material)
+            pictures.push_back(picture.get());
+        if (viewer_prepare(v.scene, std::move(scene), v.state, v.controls, error, pictures)) {
+            // The pictures live on the heap: moving their owners keeps the frames' pointers.
+            v.textures = std::move(textures);
+            v.pictures = std::move(pictures);
+            v.path = path;
+            return;
+        }
     }
     const std::string line = "cannot open " + quoted_text(path) + ": " + error;
     say(line);
@@ -61,7 +89,8 @@ void prepare_again(Viewer& v) {
     if (!v.scene.loaded) return;
     std::string error = "not enough memory to view this scene";
     std::unique_ptr<Scene> copy = viewer_loaded_copy(v.scene);
-    if (!copy || !viewer_prepare(v.scene, std::move(copy), v.state, v.controls, error)) {
+    if (!copy ||
+        !viewer_prepare(v.scene, std::move(copy), v.state, v.controls, error, v.pictures)) {
         say(error);
         v.controls.message = error;
     }

@@ -9,7 +9,8 @@
 # back the very first picture, that the wheel makes the scene larger, and that S writes a PNG
 # equal to the window's picture, beside the file, naming it in the title; then that Escape ends
 # it with status 0. A file that cannot be loaded keeps the window open and says why in the title
-# and on standard error; without a display the viewer exits 1 with one line.
+# and on standard error; without a display the viewer exits 1 with one line. A textured file of
+# assimp-testmodels shows its picture, and without it a warning.
 # Exits 77 (skipped) when Xvfb, xdotool or ImageMagick is missing.
 set -uo pipefail
 
@@ -158,6 +159,31 @@ kill -0 "$demo_pid" 2>/dev/null || fail "the viewer ended on a file it cannot lo
 grep -q '^kalvorant-view: cannot open "junk.3ds": ' junk.txt ||
   fail "standard error did not say why: $(cat junk.txt)"
 [ -z "$window" ] || end_with_escape || fail "Escape did not end the viewer after a bad file"
+
+# The pictures a file's materials name are painted; without them beside the file, the faces keep
+# their colour and standard error names the missing one.
+models=/usr/share/assimp/models/3DS
+if [ -f "$models/cube_with_diffuse_texture.3DS" ] && [ -f "$models/test.png" ]; then
+  mkdir -p with without
+  cp "$models/cube_with_diffuse_texture.3DS" "$models/test.png" with/
+  cp "$models/cube_with_diffuse_texture.3DS" without/
+  for folder in with without; do
+    "$viewer" "$folder/cube_with_diffuse_texture.3DS" 2>"$work/$folder.txt" &
+    demo_pid=$!
+    window=$(timeout 15 xdotool search --sync --onlyvisible --name 'cube_with_diffuse' | head -n 1)
+    if [ -z "$window" ] || ! settle '^cube_with_diffuse_texture\.3DS - fit' "$folder.png"; then
+      fail "the textured cube did not appear ($folder its picture)"
+    fi
+    [ -z "$window" ] || end_with_escape || fail "Escape did not end the viewer ($folder)"
+  done
+  [ "$(differing with.png without.png)" -gt 10000 ] ||
+    fail "the cube looks the same with and without its picture"
+  [ ! -s with.txt ] || fail "standard error with the picture: $(head -n 3 with.txt)"
+  grep -q 'texture "TEST.PNG" of material .*: not found beside cube_with_diffuse_texture.3DS' \
+    without.txt || fail "no warning for the missing picture: $(cat without.txt)"
+else
+  echo "note: assimp-testmodels is not installed; the textured cube is not checked"
+fi
 
 # No display: one line, status 1.
 DISPLAY= "$viewer" blocks.3ds 2>nodisplay.txt
