@@ -207,7 +207,7 @@ std::unique_ptr<Scene> ring_under_a_camera() {
     return scene;
 }
 
-std::vector<uint32_t> draw(ViewerScene& viewer, DemoState& state, const ViewerControls& c) {
+std::vector<uint32_t> draw(ViewerScene& viewer, DemoState& state, ViewerControls& c) {
     EXPECT_TRUE(viewer_draw(viewer, state, c, nullptr));
     return state.frame_buffer;
 }
@@ -249,17 +249,37 @@ TEST(ViewerFrame, LookAndUpChangeThePictureAndAFileCameraSeesTheSameWhateverTheU
 
 namespace {
 
-TEST(ViewerFrame, AFileThatMovesPlaysItsOwnAnimation) {
-    const std::string path = "/usr/share/assimp/models/3DS/RotatingCube.3DS";
-    std::string error;
-    std::unique_ptr<Scene> scene = load_scene(path, error);
-    if (!scene) GTEST_SKIP() << path << " absent: install assimp-testmodels";
+// A file of assimp-testmodels open in the viewer, its picture width x height.
+struct OpenModel {
+    std::string path;
     ViewerControls c;
-    c.width = 96;
-    c.height = 72;
     ViewerScene viewer;
     DemoState state;
-    ASSERT_TRUE(viewer_prepare(viewer, std::move(scene), state, c, error)) << error;
+    std::string error; // why it is not open: "" when the package is absent
+};
+
+bool open_model(OpenModel& m, const std::string& name, int32_t width, int32_t height) {
+    m.path = "/usr/share/assimp/models/3DS/" + name;
+    std::unique_ptr<Scene> scene = load_scene(m.path, m.error);
+    if (!scene) {
+        m.error.clear();
+        return false;
+    }
+    m.c.width = width;
+    m.c.height = height;
+    return viewer_prepare(m.viewer, std::move(scene), m.state, m.c, m.error);
+}
+
+#define OPEN_MODEL_OR_SKIP(m, name, width, height)                                                 \
+    if (!open_model(m, name, width, height)) {                                                     \
+        ASSERT_TRUE(m.error.empty()) << m.error;                                                   \
+        GTEST_SKIP() << m.path << " absent: install assimp-testmodels";                            \
+    }
+
+TEST(ViewerFrame, AFileThatMovesPlaysItsOwnAnimation) {
+    OpenModel m;
+    OPEN_MODEL_OR_SKIP(m, "RotatingCube.3DS", 96, 72);
+    auto& [path, c, viewer, state, error] = m;
     EXPECT_EQ(c.first_key, 0);
     EXPECT_EQ(c.last_key, 300);
     const std::vector<uint32_t> first = draw(viewer, state, c);
@@ -316,6 +336,33 @@ TEST(ViewerFrame, AFileCameraFollowsItsTracksAsTheRenderToolShowsIt) {
     ASSERT_TRUE(viewer_prepare(viewer, viewer_loaded_copy(viewer), state, c, error)) << error;
     controls_event(c, key('C'));
     EXPECT_EQ(shown(150), later);
+}
+
+// TargetCameraAnim's camera climbs and its target slides between key frames 0 and 50: the wheel
+// in the camera view at key frame 50 must take over from the camera as shown there.
+TEST(ViewerFrame, TheWheelTakesOverFromAMovingCameraWhereItIsShown) {
+    OpenModel m;
+    OPEN_MODEL_OR_SKIP(m, "TargetCameraAnim.3ds", 128, 96);
+    auto& [path, c, viewer, state, error] = m;
+    controls_event(c, key('C'));
+    const auto turn_from = [&](int32_t key_frame) {
+        c.key_frame = key_frame;
+        draw(viewer, state, c);
+        const OrbitView expected =
+            orbit_from_camera(state.camera, c.orbit.centre, c.orbit.fit_distance);
+        WindowEvent wheel;
+        wheel.kind = Kind::wheel;
+        wheel.wheel = 1;
+        controls_event(c, wheel);
+        EXPECT_EQ(c.mode, ViewerMode::orbit);
+        EXPECT_NEAR(c.orbit.yaw, expected.yaw, 1e-9);
+        EXPECT_NEAR(c.orbit.pitch, expected.pitch, 1e-9);
+        const double yaw = c.orbit.yaw;
+        controls_event(c, key('C')); // back through the camera for the next key frame
+        return yaw;
+    };
+    const double first = turn_from(0);
+    EXPECT_GT(std::fabs(turn_from(50) - first), 0.05);
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-bool viewer_draw(ViewerScene& viewer, DemoState& state, const ViewerControls& controls,
+bool viewer_draw(ViewerScene& viewer, DemoState& state, ViewerControls& controls,
                  RenderThreads* threads) {
     if (!viewer_aim(viewer, state, controls)) {
         std::fill(state.frame_buffer.begin(), state.frame_buffer.end(), 0u);

@@ -130,7 +130,7 @@ bool viewer_resize(ViewerScene& viewer, DemoState& state, ViewerControls& contro
     return true;
 }
 
-bool viewer_aim(ViewerScene& viewer, DemoState& state, const ViewerControls& controls) {
+bool viewer_aim(ViewerScene& viewer, DemoState& state, ViewerControls& controls) {
     if (!viewer.loaded) return false;
     const int32_t width = state.width, height = state.height;
     double focal = width / 2.0; // the fit's lens: 90 degrees across the width
@@ -150,10 +150,12 @@ bool viewer_aim(ViewerScene& viewer, DemoState& state, const ViewerControls& con
     // The pose after the camera: a hidden mesh is put behind the camera that draws it. A file's
     // camera follows its tracks; at a time it cannot be aimed it keeps its first placement.
     std::string unused;
-    if (viewer.animated && through_camera)
-        view_animation_pose_through(viewer.animation, state, viewer.camera_index[controls.camera],
-                                    controls.key_frame, unused);
-    else if (viewer.animated && !demo_space)
+    if (viewer.animated && through_camera) {
+        if (view_animation_pose_through(viewer.animation, state,
+                                        viewer.camera_index[controls.camera], controls.key_frame,
+                                        unused))
+            controls.cameras[controls.camera] = state.camera;
+    } else if (viewer.animated && !demo_space)
         view_animation_pose(viewer.animation, state, controls.key_frame, unused);
     // The state keeps the normalised scene's shading; the scene as loaded lends it its own.
     if (demo_space) std::swap(state.model_meshes, viewer.loaded_shading);

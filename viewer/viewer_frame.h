@@ -58,8 +58,10 @@ bool viewer_resize(ViewerScene& viewer, DemoState& state, ViewerControls& contro
 
 // Points state at the picture the controls describe (which copy of the scene and its shading, the
 // camera, the lens, the look) without drawing it: a single-threaded front end (the web page) then
-// calls view_frame, and viewer_release afterwards. False when no scene is loaded.
-bool viewer_aim(ViewerScene& viewer, DemoState& state, const ViewerControls& controls);
+// calls view_frame, and viewer_release afterwards. False when no scene is loaded. A file camera
+// that follows its tracks is kept in controls as it is shown, so that a drag or the wheel takes
+// over from where the picture is, not from the camera's first pose.
+bool viewer_aim(ViewerScene& viewer, DemoState& state, ViewerControls& controls);
 
 // Gives back what viewer_aim lent the state for the picture (the shading of the scene as loaded).
 void viewer_release(ViewerScene& viewer, DemoState& state, const ViewerControls& controls);
@@ -67,5 +69,5 @@ void viewer_release(ViewerScene& viewer, DemoState& state, const ViewerControls&
 // Draws the picture the controls describe into state.frame_buffer, on the render threads when
 // given (nullptr: on the caller's thread alone). False when the threads' buffers could not grow:
 // the picture is then incomplete and must not be shown.
-bool viewer_draw(ViewerScene& viewer, DemoState& state, const ViewerControls& controls,
+bool viewer_draw(ViewerScene& viewer, DemoState& state, ViewerControls& controls,
                  RenderThreads* threads);
