@@ -145,6 +145,12 @@ TEST(ViewerControls, KeyFramesStepWrapAndPlay) {
     EXPECT_EQ(c.key_frame, 1);
     EXPECT_TRUE(controls_play(c, 100 / kPlaybackRate)); // wraps past the last key frame
     EXPECT_EQ(c.key_frame, 0);
+
+    ViewerControls wide = scene_with_cameras(INT32_MIN, INT32_MAX); // a damaged file's segment
+    controls_event(wide, key(VK_LEFT));
+    EXPECT_EQ(wide.key_frame, INT32_MAX);
+    controls_event(wide, key(VK_HOME));
+    EXPECT_EQ(wide.key_frame, INT32_MIN);
 }
 
 TEST(ViewerControls, AResizedPictureKeepsAFittedViewFitted) {

@@ -38,12 +38,13 @@ bool has_animation(ViewerControls& c) {
     return false;
 }
 
-void step_key_frame(ViewerControls& c, int32_t step) {
+// In 64 bits: a damaged file's segment may span more key frames than an int32_t counts.
+void step_key_frame(ViewerControls& c, int64_t step) {
     if (!has_animation(c)) return;
-    const int32_t span = c.last_key - c.first_key + 1;
-    int32_t offset = (c.key_frame - c.first_key + step) % span;
+    const int64_t span = int64_t(c.last_key) - c.first_key + 1;
+    int64_t offset = (int64_t(c.key_frame) - c.first_key + step) % span;
     if (offset < 0) offset += span;
-    c.key_frame = c.first_key + offset;
+    c.key_frame = int32_t(c.first_key + offset);
     c.play_clock = 0;
     changed(c);
 }
@@ -100,7 +101,7 @@ ViewerAction key(ViewerControls& c, int key) {
         step_key_frame(c, 1);
         return ViewerAction::none;
     case VK_HOME:
-        step_key_frame(c, c.first_key - c.key_frame);
+        step_key_frame(c, int64_t(c.first_key) - c.key_frame);
         return ViewerAction::none;
     default:
         return ViewerAction::none;
