@@ -79,8 +79,8 @@ TEST(TextureLookup, ExactNameFirstThenAnyCaseNeverOutsideTheFolder) {
 
     EXPECT_EQ(find(folder, "TEST.PNG"), "test.png");
     EXPECT_EQ(find(folder, "BOTH.PNG"), "BOTH.PNG");
-    EXPECT_EQ(find(folder, "both.png"), "BOTH.PNG"); // no exact match: the first in name order
-    EXPECT_EQ(find(folder, "ALIAS.PNG"), "alias.png");
+    EXPECT_EQ(find(folder, "both.png"), "BOTH.PNG");  // no exact match: the first in name order
+    EXPECT_EQ(find(folder, "ALIAS.PNG"), "test.png"); // the file the link leads to
     EXPECT_EQ(find(folder, "NOSUCH.PNG"), "not found beside scene.3ds");
     for (const char* name : {"dir.png", "link.png"})
         EXPECT_EQ(find(folder, name), "refused: not a regular file in the scene's folder") << name;
@@ -200,6 +200,20 @@ TEST(SceneTextures, EachPictureOnceAndOneWarningPerUnusableTexture) {
     EXPECT_EQ(texture_warning(scene, textures.reports[3])
                   .rfind("texture \"BROKEN.PNG\" of material \"M4\": cannot be decoded: ", 0),
               0u);
+}
+
+TEST(SceneTextures, ALinkInTheFolderPaintsThePictureItLeadsToDecodedOnce) {
+    TempFolder folder;
+    const std::vector<uint8_t> rgb = rgb_bytes();
+    ASSERT_TRUE(stbi_write_png((folder.path / "crate.png").c_str(), kW, kH, 3, rgb.data(), kW * 3));
+    fs::create_symlink("crate.png", folder.path / "alias.png");
+    Scene scene;
+    scene.materials.resize(2);
+    scene.materials[0].texture = "ALIAS.PNG";
+    scene.materials[1].texture = "crate.png";
+    const SceneTextures textures = load_scene_textures(scene, (folder.path / "scene.3ds").string());
+    ASSERT_TRUE(textures.by_material[0]) << textures.reports[0].problem;
+    EXPECT_EQ(textures.by_material[0], textures.by_material[1]);
 }
 
 TEST(SceneTextures, FilesHandedOverFollowTheFolderRules) {

@@ -13,11 +13,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A regular file whose real place (links followed) is in the folder itself.
-bool usable_in(const fs::path& real_folder, const fs::path& candidate) {
+// A regular file whose real place (links followed) is in the folder itself; real becomes that
+// place. The real file is what gets read, since reading follows no link.
+bool usable_in(const fs::path& real_folder, const fs::path& candidate, fs::path& real) {
     std::error_code ec;
     if (!fs::is_regular_file(candidate, ec)) return false;
-    const fs::path real = fs::canonical(candidate, ec);
+    real = fs::canonical(candidate, ec);
     return !ec && real.parent_path() == real_folder;
 }
 
@@ -31,10 +32,7 @@ bool find_texture_file(const fs::path& folder, const std::string& name,
     }
     std::error_code ec;
     const fs::path real_folder = fs::canonical(folder.empty() ? fs::path(".") : folder, ec);
-    if (!ec && usable_in(real_folder, real_folder / name)) {
-        found = real_folder / name;
-        return true;
-    }
+    if (!ec && usable_in(real_folder, real_folder / name, found)) return true;
     std::vector<fs::path> matches;
     if (!ec) {
         for (auto it = fs::directory_iterator(real_folder, ec);
@@ -43,12 +41,8 @@ bool find_texture_file(const fs::path& folder, const std::string& name,
                 matches.push_back(it->path());
     }
     std::sort(matches.begin(), matches.end());
-    for (const fs::path& candidate : matches) {
-        if (usable_in(real_folder, candidate)) {
-            found = candidate;
-            return true;
-        }
-    }
+    for (const fs::path& candidate : matches)
+        if (usable_in(real_folder, candidate, found)) return true;
     problem = matches.empty() ? "not found beside " + scene_file
                               : "refused: not a regular file in the scene's folder";
     return false;

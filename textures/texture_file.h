@@ -21,6 +21,8 @@
 #include <vector>
 
 // Looks for `name` in `folder`; `scene_file` is the scene's file name, for the problem text.
+// `found` is the real file, a link in the folder followed, so that files reached by several
+// names are one file and read_texture_file (which follows no link) can read it.
 bool find_texture_file(const std::filesystem::path& folder, const std::string& name,
                        const std::string& scene_file, std::filesystem::path& found,
                        std::string& problem);
