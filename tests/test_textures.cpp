@@ -202,18 +202,25 @@ TEST(SceneTextures, EachPictureOnceAndOneWarningPerUnusableTexture) {
               0u);
 }
 
-TEST(SceneTextures, ALinkInTheFolderPaintsThePictureItLeadsToDecodedOnce) {
+TEST(SceneTextures, ALinkLeadsToItsPictureAndAllPicturesTogetherAreBounded) {
     TempFolder folder;
     const std::vector<uint8_t> rgb = rgb_bytes();
-    ASSERT_TRUE(stbi_write_png((folder.path / "crate.png").c_str(), kW, kH, 3, rgb.data(), kW * 3));
+    for (const char* name : {"crate.png", "other.png"})
+        ASSERT_TRUE(stbi_write_png((folder.path / name).c_str(), kW, kH, 3, rgb.data(), kW * 3));
     fs::create_symlink("crate.png", folder.path / "alias.png");
     Scene scene;
-    scene.materials.resize(2);
+    scene.materials.resize(3);
     scene.materials[0].texture = "ALIAS.PNG";
     scene.materials[1].texture = "crate.png";
-    const SceneTextures textures = load_scene_textures(scene, (folder.path / "scene.3ds").string());
+    scene.materials[2].texture = "other.png";
+    // Room for one picture: the link and its file are that one, the other file is refused.
+    const SceneTextures textures =
+        load_scene_textures(scene, (folder.path / "scene.3ds").string(), kW * kH * 4);
     ASSERT_TRUE(textures.by_material[0]) << textures.reports[0].problem;
     EXPECT_EQ(textures.by_material[0], textures.by_material[1]);
+    EXPECT_FALSE(textures.by_material[2]);
+    EXPECT_EQ(textures.reports[2].problem,
+              "refused: 3 x 2 is more than the memory left for the scene's pictures together");
 }
 
 TEST(SceneTextures, FilesHandedOverFollowTheFolderRules) {

@@ -25,7 +25,8 @@ std::string library_reason() {
 
 } // namespace
 
-bool decode_picture(std::span<const uint8_t> bytes, TextureImage& out, std::string& problem) {
+bool decode_picture(std::span<const uint8_t> bytes, TextureImage& out, std::string& problem,
+                    uint64_t room) {
     if (bytes.empty() || bytes.size() > static_cast<size_t>(INT_MAX))
         return fail(out, problem, "cannot be decoded: the file is empty or too large");
     const int length = static_cast<int>(bytes.size());
@@ -40,6 +41,10 @@ bool decode_picture(std::span<const uint8_t> bytes, TextureImage& out, std::stri
                         " is larger than " + std::to_string(kMaxTextureSide) + " x " +
                         std::to_string(kMaxTextureSide) + " or " +
                         std::to_string(kMaxTextureBytes >> 20) + " MiB decoded");
+    if (texel_bytes > room)
+        return fail(out, problem,
+                    "refused: " + std::to_string(width) + " x " + std::to_string(height) +
+                        " is more than the memory left for the scene's pictures together");
     int got_width = 0, got_height = 0;
     std::unique_ptr<unsigned char, StbFree> rgb(
         stbi_load_from_memory(bytes.data(), length, &got_width, &got_height, &channels, 3));

@@ -18,4 +18,7 @@
 constexpr int32_t kMaxTextureSide = 8192;
 constexpr uint64_t kMaxTextureBytes = uint64_t{64} << 20; // of decoded 32-bit texels
 
-bool decode_picture(std::span<const uint8_t> bytes, TextureImage& out, std::string& problem);
+// room: the texel bytes the caller has left for this picture, when it bounds several pictures
+// together; a picture that needs more is refused before it is decoded.
+bool decode_picture(std::span<const uint8_t> bytes, TextureImage& out, std::string& problem,
+                    uint64_t room = kMaxTextureBytes);

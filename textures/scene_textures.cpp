@@ -11,7 +11,8 @@ std::string scene_file_label(const std::string& name) {
 }
 
 SceneTextures load_scene_textures_given(const Scene& scene, const std::string& scene_name,
-                                        std::span<const GivenPicture> files) {
+                                        std::span<const GivenPicture> files,
+                                        uint64_t max_total_bytes) {
     std::vector<std::string> names;
     for (const GivenPicture& file : files)
         names.push_back(file.name);
@@ -27,16 +28,17 @@ SceneTextures load_scene_textures_given(const Scene& scene, const std::string& s
         key = names[size_t(at)];
         return true;
     };
-    const auto decode = [&](const std::string& key, TextureImage& image, std::string& problem) {
+    const auto decode = [&](const std::string& key, TextureImage& image, std::string& problem,
+                            uint64_t room) {
         const GivenPicture& file = files[size_t(match_texture_name(names, key))];
         if (file.bytes.size() > kMaxTextureFileBytes) {
             problem = "refused: the file is larger than " +
                       std::to_string(kMaxTextureFileBytes >> 20) + " MiB";
             return false;
         }
-        return decode_picture(file.bytes, image, problem);
+        return decode_picture(file.bytes, image, problem, room);
     };
-    return load_textures(scene, find, decode);
+    return load_textures(scene, find, decode, max_total_bytes);
 }
 
 std::string texture_warning(const Scene& scene, const TextureReport& report) {

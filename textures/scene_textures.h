@@ -4,8 +4,12 @@
 // (texture_name.h) and give the same reports.
 //
 // Each material that names a texture gets a report: found (with the picture's size) or the reason
-// it is not used. A picture two materials name is read once and shared. A texture that cannot be
-// used leaves its material's faces in the material's colour; it never fails the scene.
+// it is not used. A picture two materials name is read once and shared. The pictures of one scene
+// together hold at most max_total_bytes of texels (kMaxSceneTextureBytes unless told): each
+// picture is bounded on its own, but a hostile folder of many small files that decode large could
+// otherwise ask for any amount of memory. The pictures past the bound are refused, in material
+// order. A texture that cannot be used leaves its material's faces in the material's colour; it
+// never fails the scene.
 //
 // Ownership: SceneTextures owns its pictures; the renderer borrows them for a frame.
 // Failure: none of its own; std::bad_alloc is left to the caller, like the loader's callers.
@@ -36,8 +40,12 @@ struct SceneTextures {
     std::vector<TextureReport> reports; // materials that name a picture, in material order
 };
 
+// Eight pictures of the largest size a single picture may have.
+constexpr uint64_t kMaxSceneTextureBytes = uint64_t{512} << 20;
+
 // Finds and decodes the picture of every material of `scene`, loaded from `scene_path`.
-SceneTextures load_scene_textures(const Scene& scene, const std::string& scene_path);
+SceneTextures load_scene_textures(const Scene& scene, const std::string& scene_path,
+                                  uint64_t max_total_bytes = kMaxSceneTextureBytes);
 
 // A picture file handed over with a scene: its file name and its bytes (borrowed for the call).
 struct GivenPicture {
@@ -47,7 +55,8 @@ struct GivenPicture {
 
 // The same for a scene whose folder holds exactly `files`; `scene_name` is the scene's file name.
 SceneTextures load_scene_textures_given(const Scene& scene, const std::string& scene_name,
-                                        std::span<const GivenPicture> files);
+                                        std::span<const GivenPicture> files,
+                                        uint64_t max_total_bytes = kMaxSceneTextureBytes);
 
 // The scene's file name as the warnings give it: plain when it is safe on one line, else quoted.
 std::string scene_file_label(const std::string& name);

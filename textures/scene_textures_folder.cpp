@@ -8,7 +8,8 @@
 
 namespace fs = std::filesystem;
 
-SceneTextures load_scene_textures(const Scene& scene, const std::string& scene_path) {
+SceneTextures load_scene_textures(const Scene& scene, const std::string& scene_path,
+                                  uint64_t max_total_bytes) {
     const fs::path path(scene_path);
     const fs::path folder = path.parent_path();
     const std::string scene_file = scene_file_label(path.filename().string());
@@ -18,9 +19,11 @@ SceneTextures load_scene_textures(const Scene& scene, const std::string& scene_p
         key = file.string();
         return true;
     };
-    const auto decode = [](const std::string& key, TextureImage& image, std::string& problem) {
+    const auto decode = [](const std::string& key, TextureImage& image, std::string& problem,
+                           uint64_t room) {
         std::vector<uint8_t> bytes;
-        return read_texture_file(key, bytes, problem) && decode_picture(bytes, image, problem);
+        return read_texture_file(key, bytes, problem) &&
+               decode_picture(bytes, image, problem, room);
     };
-    return load_textures(scene, find, decode);
+    return load_textures(scene, find, decode, max_total_bytes);
 }
