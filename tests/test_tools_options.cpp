@@ -150,5 +150,6 @@ TEST(RenderOptions, KeyFrameIsARealNumberOrStartAndExcludesPlay) {
     EXPECT_TRUE(o.play && !o.view.still && !o.frames_set) << "the demo view keeps its spin";
     for (const char* bad : {"", "x", "1e", "inf", "nan", "0x10", " 5", "2e9", "1,5"})
         EXPECT_EQ(parse({"s.3ds", "--key-frame", bad}, o, error), RenderParse::usage_error) << bad;
+    EXPECT_NE(error.find("from -1e9 to 1e9, or 'start', not \"1,5\""), std::string::npos) << error;
     EXPECT_EQ(parse({"s.3ds", "--key-frame", "1", "--play"}, o, error), RenderParse::usage_error);
 }

@@ -14,7 +14,7 @@ bool parse_key_frame(std::string_view text, double& time, bool& start) {
     const auto result =
         std::from_chars(first, text.data() + text.size(), t, std::chars_format::general);
     if (text.empty() || result.ec != std::errc{} || result.ptr != text.data() + text.size() ||
-        !std::isfinite(t) || std::fabs(t) > 1e9)
+        !std::isfinite(t) || std::fabs(t) > 1e9) // as kKeyFrameWanted says
         return false;
     time = t;
     return true;

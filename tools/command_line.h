@@ -25,6 +25,9 @@ inline constexpr std::string_view kEndOfOptions = "--";
 // NaN are refused), or "start", the first key frame of the file's segment, which sets start. False
 // when the text is neither; time and start are then unchanged.
 bool parse_key_frame(std::string_view text, double& time, bool& start);
+// The start of the line refusing a text parse_key_frame refused; the quoted text follows it.
+inline constexpr std::string_view kKeyFrameWanted =
+    "--key-frame wants a real number of key frames from -1e9 to 1e9, or 'start', not ";
 
 bool split_inline_values(std::span<const std::string> args, std::span<const std::string_view> flags,
                          std::vector<std::string>& out, std::string& error);

@@ -117,9 +117,7 @@ int main(int argc, char** argv) {
                 if (key_frame_given) return usage_error("--key-frame given more than once");
                 if (i + 1 == args.size()) return usage_error("--key-frame needs a value");
                 if (!parse_key_frame(args[++i], key_frame, key_frame_start))
-                    return usage_error("--key-frame wants a real number of key frames or "
-                                       "'start', not " +
-                                       quoted_text(args[i]));
+                    return usage_error(std::string(kKeyFrameWanted) + quoted_text(args[i]));
                 key_frame_given = true;
             } else if (option) {
                 return usage_error("unknown option " + quoted_text(arg));

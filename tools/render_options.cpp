@@ -117,8 +117,7 @@ bool take_key_frame(std::span<const std::string> args, size_t& i, RenderOptions&
     options.key_frame_set = true;
     options.view.still = true;
     if (!parse_key_frame(value, options.key_frame, options.key_frame_start)) {
-        error =
-            "--key-frame wants a real number of key frames or 'start', not " + quoted_text(value);
+        error = std::string(kKeyFrameWanted) + quoted_text(value);
         return false;
     }
     return true;
