@@ -5,6 +5,7 @@
 #include "textures/texture_loop.h"
 
 #include <filesystem>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -13,9 +14,11 @@ SceneTextures load_scene_textures(const Scene& scene, const std::string& scene_p
     const fs::path path(scene_path);
     const fs::path folder = path.parent_path();
     const std::string scene_file = scene_file_label(path.filename().string());
+    std::optional<TextureFolder> listed; // read at the first picture a material names
     const auto find = [&](const std::string& name, std::string& key, std::string& problem) {
+        if (!listed) listed = read_texture_folder(folder);
         fs::path file;
-        if (!find_texture_file(folder, name, scene_file, file, problem)) return false;
+        if (!find_texture_file(*listed, name, scene_file, file, problem)) return false;
         key = file.string();
         return true;
     };

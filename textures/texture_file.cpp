@@ -24,28 +24,43 @@ bool usable_in(const fs::path& real_folder, const fs::path& candidate, fs::path&
 
 } // namespace
 
-bool find_texture_file(const fs::path& folder, const std::string& name,
+TextureFolder read_texture_folder(const fs::path& folder) {
+    TextureFolder out;
+    std::error_code ec;
+    out.real = fs::canonical(folder.empty() ? fs::path(".") : folder, ec);
+    if (ec) return TextureFolder{};
+    for (auto it = fs::directory_iterator(out.real, ec); !ec && it != fs::directory_iterator();
+         it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        out.by_lower_name[lower_ascii_name(name)].push_back(std::move(name));
+    }
+    for (auto& entry : out.by_lower_name)
+        std::sort(entry.second.begin(), entry.second.end());
+    return out;
+}
+
+bool find_texture_file(const TextureFolder& folder, const std::string& name,
                        const std::string& scene_file, fs::path& found, std::string& problem) {
     if (!plain_texture_name(name)) {
         problem = "refused: not a plain file name in the scene's folder";
         return false;
     }
-    std::error_code ec;
-    const fs::path real_folder = fs::canonical(folder.empty() ? fs::path(".") : folder, ec);
-    if (!ec && usable_in(real_folder, real_folder / name, found)) return true;
-    std::vector<fs::path> matches;
-    if (!ec) {
-        for (auto it = fs::directory_iterator(real_folder, ec);
-             !ec && it != fs::directory_iterator(); it.increment(ec))
-            if (same_name_ignoring_case(it->path().filename().string(), name))
-                matches.push_back(it->path());
+    const fs::path& real_folder = folder.real;
+    if (!real_folder.empty() && usable_in(real_folder, real_folder / name, found)) return true;
+    const auto matches = folder.by_lower_name.find(lower_ascii_name(name));
+    if (matches == folder.by_lower_name.end()) {
+        problem = "not found beside " + scene_file;
+        return false;
     }
-    std::sort(matches.begin(), matches.end());
-    for (const fs::path& candidate : matches)
-        if (usable_in(real_folder, candidate, found)) return true;
-    problem = matches.empty() ? "not found beside " + scene_file
-                              : "refused: not a regular file in the scene's folder";
+    for (const std::string& candidate : matches->second)
+        if (usable_in(real_folder, real_folder / candidate, found)) return true;
+    problem = "refused: not a regular file in the scene's folder";
     return false;
+}
+
+bool find_texture_file(const fs::path& folder, const std::string& name,
+                       const std::string& scene_file, fs::path& found, std::string& problem) {
+    return find_texture_file(read_texture_folder(folder), name, scene_file, found, problem);
 }
 
 bool read_texture_file(const fs::path& path, std::vector<uint8_t>& bytes, std::string& problem) {

@@ -17,8 +17,24 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
+
+// A scene's folder, read once for all the pictures its materials name: a hostile scene may name
+// tens of thousands, and reading a large folder again for each would take minutes.
+struct TextureFolder {
+    std::filesystem::path real; // the folder, links followed; empty when it cannot be resolved
+    // The names of its entries by their lower_ascii_name, each list in byte order.
+    std::map<std::string, std::vector<std::string>> by_lower_name;
+};
+
+TextureFolder read_texture_folder(const std::filesystem::path& folder);
+
+// Looks for `name` in a folder read by read_texture_folder; as find_texture_file below.
+bool find_texture_file(const TextureFolder& folder, const std::string& name,
+                       const std::string& scene_file, std::filesystem::path& found,
+                       std::string& problem);
 
 // Looks for `name` in `folder`; `scene_file` is the scene's file name, for the problem text.
 // `found` is the real file, a link in the folder followed, so that files reached by several

@@ -21,6 +21,12 @@ bool same_name_ignoring_case(const std::string& a, const std::string& b) {
            });
 }
 
+std::string lower_ascii_name(std::string name) {
+    for (char& c : name)
+        c = lower_ascii(c);
+    return name;
+}
+
 std::ptrdiff_t match_texture_name(std::span<const std::string> files, const std::string& name) {
     if (!plain_texture_name(name)) return -1;
     const auto exact = std::find(files.begin(), files.end(), name);

@@ -22,6 +22,8 @@ constexpr uintmax_t kMaxTextureFileBytes = uintmax_t{72} << 20;
 bool plain_texture_name(const std::string& name);
 
 bool same_name_ignoring_case(const std::string& a, const std::string& b);
+// The name with ASCII capitals made small: two names are the same ignoring case when these are.
+std::string lower_ascii_name(std::string name);
 
 // The index in files of the file name means (exact, else ignoring case, the first in byte order),
 // or -1 when none matches or name is not a plain file name.
