@@ -442,6 +442,10 @@ TEST(RenderTool, TexturesBesideTheFileAreDrawnAndAMissingOneIsNamed) {
         EXPECT_EQ(r.err, "") << name << ": every picture is found";
         EXPECT_GT(seen.size(), 40u) << name << ": a textured picture has many colours";
     }
+    // Too many for a lossless GIF: the refusal says which look or output holds them.
+    r = run_program({kRender, folder + "/test1.3ds", "--view=fit", "--gif", dir + "/t.gif"});
+    EXPECT_EQ(r.exit_code, 1);
+    EXPECT_NE(r.err.find("--look demo"), std::string::npos) << r.err;
     std::filesystem::copy_file(cube, dir + "/alone.3ds");
     const auto seen = colours(dir + "/alone.3ds", dir + "/a.png", r);
     EXPECT_EQ(r.exit_code, 0);

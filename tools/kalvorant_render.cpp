@@ -159,6 +159,9 @@ bool render_pngs_and_palette(const RenderOptions& o, DemoState& demo, GifPalette
             if (pngs && !write_png_file(png_path(o.out_dir, frame), demo, error)) return false;
             if (gif && !collect_colours(palette, frame_pixels(demo), error)) {
                 error = quoted_text(o.gif_path) + ": frame " + std::to_string(frame) + ": " + error;
+                // Only the model look's pictures and shading use more colours than a GIF holds.
+                if (demo.model_look)
+                    error += " (--look demo keeps within 256, --out DIR writes PNG frames)";
                 return false;
             }
         }
