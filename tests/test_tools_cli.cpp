@@ -482,6 +482,9 @@ TEST(RenderTool, PlayAndKeyFrameShowTheFilesOwnAnimation) {
     }
     EXPECT_NE(pictures[1], pictures[0]);
     EXPECT_EQ(pictures[2], pictures[0]);
+    // The demo view, the default, poses nothing: it says which views do.
+    r = run_program({kRender, cube, "--key-frame=90", "--png", dir + "/demo.png"});
+    EXPECT_NE(r.err.find("--view fit or --view camera shows"), std::string::npos) << r.err;
     std::filesystem::remove_all(dir);
 }
 

@@ -321,6 +321,12 @@ int run(const std::vector<std::string>& args) {
                         ": holds no faces, so no picture is written (--fail-if-empty)");
         std::fprintf(stderr, "kalvorant-render: %s\n", empty_scene_warning(options.scene).c_str());
     }
+    // The demo view keeps the demo's own motion, and it is the default: asked to pose or play a
+    // file that moves, say where its animation is seen rather than show the demo's spin silently.
+    if ((options.play || options.key_frame_set) && options.view.kind == ViewKind::demo &&
+        scene_is_animated(*scene))
+        std::fprintf(stderr, "kalvorant-render: warning: the demo view keeps the demo's own "
+                             "motion; --view fit or --view camera shows the file's animation\n");
 
     // The view prepares the loaded scene itself; both passes draw it, so it is never copied.
     DemoState demo;
