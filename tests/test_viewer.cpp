@@ -151,6 +151,11 @@ TEST(ViewerControls, KeyFramesStepWrapAndPlay) {
     EXPECT_EQ(wide.key_frame, INT32_MAX);
     controls_event(wide, key(VK_HOME));
     EXPECT_EQ(wide.key_frame, INT32_MIN);
+    controls_event(wide, key(VK_LEFT));
+    controls_event(wide, key(VK_LEFT));
+    controls_event(wide, key(VK_SPACE));
+    EXPECT_TRUE(controls_play(wide, 1.5 / kPlaybackRate));
+    EXPECT_EQ(wide.key_frame, INT32_MAX);
 }
 
 TEST(ViewerControls, AResizedPictureKeepsAFittedViewFitted) {

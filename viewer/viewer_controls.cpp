@@ -209,7 +209,7 @@ bool controls_play(ViewerControls& c, double seconds) {
     const int64_t span = int64_t(c.last_key) - c.first_key + 1;
     const int64_t offset =
         (int64_t(c.key_frame) - c.first_key + int64_t(std::fmod(whole, double(span)))) % span;
-    c.key_frame = c.first_key + int32_t(offset);
+    c.key_frame = int32_t(c.first_key + offset);
     c.redraw = true;
     return true;
 }
