@@ -113,8 +113,8 @@ TEST(PictureDecode, EveryFormatThroughTheLibrary) {
     GifPalette palette;
     std::string error;
     GifWriter gif;
-    ASSERT_TRUE(collect_colours(palette, kPixels, error) &&
-                gif_begin(gif, dir + "p.gif", kW, kH, palette, error) &&
+    collect_colours(palette, kPixels);
+    ASSERT_TRUE(gif_begin(gif, dir + "p.gif", kW, kH, palette, error) &&
                 gif_add_frame(gif, kPixels, 2, error) && gif_finish(gif, error))
         << error;
 

@@ -81,6 +81,13 @@ int palette_index(const GifPalette& palette, uint32_t colour) {
     return static_cast<int>(it - palette.colours.begin());
 }
 
+// The palette entry standing for a colour it lacks; each colour is matched once.
+int nearest_index(GifWriter& gif, uint32_t colour) {
+    const auto [it, added] = gif.nearest.try_emplace(colour, 0);
+    if (added) it->second = uint8_t(nearest_colour(gif.palette.colours, colour));
+    return it->second;
+}
+
 // Fills gif.indices with the rectangle's palette indices. False when a pixel's colour is not in
 // the palette.
 bool index_rect(GifWriter& gif, std::span<const uint32_t> pixels, const Rect& r,
@@ -97,6 +104,7 @@ bool index_rect(GifWriter& gif, std::span<const uint32_t> pixels, const Rect& r,
             if (colour != last_colour || last_index < 0) {
                 last_index = palette_index(gif.palette, colour);
                 last_colour = colour;
+                if (last_index < 0 && !gif.palette.exact) last_index = nearest_index(gif, colour);
                 if (last_index < 0) {
                     char hex[16];
                     std::snprintf(hex, sizeof hex, "0x%06X", static_cast<unsigned>(colour));
@@ -141,8 +149,10 @@ void GifEncoderCloser::operator()(GifFileType* encoder) const {
     EGifCloseFile(encoder, &ignored);
 }
 
-bool collect_colours(GifPalette& palette, std::span<const uint32_t> pixels, std::string& error) {
-    std::vector<uint32_t> merged = palette.colours;
+void collect_colours(GifPalette& palette, std::span<const uint32_t> pixels) {
+    count_colours(palette.counted, pixels);
+    if (!palette.exact) return;
+    std::vector<uint32_t>& colours = palette.colours;
     uint32_t last = 0;
     bool have_last = false;
     for (uint32_t pixel : pixels) {
@@ -150,17 +160,15 @@ bool collect_colours(GifPalette& palette, std::span<const uint32_t> pixels, std:
         if (have_last && colour == last) continue; // runs of one colour are the common case
         last = colour;
         have_last = true;
-        auto it = std::lower_bound(merged.begin(), merged.end(), colour);
-        if (it != merged.end() && *it == colour) continue;
-        if (merged.size() == kMaxColours) {
-            error = "the frames use more than 256 distinct colours, which a GIF cannot hold "
-                    "without loss";
-            return false;
+        auto it = std::lower_bound(colours.begin(), colours.end(), colour);
+        if (it != colours.end() && *it == colour) continue;
+        if (colours.size() == kMaxColours) {
+            palette.exact = false;
+            colours.clear();
+            return;
         }
-        merged.insert(it, colour);
+        colours.insert(it, colour);
     }
-    palette.colours = std::move(merged);
-    return true;
 }
 
 bool gif_begin(GifWriter& gif, const std::string& path, int32_t width, int32_t height,
@@ -168,17 +176,22 @@ bool gif_begin(GifWriter& gif, const std::string& path, int32_t width, int32_t h
     gif_abort(gif);
     gif = GifWriter{};
     gif.path = path;
+    gif.palette.colours = palette.colours;
+    gif.palette.exact = palette.exact;
     if (width <= 0 || height <= 0 || width > 65535 || height > 65535) {
         error = quoted_text(path) + ": a GIF frame must be 1 to 65535 pixels wide and high";
         return false;
     }
-    if (palette.colours.empty() || palette.colours.size() > kMaxColours) {
+    if (!palette.exact) {
+        gif.palette.colours = stand_in_colours(palette.counted, kMaxColours);
+        gif.palette.counted = {};
+    }
+    if (gif.palette.colours.empty() || gif.palette.colours.size() > kMaxColours) {
         error = quoted_text(path) + ": a GIF palette needs 1 to 256 colours";
         return false;
     }
     gif.width = width;
     gif.height = height;
-    gif.palette = palette;
 
     gif.file.reset(std::fopen(path.c_str(), "wb"));
     if (!gif.file) {
@@ -192,7 +205,7 @@ bool gif_begin(GifWriter& gif, const std::string& path, int32_t width, int32_t h
         return false;
     }
     EGifSetGifVersion(gif.encoder.get(), true);
-    ColorMapObject* map = make_colour_map(palette);
+    ColorMapObject* map = make_colour_map(gif.palette);
     if (map == nullptr) {
         error = quoted_text(path) + ": out of memory building the GIF palette";
         return false;

@@ -1,10 +1,12 @@
 // gif_writer.h - saving a run of frames as a lossless, endlessly looping animated GIF.
 //
 // Frames are width * height pixels 0x00RRGGBB, rows top to bottom (top byte ignored). A GIF can
-// name at most 256 colours, so the animation gets one global palette that must hold every
-// colour of every frame exactly; the caller gathers it first with collect_colours (flat shading of
-// one base colour never needs more). Nothing is ever approximated: a colour outside the palette
-// makes gif_add_frame fail instead of being dithered or rounded.
+// name at most 256 colours, so the animation gets one global palette; the caller gathers it
+// first with collect_colours. While the frames use at most 256 colours (the demo look's flat
+// shading of one base colour never needs more) the palette holds each exactly and nothing is
+// approximated: a colour outside it makes gif_add_frame fail. Frames with more colours (the model
+// look's smooth shading and pictures) get 256 chosen to stand for them all (colour_cells.h), and
+// each pixel is written as the nearest of those.
 //
 // To keep files small, every frame after the first stores only the rectangle that changed since
 // the frame before; frames are never disposed, so the decoded picture is exactly each frame.
@@ -15,23 +17,28 @@
 // gif_abort, which closes the file and removes it, so no unfinished GIF is left behind.
 #pragma once
 
+#include "tools/colour_cells.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <memory>
 #include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct GifFileType;
 
-// The exact colours of an animation, sorted ascending, at most 256.
+// The colours of an animation: while exact, each colour of its frames, sorted ascending, at most
+// 256; past that, the frames' colours counted, from which gif_begin chooses the palette.
 struct GifPalette {
     std::vector<uint32_t> colours;
+    bool exact = true;
+    ColourCells counted; // every pixel collected, exact or not
 };
 
-// Adds the colours of one frame to the palette. Returns false, leaving the palette unchanged,
-// when the union would exceed 256 colours.
-bool collect_colours(GifPalette& palette, std::span<const uint32_t> pixels, std::string& error);
+// Adds the colours of one frame to the palette.
+void collect_colours(GifPalette& palette, std::span<const uint32_t> pixels);
 
 struct GifEncoderCloser {
     void operator()(GifFileType* gif) const;
@@ -46,11 +53,13 @@ struct GifWriter {
     std::string path;
     int32_t width = 0, height = 0;
     GifPalette palette;
-    std::vector<uint32_t> previous; // the last frame written, empty before the first
-    std::vector<uint8_t> indices;   // scratch for one frame's palette indices
+    std::vector<uint32_t> previous;                // the last frame written, empty before the first
+    std::vector<uint8_t> indices;                  // scratch for one frame's palette indices
+    std::unordered_map<uint32_t, uint8_t> nearest; // colours already matched, when not exact
 };
 
-// Creates path and writes the header, the palette and the loop-forever extension.
+// Creates path and writes the header, the palette (chosen from the counted colours when they are
+// not exact) and the loop-forever extension.
 bool gif_begin(GifWriter& gif, const std::string& path, int32_t width, int32_t height,
                const GifPalette& palette, std::string& error);
 

@@ -157,13 +157,7 @@ bool render_pngs_and_palette(const RenderOptions& o, DemoState& demo, GifPalette
         }
         if (wants_frame(o, frame)) {
             if (pngs && !write_png_file(png_path(o.out_dir, frame), demo, error)) return false;
-            if (gif && !collect_colours(palette, frame_pixels(demo), error)) {
-                error = quoted_text(o.gif_path) + ": frame " + std::to_string(frame) + ": " + error;
-                // Only the model look's pictures and shading use more colours than a GIF holds.
-                if (demo.model_look)
-                    error += " (--look demo keeps within 256, --out DIR writes PNG frames)";
-                return false;
-            }
+            if (gif) collect_colours(palette, frame_pixels(demo));
         }
         if (png_wanted && !write_png_file(o.png_path, demo, error)) return false;
         show_progress(progress, frame, frames);
@@ -370,6 +364,13 @@ int run(const std::vector<std::string>& args) {
     render_threads_stop(g_render_threads);
     g_render_threads = nullptr;
     if (!done) return fail(error);
+    // Only the model look's pictures and smooth shading use more colours than a GIF holds.
+    if (!options.gif_path.empty() && !palette.exact)
+        std::fprintf(stderr,
+                     "kalvorant-render: warning: %s: the frames use more than 256 colours; the "
+                     "GIF holds 256 chosen to stand for them (--out DIR writes PNG frames with "
+                     "every colour)\n",
+                     quoted_text(options.gif_path).c_str());
     // A scene modelled at another scale than the demo's is a speck in its view; say which view
     // shows it (a scene without faces has had its own warning).
     if (options.view.kind == ViewKind::demo && scene_has_faces(*scene) &&
