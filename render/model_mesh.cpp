@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <unordered_map>
 
 namespace {
 
@@ -172,12 +173,20 @@ bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materi
                         std::span<const TextureImage* const> pictures) {
     try {
         out = ModelMesh{};
-        out.materials.reserve(materials.size() + 1);
-        for (size_t i = 0; i < materials.size(); ++i)
-            out.materials.push_back(
-                model_material(&materials[i], i < pictures.size() ? pictures[i] : nullptr));
-        out.materials.push_back(model_material(nullptr));
-        const uint32_t no_material = uint32_t(materials.size());
+        // Only the materials the mesh's faces use, in the order they are first met: a scene of
+        // many meshes and many materials must not give every mesh a copy of them all.
+        std::unordered_map<size_t, uint32_t> local; // scene material (its count: none) -> ours
+        const auto local_material = [&](size_t scene_material) {
+            const auto [it, added] = local.try_emplace(scene_material, uint32_t(local.size()));
+            if (added)
+                out.materials.push_back(scene_material == materials.size()
+                                            ? model_material(nullptr)
+                                            : model_material(&materials[scene_material],
+                                                             scene_material < pictures.size()
+                                                                 ? pictures[scene_material]
+                                                                 : nullptr));
+            return it->second;
+        };
 
         const size_t face_count = mesh.faces.size();
         out.vertex_count = mesh.vertices.size();
@@ -187,9 +196,10 @@ bool prepare_model_mesh(const MeshObject& mesh, std::span<const Material> materi
         for (size_t f = 0; f < face_count; ++f) {
             const Face& face = mesh.faces[f];
             ModelFace& m = out.faces[f];
-            m.material = face.material >= 0 && size_t(face.material) < materials.size()
-                             ? uint32_t(face.material)
-                             : no_material;
+            m.material =
+                local_material(face.material >= 0 && size_t(face.material) < materials.size()
+                                   ? size_t(face.material)
+                                   : materials.size());
             const Vector3 normal = {-double(face.plane.a), -double(face.plane.b),
                                     -double(face.plane.c)};
             const double length = vector_length(normal);

@@ -85,7 +85,7 @@ struct FaceNormal {
 };
 
 struct ModelMesh {
-    std::vector<ModelMaterial> materials; // the scene's materials, then the one for no material
+    std::vector<ModelMaterial> materials; // those the faces use (and the one for no material)
     std::vector<ModelFace> faces;         // one per face of the mesh, in order
     std::vector<FaceNormal> normals;      // one per face: what lights a face in no group
     std::vector<ShadingPoint> points;

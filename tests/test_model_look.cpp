@@ -280,6 +280,23 @@ TEST(ModelMesh, AVertexSharedByFacesWithNoCommonBitGetsANormalPerGroup) {
     EXPECT_EQ(shading.faces[2].shade[0], kFlatFace);
 }
 
+// A scene of many materials: each mesh keeps only those its faces use, so memory grows with the
+// faces, not with meshes times materials.
+TEST(ModelMesh, KeepsOnlyTheMaterialsItsFacesUse) {
+    std::vector<Material> materials(1000, coloured(0, 0, 1));
+    materials[7] = coloured(1, 0, 0);
+    MeshObject s = square(5, 0, 0, 20, 7);
+    s.faces[1].material = -1;
+    ModelMesh shading;
+    ASSERT_TRUE(prepare_model_mesh(s, materials, shading));
+    ASSERT_EQ(shading.materials.size(), 2u);
+    EXPECT_GT(shading.materials[shading.faces[0].material].diffuse[0], 0.0f);
+    EXPECT_EQ(shading.materials[shading.faces[0].material].diffuse[2], 0.0f);
+    EXPECT_EQ(shading.materials[shading.faces[1].material].diffuse[0],
+              shading.materials[shading.faces[1].material].diffuse[2])
+        << "grey";
+}
+
 TEST(ModelLook, ACameraInsideABoxSeesEveryWall) {
     const Picture inside = draw({box(30, 0, 0, 0, -1, false)});
     EXPECT_EQ(std::count(inside.pixels.begin(), inside.pixels.end(), 0u), 0);
