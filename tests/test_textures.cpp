@@ -166,6 +166,9 @@ TEST(PictureDecode, SizeBoundsAndDamagedFilesAreRefusedWithAReason) {
     EXPECT_FALSE(decode_picture(with_size(8192, 2049), image, problem)); // 64 MiB and a row
     EXPECT_NE(problem.find("refused: 8192 x 2049"), std::string::npos) << problem;
     EXPECT_TRUE(image.texels.empty());
+    // So large that the library will not even describe it: the header still says why.
+    EXPECT_FALSE(decode_picture(with_size(100000, 100000), image, problem));
+    EXPECT_EQ(problem.rfind("refused: 100000 x 100000 is larger", 0), 0u) << problem;
 
     std::vector<uint8_t> cut(good.begin(), good.begin() + good.size() / 2);
     EXPECT_FALSE(decode_picture(cut, image, problem));
