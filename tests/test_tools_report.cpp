@@ -489,6 +489,13 @@ TEST(SceneReport, TheTruthAboutAnimationAndThePoseAtAKeyFrame) {
                         "target keys\n    camera view: from (0, 0, -10) towards (0, 0, 0)"),
               std::string::npos)
         << text;
+    // A camera no view can look through says why, not "field of view nan degrees".
+    Scene blind = posed_scene();
+    blind.cameras[0].lens = 0;
+    const std::string blind_text = scene_summary(blind);
+    EXPECT_NE(blind_text.find("(scene axes, first key frame), not shown: "), std::string::npos)
+        << blind_text;
+    EXPECT_EQ(blind_text.find("nan"), std::string::npos) << blind_text;
     // At key frame 5: the box 5 along X and hidden; the camera rolled by 45 degrees, its field of
     // view from the lens, 2 atan(18 / 50); places in the file's own axes.
     const double t = 5;

@@ -155,11 +155,15 @@ void append_cameras(TextSink& sink, const Scene& scene) {
                " looking at " + triple_text(scene_axes(c.target)) + ", lens " + real_text(c.lens) +
                ", bank " + real_text(c.bank) + ", " + std::to_string(c.position_key_count) +
                " position / " + std::to_string(c.target_key_count) + " target keys\n";
-        const CameraPlacement view = camera_view_placement(scene, index, first);
+        CameraPlacement view;
+        std::string unusable;
+        const bool usable = camera_start_placement(scene, index, first, view, unusable);
         out += "    camera view: from " + triple_text(to_floats(view.position)) + " towards " +
-               triple_text(to_floats(view.target)) +
-               " (scene axes, first key frame), field of view " +
-               real_text(float(view.field_of_view * 180.0 / 3.14159265358979323846)) + " degrees\n";
+               triple_text(to_floats(view.target)) + " (scene axes, first key frame), " +
+               (usable ? "field of view " +
+                             real_text(float(view.field_of_view * 180.0 / 3.14159265358979323846)) +
+                             " degrees\n"
+                       : "not shown: " + unusable + "\n");
         text_sink_drain(sink);
     }
 }
