@@ -176,15 +176,14 @@ bool gif_begin(GifWriter& gif, const std::string& path, int32_t width, int32_t h
     gif_abort(gif);
     gif = GifWriter{};
     gif.path = path;
-    gif.palette.colours = palette.colours;
+    // Past 256 colours the palette is chosen here; the writer keeps only the colours, not the
+    // counts they were chosen from.
+    gif.palette.colours =
+        palette.exact ? palette.colours : stand_in_colours(palette.counted, kMaxColours);
     gif.palette.exact = palette.exact;
     if (width <= 0 || height <= 0 || width > 65535 || height > 65535) {
         error = quoted_text(path) + ": a GIF frame must be 1 to 65535 pixels wide and high";
         return false;
-    }
-    if (!palette.exact) {
-        gif.palette.colours = stand_in_colours(palette.counted, kMaxColours);
-        gif.palette.counted = {};
     }
     if (gif.palette.colours.empty() || gif.palette.colours.size() > kMaxColours) {
         error = quoted_text(path) + ": a GIF palette needs 1 to 256 colours";
