@@ -146,28 +146,57 @@ void place_vertex(const ViewSetup& view, const CutPlanes& planes, const Matrix4&
     v.row = first_centre_at_or_after(v.sy);
 }
 
-// True when the triangle's bounds hold exactly one pixel centre and that centre lies clearly
-// outside it: the faces of a dense mesh are mostly smaller than a pixel, and most that reach a
-// centre's column and row still miss it. "Clearly": farther than kCentreMargin pixels beyond an
-// edge, far above the rounding of any of these sums, so a face that the span filling would give
-// the pixel never leaves here, and faces sharing an edge still fill each pixel on it once.
-constexpr double kCentreMargin = 1.0 / 1024;
+// The pixel centres of a face whose bounds hold at most two columns and two rows of them (the
+// faces of a dense mesh far away are mostly smaller than a pixel): which it clearly covers, and
+// whether it clearly misses the others. "Clearly": farther than kCentreMargin pixels from every
+// edge, far above the rounding of any of these sums, so the span filling would decide the same,
+// and faces sharing an edge still fill each pixel on it once. Such a face fills its pixels
+// without the span filling's search for them, or leaves when it covers none; a face with a centre
+// near an edge, or a larger one, is left to the span filling.
+constexpr float kCentreMargin = 1.0f / 1024;
 
-bool misses_its_only_centre(const ModelVertex& a, const ModelVertex& b, const ModelVertex& c) {
+struct CentreBlock {
+    uint8_t covered; // bit 2 * r + c: the centre c columns right of and r rows below the first
+    bool decided;    // the bounds hold at most two by two centres, none near an edge
+};
+
+// Four lanes of single-precision numbers (GCC's and Clang's vector extension). Single precision
+// keeps the rounding of a small face's sums below a thousandth of kCentreMargin: the differences
+// of coordinates a few pixels apart are exact, and each product rounds by a ten-millionth.
+typedef float Lanes __attribute__((vector_size(16)));
+typedef int32_t LaneMask __attribute__((vector_size(16)));
+
+CentreBlock meet_centres(const ModelVertex& a, const ModelVertex& b, const ModelVertex& c) {
     const int32_t column = std::min({a.column, b.column, c.column});
     const int32_t row = std::min({a.row, b.row, c.row});
-    if (std::max({a.column, b.column, c.column}) != column + 1 ||
-        std::max({a.row, b.row, c.row}) != row + 1)
-        return false;
-    const double px = column + 0.5, py = row + 0.5;
+    const int32_t columns = std::max({a.column, b.column, c.column}) - column;
+    const int32_t rows = std::max({a.row, b.row, c.row}) - row;
+    if (columns > 2 || rows > 2) return {0, false};
+    // The winding, in double precision: a sliver's sign must not flip inside and outside.
     const double area = (double(b.sx) - a.sx) * (double(c.sy) - a.sy) -
                         (double(c.sx) - a.sx) * (double(b.sy) - a.sy);
-    const auto beyond = [&](const ModelVertex& p, const ModelVertex& q) {
-        const double ex = double(q.sx) - p.sx, ey = double(q.sy) - p.sy;
-        const double side = ex * (py - p.sy) - ey * (px - p.sx);
-        return (area > 0 ? -side : side) > kCentreMargin * (std::fabs(ex) + std::fabs(ey));
+    const float sign = area > 0 ? -1.0f : 1.0f;
+    const float px = float(column) + 0.5f, py = float(row) + 0.5f;
+    // Lanes: the four centres: the first column and row, the next column, the next row, both.
+    const Lanes next_column = {0, 1, 0, 1}, next_row = {0, 0, 1, 1};
+    const LaneMask in_bounds = (next_column < float(columns)) & (next_row < float(rows));
+    LaneMask inside = in_bounds, beyond = {};
+    // The centres' side of the edge p-q: positive beyond, in pixels times the edge's length.
+    const auto edge = [&](const ModelVertex& p, const ModelVertex& q) {
+        const float ex = q.sx - p.sx, ey = q.sy - p.sy;
+        const float first = sign * (ex * (py - p.sy) - ey * (px - p.sx));
+        const Lanes side = first + next_row * (sign * ex) - next_column * (sign * ey);
+        const float margin = kCentreMargin * (std::fabs(ex) + std::fabs(ey));
+        inside &= side < -margin;
+        beyond |= side > margin;
     };
-    return beyond(a, b) || beyond(b, c) || beyond(c, a);
+    edge(a, b);
+    edge(b, c);
+    edge(c, a);
+    const LaneMask unsure = in_bounds & ~inside & ~beyond;
+    const uint32_t covered = uint32_t(inside[0] & 1) | uint32_t(inside[1] & 2) |
+                             uint32_t(inside[2] & 4) | uint32_t(inside[3] & 8);
+    return {uint8_t(covered), (unsure[0] | unsure[1] | unsure[2] | unsure[3]) == 0};
 }
 
 ShadedVertex projected(const ViewSetup& view, const CutVertex& v) {
@@ -213,8 +242,9 @@ void draw_cut_face(const MeshJob& job, const FaceToDraw& face) {
     }
 }
 
-// A face that lies wholly beyond no plane.
-void draw_face(const MeshJob& job, const FaceToDraw& face) {
+// A face that lies wholly beyond no plane; covered: its pixels, when meet_centres knows them
+// (0: the span filling finds them).
+void draw_face(const MeshJob& job, const FaceToDraw& face, uint32_t covered) {
     const auto& corner = face.corner;
     if ((corner[0]->outside | corner[1]->outside | corner[2]->outside) != 0) {
         draw_cut_face(job, face);
@@ -223,9 +253,20 @@ void draw_face(const MeshJob& job, const FaceToDraw& face) {
     ShadedTriangle t;
     t.texture = face.texture;
     for (size_t k = 0; k < 3; ++k)
-        t.v[k] = {corner[k]->sx,     corner[k]->sy,     corner[k]->inv_z,  face.colour[k][0],
-                  face.colour[k][1], face.colour[k][2], face.source[k]->u, face.source[k]->v};
-    fill_shaded_triangle(t, job.target);
+        t.v[k] = {corner[k]->sx,     corner[k]->sy,     corner[k]->inv_z,
+                  face.colour[k][0], face.colour[k][1], face.colour[k][2]};
+    // Mapping coordinates only for a picture: the mesh's vertex records lie far from the rest.
+    if (face.texture != nullptr)
+        for (size_t k = 0; k < 3; ++k) {
+            t.v[k].u = face.source[k]->u;
+            t.v[k].v = face.source[k]->v;
+        }
+    if (covered != 0)
+        fill_shaded_block(t, job.target,
+                          std::min({corner[0]->column, corner[1]->column, corner[2]->column}),
+                          std::min({corner[0]->row, corner[1]->row, corner[2]->row}), covered);
+    else
+        fill_shaded_triangle(t, job.target);
 }
 
 } // namespace
@@ -247,7 +288,8 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     ModelScratch& s = renderer.model;
     if (face_count == 0 || !frame_is_drawable(frame) || shading.faces.size() < face_count ||
         shading.normals.size() < face_count || shading.vertex_count != vertex_count ||
-        s.depth.size() < size_t(frame.width) * size_t(frame.height))
+        s.depth.size() < size_t(frame.width) * size_t(frame.height) ||
+        shading.materials.size() > kMaxModelMaterials)
         return;
     if (!grow_buffer(s.vertices, vertex_count) || !grow_buffer(s.vertex_used, vertex_count) ||
         !grow_buffer(s.faces, face_count) || !grow_buffer(s.point_sides, shading.points.size()) ||
@@ -273,23 +315,33 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     // The faces that turn towards the camera, and the two-sided ones that turn away. Each marks
     // the vertices it uses: only those are placed.
     // A mesh whose faces are all drawable and one-sided (most are) need not read its shading's
-    // faces here: a frame then streams through one array of faces instead of two.
+    // faces for those that turn away.
     const bool plain = shading.plain;
     size_t kept = 0;
     for (size_t f = 0; f < face_count; ++f) {
         const Face& face = faces[f];
         const bool back = face_turns_away(pose, face);
+        if (plain && back) continue;
+        const ModelFace& model_face = model_faces[f];
+        const uint32_t material = model_face.material;
         if (!plain) {
-            const uint32_t material = model_faces[f].material;
             if (material >= material_count) continue; // bad indices
             if (back && !materials[material].two_sided) continue;
-        } else if (back) {
-            continue;
         }
-        to_draw[kept++] = {uint32_t(f), back};
-        used[size_t(face.v[0])] = 1;
-        used[size_t(face.v[1])] = 1;
-        used[size_t(face.v[2])] = 1;
+        ModelListedFace& out = to_draw[kept++];
+        out.v[0] = uint32_t(face.v[0]);
+        out.v[1] = uint32_t(face.v[1]);
+        out.v[2] = uint32_t(face.v[2]);
+        out.shade[0] = model_face.shade[0];
+        out.shade[1] = model_face.shade[1];
+        out.shade[2] = model_face.shade[2];
+        out.material = material;
+        out.face = uint32_t(f);
+        out.back = back;
+        out.covered = 0;
+        used[out.v[0]] = 1;
+        used[out.v[1]] = 1;
+        used[out.v[2]] = 1;
     }
     for (size_t i = 0; i < vertex_count; ++i) {
         if (!used[i]) continue;
@@ -302,18 +354,19 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     // the side it shows, so that only those are lit.
     size_t listed = 0;
     for (size_t i = 0; i < kept; ++i) {
-        const ModelListedFace candidate = to_draw[i];
-        const Face& face = faces[candidate.face];
-        const ModelVertex& a = placed[size_t(face.v[0])];
-        const ModelVertex& b = placed[size_t(face.v[1])];
-        const ModelVertex& c = placed[size_t(face.v[2])];
-        if ((a.outside & b.outside & c.outside) != 0 || covers_no_centre(a, b, c) ||
-            ((a.outside | b.outside | c.outside) == 0 && misses_its_only_centre(a, b, c)))
-            continue;
-        to_draw[listed++] = candidate;
+        const ModelListedFace& candidate = to_draw[i];
+        const ModelVertex& a = placed[candidate.v[0]];
+        const ModelVertex& b = placed[candidate.v[1]];
+        const ModelVertex& c = placed[candidate.v[2]];
+        if ((a.outside & b.outside & c.outside) != 0 || covers_no_centre(a, b, c)) continue;
+        const CentreBlock block = (a.outside | b.outside | c.outside) == 0 ? meet_centres(a, b, c)
+                                                                           : CentreBlock{0, false};
+        if (block.decided && block.covered == 0) continue;
         const uint8_t side = candidate.back ? 2 : 1;
-        for (const uint32_t point : model_faces[candidate.face].shade)
+        for (const uint32_t point : candidate.shade)
             if (point < point_count) point_sides[point] |= side;
+        to_draw[listed] = candidate;
+        to_draw[listed++].covered = block.decided ? block.covered : 0;
     }
 
     const ShadingPoint* const points = shading.points.data();
@@ -335,33 +388,31 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     const MeshJob job{view, planes, target};
     const Vertex* const vertices = mesh.vertices.data();
     for (size_t i = 0; i < listed; ++i) {
-        const ModelListedFace listed_face = to_draw[i];
-        const Face& face = faces[listed_face.face];
-        const ModelFace& model_face = model_faces[listed_face.face];
-        const ModelMaterial& material = materials[model_face.material];
-        const size_t i0 = size_t(face.v[0]), i1 = size_t(face.v[1]), i2 = size_t(face.v[2]);
+        const ModelListedFace& face = to_draw[i];
+        const ModelMaterial& material = materials[face.material];
+        const uint32_t i0 = face.v[0], i1 = face.v[1], i2 = face.v[2];
         FaceToDraw draw{{&placed[i0], &placed[i1], &placed[i2]},
                         {},
                         {&vertices[i0], &vertices[i1], &vertices[i2]},
                         material.textured ? &material.texture : nullptr};
         const auto& corner = draw.corner;
-        const bool smooth = model_face.shade[0] < point_count &&
-                            model_face.shade[1] < point_count && model_face.shade[2] < point_count;
+        const bool smooth = face.shade[0] < point_count && face.shade[1] < point_count &&
+                            face.shade[2] < point_count;
         if (smooth) {
-            const size_t side = listed_face.back ? 3 : 0;
+            const size_t side = face.back ? 3 : 0;
             for (size_t k = 0; k < 3; ++k)
-                draw.colour[k] = point_colours + 6 * model_face.shade[k] + side;
-            draw_face(job, draw);
+                draw.colour[k] = point_colours + 6 * face.shade[k] + side;
+            draw_face(job, draw, face.covered);
             continue;
         }
         // A flat face has one colour, lit towards its middle.
-        const FaceNormal& normal = shading.normals[listed_face.face];
+        const FaceNormal& normal = shading.normals[face.face];
         const float cosine = eye_cosine(
             mv, normal.nx, normal.ny, normal.nz, corner[0]->x + corner[1]->x + corner[2]->x,
             corner[0]->y + corner[1]->y + corner[2]->y, corner[0]->z + corner[1]->z + corner[2]->z);
         float flat[3];
-        lit_colour(material, listed_face.back ? -cosine : cosine, flat);
+        lit_colour(material, face.back ? -cosine : cosine, flat);
         draw.colour[0] = draw.colour[1] = draw.colour[2] = flat;
-        draw_face(job, draw);
+        draw_face(job, draw, face.covered);
     }
 }

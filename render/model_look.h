@@ -12,6 +12,9 @@
 // (z = kModelNearZ) and by planes a little outside the frame's borders, projected, and handed to
 // the span filling as ShadedTriangle records (shaded_fill.h): a face that crosses the near plane
 // is cut there, never dropped, so a camera inside a model sees every wall around it.
+// A face whose bounds hold at most two by two pixel centres, each clearly inside or outside it,
+// skips the span filling's search: it fills the pixels it covers exactly as that filling would
+// (most faces of a dense mesh far away are such).
 // Each triangle is filled at once on the calling thread, while its numbers are still at hand.
 // (Filling bands of rows on several threads after one thread's geometry measured slower than one
 // thread alone on two cores.)
@@ -26,8 +29,9 @@
 // grow to the largest frame and mesh drawn, then frames allocate nothing). The mesh, its
 // ModelMesh and the matrices are only read.
 // Failure: begin_model_frame returns false when the depth buffer cannot grow (nothing is then
-// drawn into that frame); draw_model_mesh draws nothing of a mesh whose buffers cannot grow, nor
-// faces whose vertex indices lie outside the mesh or whose ModelMesh does not match the mesh.
+// drawn into that frame); draw_model_mesh draws nothing of a mesh whose buffers cannot grow or
+// that uses more than kMaxModelMaterials materials, nor faces whose vertex indices lie outside
+// the mesh or whose ModelMesh does not match the mesh.
 #pragma once
 
 #include "render/frame.h"
@@ -53,10 +57,19 @@ struct ModelVertex {
     uint8_t outside = 0; // bit 0: nearer than the near plane, bits 1..4: beyond a border plane
 };
 
-// A face kept for drawing: its index and whether it is seen from its back.
+// The most materials a mesh drawn in the model look may use (far beyond what memory holds).
+constexpr size_t kMaxModelMaterials = size_t(1) << 28;
+
+// A face kept for drawing, with what the later steps of a frame read of it: they take the kept
+// faces in order from one compact list, instead of picking them out of the mesh's face arrays,
+// which a dense mesh has long pushed out of the processor's caches by then.
 struct ModelListedFace {
-    uint32_t face;
-    uint32_t back; // 1: a two-sided face seen from behind
+    uint32_t v[3];          // vertex indices, checked
+    uint32_t shade[3];      // shading points, as ModelFace::shade
+    uint32_t material : 28; // index into ModelMesh::materials, checked
+    uint32_t covered : 4;   // the pixels it is known to cover, as fill_shaded_block takes them
+    uint32_t face : 31;
+    uint32_t back : 1; // 1: a two-sided face seen from behind
 };
 
 // The model look's buffers in the renderer object.

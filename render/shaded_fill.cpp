@@ -80,7 +80,148 @@ uint32_t lit_texel_channel(uint32_t texel, int shift, uint32_t lit) {
     return ((texel >> shift & 0xFFu) * lit + 127) / 255 << shift;
 }
 
+// A triangle's corners sorted from top to bottom, and b's and c's places relative to a.
+struct Corners {
+    const ShadedVertex *a, *b, *c;
+    double x0, y0, x1, y1, x2, y2;
+    double area; // negative: b lies left of the long edge a-c
+};
+
+// False when the triangle has no area to fill.
+bool sort_corners(const ShadedTriangle& triangle, Corners& s) {
+    const ShadedVertex(&v)[3] = triangle.v;
+    s.a = &v[0];
+    s.b = &v[1];
+    s.c = &v[2];
+    if (s.b->y < s.a->y) std::swap(s.a, s.b);
+    if (s.c->y < s.a->y) std::swap(s.a, s.c);
+    if (s.c->y < s.b->y) std::swap(s.b, s.c);
+    s.x0 = s.a->x;
+    s.y0 = s.a->y;
+    s.x1 = s.b->x - s.x0;
+    s.y1 = s.b->y - s.y0;
+    s.x2 = s.c->x - s.x0;
+    s.y2 = s.c->y - s.y0;
+    s.area = s.x1 * s.y2 - s.x2 * s.y1;
+    return std::fabs(s.area) > 1e-12 && std::isfinite(s.area);
+}
+
+FloatLanes colour_lanes(const ShadedVertex* p) {
+    return FloatLanes{p->inv_z, p->r, p->g, p->b};
+}
+
+FloatLanes mapping_lanes(const ShadedVertex* p) {
+    return FloatLanes{p->u * p->inv_z, p->v * p->inv_z, 0, 0};
+}
+
+Gradients gradients_of(const Corners& s, float per_area, FloatLanes (*lanes)(const ShadedVertex*)) {
+    return gradients(lanes(s.a), lanes(s.b), lanes(s.c), float(s.x1), float(s.y1), float(s.x2),
+                     float(s.y2), per_area);
+}
+
+// The offsets from corner a of pixel column's centre, and of row's, as the spans take them.
+struct CentreOffset {
+    float x, y;
+};
+
+CentreOffset centre_offset(const Corners& s, int32_t column, int32_t row) {
+    return {float(column + 0.5 - s.x0), float(row + 0.5 - s.y0)};
+}
+
+FloatLanes value_at(const Gradients& g, CentreOffset at) {
+    return g.at0 + g.dx * at.x + g.dy * at.y;
+}
+
+// What a triangle interpolates, as planes over the screen, and the fixed-point colour steps.
+struct Shading {
+    Gradients shade, mapping;
+    IntLanes colour_steps;
+    const TextureMapping* texture;
+};
+
+Shading shading_of(const Corners& s, const TextureMapping* texture) {
+    const float per_area = float(1.0 / s.area);
+    Shading out{};
+    out.texture = texture;
+    out.shade = gradients_of(s, per_area, colour_lanes);
+    out.colour_steps = fixed_steps(out.shade.dx);
+    if (texture != nullptr) out.mapping = gradients_of(s, per_area, mapping_lanes);
+    return out;
+}
+
+// Pixels begin..end-1 of row, which the triangle covers, where they are nearer than the depth
+// buffer holds.
+void fill_span(const Corners& s, const Shading& shading, const DepthFrame& target, int32_t row,
+               int32_t begin, int32_t end) {
+    const Frame& frame = target.frame;
+    const Gradients& shade = shading.shade;
+    const CentreOffset at = centre_offset(s, begin, row);
+    const FloatLanes start = value_at(shade, at);
+    const IntLanes fixed = fixed_lanes(start);
+    int32_t r = fixed[1], g = fixed[2], bl = fixed[3];
+    const int32_t red_step = shading.colour_steps[1], green_step = shading.colour_steps[2],
+                  blue_step = shading.colour_steps[3];
+    const float depth_step = shade.dx[0];
+    float z = start[0];
+    uint32_t* pixel = frame.pixels + size_t(row) * size_t(frame.stride);
+    float* nearest = target.depth + size_t(row) * size_t(target.depth_stride);
+    if (const TextureMapping* texture = shading.texture; texture != nullptr) {
+        const Gradients& mapping = shading.mapping;
+        const FloatLanes over_z = value_at(mapping, at);
+        float uz = over_z[0], vz = over_z[1];
+        for (int32_t column = begin; column < end; ++column) {
+            if (z > nearest[column]) {
+                nearest[column] = z;
+                const uint32_t texel = sample_texture(*texture, uz / z, vz / z);
+                pixel[column] = lit_texel_channel(texel, 16, channel_byte(r)) |
+                                lit_texel_channel(texel, 8, channel_byte(g)) |
+                                lit_texel_channel(texel, 0, channel_byte(bl));
+            }
+            z += depth_step;
+            uz += mapping.dx[0];
+            vz += mapping.dx[1];
+            r += red_step;
+            g += green_step;
+            bl += blue_step;
+        }
+        return;
+    }
+    for (int32_t column = begin; column < end; ++column) {
+        if (z > nearest[column]) {
+            nearest[column] = z;
+            pixel[column] = channel_byte(r) << 16 | channel_byte(g) << 8 | channel_byte(bl);
+        }
+        z += depth_step;
+        r += red_step;
+        g += green_step;
+        bl += blue_step;
+    }
+}
+
+bool target_drawable(const DepthFrame& target) {
+    return frame_is_drawable(target.frame) && target.depth != nullptr &&
+           target.depth_stride >= target.frame.width;
+}
+
 } // namespace
+
+void fill_shaded_block(const ShadedTriangle& triangle, const DepthFrame& target, int32_t column,
+                       int32_t row, uint32_t covered) {
+    if (!target_drawable(target) || !finite_triangle(triangle)) return;
+    Corners s;
+    if (!sort_corners(triangle, s)) return;
+    const Shading shading = shading_of(s, triangle.texture);
+    // A row's covered centres lie side by side: a triangle meets a row in one span.
+    for (int32_t r = 0; r < 2; ++r) {
+        const uint32_t bits = covered >> (2 * r) & 3u;
+        const int64_t y = int64_t(row) + r;
+        if (bits == 0 || y < 0 || y >= target.frame.height) continue;
+        const int64_t begin = std::max<int64_t>(int64_t(column) + ((bits & 1u) ? 0 : 1), 0);
+        const int64_t end =
+            std::min<int64_t>(int64_t(column) + ((bits & 2u) ? 2 : 1), target.frame.width);
+        if (begin < end) fill_span(s, shading, target, int32_t(y), int32_t(begin), int32_t(end));
+    }
+}
 
 void fill_shaded_triangle(const ShadedTriangle& triangle, const DepthFrame& target) {
     fill_shaded_triangle_rows(triangle, target, 0, target.frame.height);
@@ -89,8 +230,7 @@ void fill_shaded_triangle(const ShadedTriangle& triangle, const DepthFrame& targ
 void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame& target,
                                int32_t first_row, int32_t end_row) {
     const Frame& frame = target.frame;
-    if (!frame_is_drawable(frame) || target.depth == nullptr || target.depth_stride < frame.width)
-        return;
+    if (!target_drawable(target)) return;
     // Most triangles of a dense mesh cover no pixel centre at all: they leave before anything
     // else is worked out. (A coordinate that is not a number is caught by the finite test.)
     const ShadedVertex(&v)[3] = triangle.v;
@@ -103,45 +243,17 @@ void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame&
     const float high_x = std::max({v[0].x, v[1].x, v[2].x});
     if (first_centre_at_or_after(low_x) >= first_centre_at_or_after(high_x)) return;
     if (!finite_triangle(triangle)) return;
-    const ShadedVertex* a = &v[0];
-    const ShadedVertex* b = &v[1];
-    const ShadedVertex* c = &v[2];
-    if (b->y < a->y) std::swap(a, b);
-    if (c->y < a->y) std::swap(a, c);
-    if (c->y < b->y) std::swap(b, c);
-
-    const double x0 = a->x, y0 = a->y;
-    const double x1 = b->x - x0, y1 = b->y - y0, x2 = c->x - x0, y2 = c->y - y0;
-    const double area = x1 * y2 - x2 * y1; // negative: b lies left of the long edge a-c
-    if (!(std::fabs(area) > 1e-12) || !std::isfinite(area)) return;
-    // The gradients wait for the first row with a pixel to fill: most triangles of a dense mesh
-    // have none, even when their bounds hold a pixel centre.
-    const float per_area = float(1.0 / area);
-    const auto colour_lanes = [](const ShadedVertex* p) {
-        return FloatLanes{p->inv_z, p->r, p->g, p->b};
-    };
-    const auto mapping_lanes = [](const ShadedVertex* p) {
-        return FloatLanes{p->u * p->inv_z, p->v * p->inv_z, 0, 0};
-    };
-    const TextureMapping* texture = triangle.texture;
-    bool ready = false;
-    Gradients shade{}, mapping{};
-    IntLanes colour_steps{};
-    const auto prepare = [&] {
-        shade = gradients(colour_lanes(a), colour_lanes(b), colour_lanes(c), float(x1), float(y1),
-                          float(x2), float(y2), per_area);
-        colour_steps = fixed_steps(shade.dx);
-        if (texture != nullptr)
-            mapping = gradients(mapping_lanes(a), mapping_lanes(b), mapping_lanes(c), float(x1),
-                                float(y1), float(x2), float(y2), per_area);
-        ready = true;
-    };
-
+    Corners s;
+    if (!sort_corners(triangle, s)) return;
+    const double x0 = s.x0, y0 = s.y0, x1 = s.x1, y1 = s.y1, x2 = s.x2, y2 = s.y2;
     const double long_slope = x2 / y2; // y2 > 0: the triangle covers a row
     const double upper_slope = y1 > 0 ? x1 / y1 : 0;
     const double lower_slope = y2 - y1 > 0 ? (x2 - x1) / (y2 - y1) : 0;
-    const bool short_on_left = area < 0;
-
+    const bool short_on_left = s.area < 0;
+    // The planes wait for the first row with a pixel to fill: most triangles of a dense mesh
+    // have none, even when their bounds hold a pixel centre.
+    bool ready = false;
+    Shading shading{};
     for (int32_t row = row_begin; row < row_end; ++row) {
         const double y = row + 0.5 - y0;
         const double long_x = x0 + y * long_slope;
@@ -151,47 +263,10 @@ void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame&
         const int32_t begin = std::max(first_centre_at_or_after(left), 0);
         const int32_t end = std::min(first_centre_at_or_after(right), frame.width);
         if (begin >= end) continue;
-
-        if (!ready) prepare();
-        const float x = float(begin + 0.5 - x0), yf = float(y);
-        const FloatLanes start = shade.at0 + shade.dx * x + shade.dy * yf;
-        const IntLanes fixed = fixed_lanes(start);
-        int32_t r = fixed[1], g = fixed[2], bl = fixed[3];
-        const int32_t red_step = colour_steps[1], green_step = colour_steps[2],
-                      blue_step = colour_steps[3];
-        const float depth_step = shade.dx[0];
-        float z = start[0];
-        uint32_t* pixel = frame.pixels + size_t(row) * size_t(frame.stride);
-        float* nearest = target.depth + size_t(row) * size_t(target.depth_stride);
-        if (texture != nullptr) {
-            const FloatLanes over_z = mapping.at0 + mapping.dx * x + mapping.dy * yf;
-            float uz = over_z[0], vz = over_z[1];
-            for (int32_t column = begin; column < end; ++column) {
-                if (z > nearest[column]) {
-                    nearest[column] = z;
-                    const uint32_t texel = sample_texture(*texture, uz / z, vz / z);
-                    pixel[column] = lit_texel_channel(texel, 16, channel_byte(r)) |
-                                    lit_texel_channel(texel, 8, channel_byte(g)) |
-                                    lit_texel_channel(texel, 0, channel_byte(bl));
-                }
-                z += depth_step;
-                uz += mapping.dx[0];
-                vz += mapping.dx[1];
-                r += red_step;
-                g += green_step;
-                bl += blue_step;
-            }
-            continue;
+        if (!ready) {
+            shading = shading_of(s, triangle.texture);
+            ready = true;
         }
-        for (int32_t column = begin; column < end; ++column) {
-            if (z > nearest[column]) {
-                nearest[column] = z;
-                pixel[column] = channel_byte(r) << 16 | channel_byte(g) << 8 | channel_byte(bl);
-            }
-            z += depth_step;
-            r += red_step;
-            g += green_step;
-            bl += blue_step;
-        }
+        fill_span(s, shading, target, row, begin, end);
     }
 }

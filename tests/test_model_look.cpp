@@ -328,6 +328,65 @@ TEST(ModelLook, ASheetOfFacesSmallerThanAPixelLeavesNoHole) {
     EXPECT_EQ(std::count(picture.pixels.begin(), picture.pixels.end(), 0u), 0);
 }
 
+// A sheet wider than the view, a little uneven in depth, cut into faces smaller than a pixel,
+// each in one of eight unlit colours: the pixels that faces are found to cover without the span
+// filling's search must be exactly those the span filling gives them, face for face.
+TEST(ModelLook, SmallFacesFillThePixelsTheSpanFillingGivesThem) {
+    constexpr int n = 260;
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> jitter(-0.15f, 0.15f), depth(-0.3f, 0.3f);
+    std::vector<Vertex> v;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+            v.push_back(vertex((i + jitter(random)) * 80.0f / n - 40,
+                               (j + jitter(random)) * 80.0f / n - 40, 20 + depth(random)));
+    std::vector<std::array<int32_t, 3>> tris;
+    for (int32_t j = 0; j < n; ++j)
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t k = j * (n + 1) + i;
+            tris.push_back({k, k + n + 1, k + n + 2});
+            tris.push_back({k, k + n + 2, k + 1});
+        }
+    MeshObject sheet = fixtures::mesh(v, tris);
+    std::vector<Material> palette;
+    for (int m = 0; m < 8; ++m) {
+        palette.push_back(coloured(float(m & 1), float(m >> 1 & 1), m >> 2 & 1 ? 0.6f : 0.2f));
+        palette.back().self_illum = 1;
+    }
+    for (Face& f : sheet.faces)
+        f.material = int32_t(random() % 8);
+    const Picture picture = draw({sheet}, palette);
+
+    // Each face filled whole by the span filling, projected as the model look projects it (the
+    // camera is the identity, so camera space is the sheet's own).
+    Renderer renderer;
+    setup_view(renderer.view, kW, kH);
+    const float focal = renderer.view.focal;
+    Picture expected;
+    std::vector<float> nearest(expected.pixels.size(), 0.0f);
+    const DepthFrame target{make_frame(expected.pixels, kW, kH), nearest.data(), kW};
+    for (const Face& f : sheet.faces) {
+        const Material& m = palette[size_t(f.material)];
+        ShadedTriangle t;
+        for (size_t k = 0; k < 3; ++k) {
+            const Vertex& p = sheet.vertices[size_t(f.v[k])];
+            const float inv_z = 1.0f / p.z;
+            t.v[k] = {focal * p.x * inv_z + float(kW) / 2,
+                      focal * p.y * inv_z + float(kH) / 2,
+                      inv_z,
+                      m.diffuse[0] * 255,
+                      m.diffuse[1] * 255,
+                      m.diffuse[2] * 255};
+        }
+        fill_shaded_triangle(t, target);
+    }
+    size_t differ = 0;
+    for (size_t i = 0; i < picture.pixels.size(); ++i)
+        differ += (picture.pixels[i] & 0xFFFFFFu) != (expected.pixels[i] & 0xFFFFFFu);
+    EXPECT_EQ(differ, 0u);
+    EXPECT_EQ(std::count(expected.pixels.begin(), expected.pixels.end(), 0u), 0);
+}
+
 // A square lying in the plane x = 2 (z - 40), receding to the right, mapped u 0..1 from its near
 // left edge to its far right edge and v 0..1 from bottom to top, with a 64 x 64 picture: red and
 // green in its top half, blue and white in its bottom one.
@@ -396,6 +455,8 @@ TEST(ShadedFill, StaysInsideItsFrameWhateverTheTriangle) {
                  colour(rng)};
         }
         fill_shaded_triangle(t, target);
+        fill_shaded_block(t, target, int32_t(coord(rng)), int32_t(coord(rng)),
+                          uint32_t(pick(rng)) & 15);
     }
     size_t outside = 0, inside = 0;
     for (size_t i = 0; i < pixels.size(); ++i) {
