@@ -123,6 +123,18 @@ Material coloured(float r, float g, float b) {
     return m;
 }
 
+// The faces of an (n + 1) x (n + 1) grid of vertices, row after row, two per cell.
+std::vector<std::array<int32_t, 3>> grid_triangles(int32_t n) {
+    std::vector<std::array<int32_t, 3>> tris;
+    for (int32_t j = 0; j < n; ++j)
+        for (int32_t i = 0; i < n; ++i) {
+            const int32_t k = j * (n + 1) + i;
+            tris.push_back({k, k + n + 1, k + n + 2});
+            tris.push_back({k, k + n + 2, k + 1});
+        }
+    return tris;
+}
+
 TEST(ModelLook, TheNearestFaceShowsWhateverTheFileOrder) {
     const std::vector<Material> materials = {coloured(1, 0, 0), coloured(0, 0, 1)};
     const MeshObject near = box(10, 0, 0, 40, 0), far = box(25, 5, 0, 80, 1);
@@ -316,14 +328,7 @@ TEST(ModelLook, ASheetOfFacesSmallerThanAPixelLeavesNoHole) {
             v.push_back(vertex((i + (edge ? 0 : jitter(random))) * 60.0f / n - 30,
                                (j + (edge ? 0 : jitter(random))) * 60.0f / n - 30, 20));
         }
-    std::vector<std::array<int32_t, 3>> tris;
-    for (int32_t j = 0; j < n; ++j)
-        for (int32_t i = 0; i < n; ++i) {
-            const int32_t k = j * (n + 1) + i;
-            tris.push_back({k, k + n + 1, k + n + 2});
-            tris.push_back({k, k + n + 2, k + 1});
-        }
-    const MeshObject sheet = fixtures::mesh(v, tris);
+    const MeshObject sheet = fixtures::mesh(v, grid_triangles(n));
     const Picture picture = draw({sheet});
     EXPECT_EQ(std::count(picture.pixels.begin(), picture.pixels.end(), 0u), 0);
 }
@@ -340,14 +345,7 @@ TEST(ModelLook, SmallFacesFillThePixelsTheSpanFillingGivesThem) {
         for (int i = 0; i <= n; ++i)
             v.push_back(vertex((i + jitter(random)) * 80.0f / n - 40,
                                (j + jitter(random)) * 80.0f / n - 40, 20 + depth(random)));
-    std::vector<std::array<int32_t, 3>> tris;
-    for (int32_t j = 0; j < n; ++j)
-        for (int32_t i = 0; i < n; ++i) {
-            const int32_t k = j * (n + 1) + i;
-            tris.push_back({k, k + n + 1, k + n + 2});
-            tris.push_back({k, k + n + 2, k + 1});
-        }
-    MeshObject sheet = fixtures::mesh(v, tris);
+    MeshObject sheet = fixtures::mesh(v, grid_triangles(n));
     std::vector<Material> palette;
     for (int m = 0; m < 8; ++m) {
         palette.push_back(coloured(float(m & 1), float(m >> 1 & 1), m >> 2 & 1 ? 0.6f : 0.2f));
