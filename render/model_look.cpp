@@ -395,7 +395,6 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
                         {},
                         {&vertices[i0], &vertices[i1], &vertices[i2]},
                         material.textured ? &material.texture : nullptr};
-        const auto& corner = draw.corner;
         const bool smooth = face.shade[0] < point_count && face.shade[1] < point_count &&
                             face.shade[2] < point_count;
         if (smooth) {
@@ -405,11 +404,11 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
             draw_face(job, draw, face.covered);
             continue;
         }
-        // A flat face has one colour, lit towards its middle.
+        // A flat face has one colour, and the faces of one plane (the two halves of a box's
+        // side) the same one: lit along the line of sight, not towards the face's own middle,
+        // which differs from face to face and split a flat side into two shades.
         const FaceNormal& normal = shading.normals[face.face];
-        const float cosine = eye_cosine(
-            mv, normal.nx, normal.ny, normal.nz, corner[0]->x + corner[1]->x + corner[2]->x,
-            corner[0]->y + corner[1]->y + corner[2]->y, corner[0]->z + corner[1]->z + corner[2]->z);
+        const float cosine = eye_cosine(mv, normal.nx, normal.ny, normal.nz, 0, 0, 1);
         float flat[3];
         lit_colour(material, face.back ? -cosine : cosine, flat);
         draw.colour[0] = draw.colour[1] = draw.colour[2] = flat;

@@ -6,7 +6,9 @@
 //     no diffuse colour, is light grey (kModelGrey);
 //   * it is lit by one light at the eye: the colour is kAmbientLight times the material's ambient
 //     colour (its diffuse colour when it gives none) plus kEyeLight times the diffuse colour times
-//     the cosine between the surface normal and the direction to the eye;
+//     the cosine between the surface normal and the direction to the eye (for a face in no
+//     smoothing group, the line of sight: a flat face has one colour, and so has a flat side
+//     made of several faces);
 //   * a material with shininess and shininess strength adds a highlight: its specular colour
 //     (white when it gives none) times the strength times the cosine to the power
 //     kMaxSpecularExponent * shininess (at least 1); with the light at the eye, the half vector

@@ -196,6 +196,18 @@ TEST(ModelLook, ColoursFollowTheMaterialsAndGreyWithoutOne) {
     EXPECT_GT(channel(draw({square(5, 0, 0, 30, 2)}, materials).at(kW / 2, kH / 2), 8), 200);
 }
 
+// A square in no smoothing group, well off the line of sight: its two faces' middles lie in
+// different directions from the eye, yet a flat side shows one colour, not its diagonal.
+TEST(ModelLook, TheFacesOfOneFlatSideShowOneColour) {
+    const Picture picture = draw({square(6, 9, -6, 20)});
+    std::vector<uint32_t> colours;
+    for (uint32_t p : picture.pixels)
+        if ((p & 0xFFFFFFu) != 0 &&
+            std::find(colours.begin(), colours.end(), p & 0xFFFFFFu) == colours.end())
+            colours.push_back(p & 0xFFFFFFu);
+    EXPECT_EQ(colours.size(), 1u);
+}
+
 TEST(ModelLook, TwoSidedSheetsShowTheirBackLitAsAFront) {
     Material two_sided = coloured(1, 1, 1);
     two_sided.two_sided = true;
