@@ -184,6 +184,9 @@ int run(Viewer& v) {
     Clock::time_point last_tick = Clock::now();
     for (;;) {
         show(v);
+        // Only time spent playing moves the animation: a Space that ends a pause or a long idle
+        // wait starts it from the key frame it stands on.
+        const bool was_playing = v.controls.playing;
         // Idle, the wait blocks until something happens; while playing, until the next key
         // frame is due.
         const int timeout = v.controls.playing ? int(1000 / kPlaybackRate) : -1;
@@ -199,7 +202,8 @@ int run(Viewer& v) {
             if (event.kind != WindowEvent::Kind::none && !handle(v, event)) return 0;
         }
         const Clock::time_point now = Clock::now();
-        controls_play(v.controls, std::chrono::duration<double>(now - last_tick).count());
+        if (was_playing)
+            controls_play(v.controls, std::chrono::duration<double>(now - last_tick).count());
         last_tick = now;
     }
 }

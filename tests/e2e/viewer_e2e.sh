@@ -185,6 +185,24 @@ else
   echo "note: assimp-testmodels is not installed; the textured cube is not checked"
 fi
 
+# Time spent paused does not move the animation: each burst plays about 10 key frames; counting
+# the 3 s pauses before them would add 90.
+if [ -f "$models/CameraRollAnim.3ds" ]; then
+  "$viewer" "$models/CameraRollAnim.3ds" 2>/dev/null &
+  demo_pid=$!
+  window=$(timeout 15 xdotool search --sync --onlyvisible --name 'CameraRollAnim' | head -n 1)
+  frames=""
+  for _ in 1 2; do
+    sleep 3 && xdotool key space && sleep 0.3 && xdotool key space
+    settle " frame [0-9]+ of " paused.png &&
+      frames+=" $(title | sed "s/.* frame \([0-9]*\) of .*/\1/")"
+  done
+  read -r first second <<<"$frames"
+  [ "${first:-99}" -le 45 ] && [ $((${second:-99} - first)) -le 45 ] ||
+    fail "Space played on from the time it was paused: key frames$frames"
+  [ -z "$window" ] || end_with_escape || fail "Escape did not end the viewer (animation)"
+fi
+
 # No display: one line, status 1.
 DISPLAY= "$viewer" blocks.3ds 2>nodisplay.txt
 status=$?
