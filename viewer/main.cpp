@@ -8,6 +8,7 @@
 #include "textures/scene_textures.h"
 #include "tools/output_file.h"
 #include "tools/png_writer.h"
+#include "tools/scene_check.h"
 #include "viewer/save_path.h"
 #include "viewer/viewer_frame.h"
 #include "viewer/viewer_title.h"
@@ -75,6 +76,11 @@ void open_file(Viewer& v, const std::string& path) {
             v.textures = std::move(textures);
             v.pictures = std::move(pictures);
             v.path = path;
+            // A file that loads with no faces shows an empty window; say why it is empty.
+            if (!scene_has_faces(*v.scene.loaded)) {
+                say(empty_scene_warning(path));
+                v.controls.message = "the file holds no faces, so there is nothing to draw";
+            }
             return;
         }
     }

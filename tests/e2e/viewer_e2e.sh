@@ -160,6 +160,15 @@ grep -q '^kalvorant-view: cannot open "junk.3ds": ' junk.txt ||
   fail "standard error did not say why: $(cat junk.txt)"
 [ -z "$window" ] || end_with_escape || fail "Escape did not end the viewer after a bad file"
 
+# A file that loads with no faces says why the window stays empty.
+: >nothing.3ds
+"$viewer" nothing.3ds 2>"$work/nothing.txt" &
+demo_pid=$!
+window=$(timeout 15 xdotool search --sync --onlyvisible --name 'nothing\.3ds .*no faces' | head -n 1)
+[ -n "$window" ] || fail "the title did not say that nothing.3ds holds no faces"
+grep -q '"nothing.3ds" holds no faces' nothing.txt || fail "standard error said: $(cat nothing.txt)"
+[ -z "$window" ] || end_with_escape || fail "Escape did not end the viewer after an empty file"
+
 # The pictures a file's materials name are painted; without them beside the file, the faces keep
 # their colour and standard error names the missing one.
 models=/usr/share/assimp/models/3DS
