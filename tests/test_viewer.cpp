@@ -256,6 +256,22 @@ TEST(ViewerFrame, LookAndUpChangeThePictureAndAFileCameraSeesTheSameWhateverTheU
     EXPECT_EQ(camera_y, camera_z);
 }
 
+// A file whose only camera cannot be looked through: C says why, not that there is no camera.
+TEST(ViewerFrame, CNamesWhyTheFilesCameraCannotBeLookedThrough) {
+    ViewerControls c;
+    std::unique_ptr<Scene> scene = ring_under_a_camera();
+    scene->cameras[0].lens = 0;
+    ViewerScene viewer;
+    DemoState state;
+    std::string error;
+    ASSERT_TRUE(viewer_prepare(viewer, std::move(scene), state, c, error)) << error;
+    controls_event(c, key('C'));
+    EXPECT_EQ(c.mode, ViewerMode::orbit);
+    EXPECT_EQ(c.message.rfind("no camera can be looked through: camera \"Above\" has lens 0", 0),
+              0u)
+        << c.message;
+}
+
 } // namespace
 
 namespace {

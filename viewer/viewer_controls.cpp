@@ -60,7 +60,7 @@ ViewerAction key(ViewerControls& c, int key) {
         return ViewerAction::none;
     case kKeyC:
         if (c.cameras.empty()) {
-            c.message = "the file has no camera to look through";
+            c.message = c.no_camera;
             c.redraw = true;
         } else if (c.mode != ViewerMode::camera) {
             c.mode = ViewerMode::camera;
@@ -134,14 +134,16 @@ void motion(ViewerControls& c, const WindowEvent& e) {
 } // namespace
 
 void controls_new_scene(ViewerControls& c, double fit_distance, std::vector<Matrix4> cameras,
-                        std::vector<std::string> camera_names, int32_t first_key,
-                        int32_t last_key) {
+                        std::vector<std::string> camera_names, int32_t first_key, int32_t last_key,
+                        const std::string& unusable_camera) {
     c.mode = ViewerMode::orbit;
     c.orbit = orbit_fit({0, 0, 0}, fit_distance);
     c.demo_orbit = orbit_fit({0, 0, 0}, kDemoDistance);
     c.cameras = std::move(cameras);
     c.camera_names = std::move(camera_names);
     c.camera = 0;
+    c.no_camera = unusable_camera.empty() ? "the file has no camera to look through"
+                                          : "no camera can be looked through: " + unusable_camera;
     c.drag = ViewerControls::Drag::none;
     c.first_key = first_key;
     c.last_key = std::max(first_key, last_key);

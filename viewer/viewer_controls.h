@@ -43,7 +43,10 @@ struct ViewerControls {
     OrbitView demo_orbit;                  // the scene as loaded: the demo view
     std::vector<Matrix4> cameras;          // the file's usable cameras, normalised space
     std::vector<std::string> camera_names; // same order
-    size_t camera = 0;                     // the one looked through in camera mode
+    // What C says when there is no camera to look through: why, when the file has cameras that
+    // cannot be looked through.
+    std::string no_camera = "no file is open";
+    size_t camera = 0; // the one looked through in camera mode
     ViewerLook look = ViewerLook::model;
     ViewerUp up = ViewerUp::z;
 
@@ -74,8 +77,11 @@ enum class ViewerAction {
 // The controls for a newly loaded scene (or the same scene for another up axis): the fit of the
 // normalised space and the demo's camera, the file's cameras, the key-frame range. Keeps the
 // picture size, look and up axis; everything else starts over in the fit view.
+// unusable_camera: why the file's first camera cannot be looked through, when none can (C then
+// says so); empty when the file has no camera or some can be looked through.
 void controls_new_scene(ViewerControls& controls, double fit_distance, std::vector<Matrix4> cameras,
-                        std::vector<std::string> camera_names, int32_t first_key, int32_t last_key);
+                        std::vector<std::string> camera_names, int32_t first_key, int32_t last_key,
+                        const std::string& unusable_camera = {});
 
 // A new fit distance for the same scene (the picture changed shape). A fitted view stays fitted.
 void controls_set_fit(ViewerControls& controls, double fit_distance);

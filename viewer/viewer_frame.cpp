@@ -72,11 +72,15 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
     std::vector<Matrix4> looks;
     std::vector<std::string> names;
     const ScenePose first = pose_scene(*scene, scene->keyframe_start);
+    std::string first_unusable;
     for (size_t i = 0; i < scene->cameras.size(); ++i) {
         Matrix4 look;
         float focal = 0;
         std::string unusable;
-        if (!camera_look(*scene, i, first, controls.width, look, focal, unusable)) continue;
+        if (!camera_look(*scene, i, first, controls.width, look, focal, unusable)) {
+            if (first_unusable.empty()) first_unusable = unusable;
+            continue;
+        }
         looks.push_back(fit.up == UpAxis::y ? camera_turned_y_up(look) : look);
         names.push_back(scene->cameras[i].name);
         next.file_cameras.push_back(scene->cameras[i]);
@@ -94,7 +98,9 @@ bool viewer_prepare(ViewerScene& viewer, std::unique_ptr<Scene> scene, DemoState
     }
     viewer = std::move(next);
     state = std::move(next_state);
-    controls_new_scene(controls, distance, std::move(looks), std::move(names), first_key, last_key);
+    const std::string unusable = looks.empty() ? first_unusable : std::string();
+    controls_new_scene(controls, distance, std::move(looks), std::move(names), first_key, last_key,
+                       unusable);
     return true;
 }
 
