@@ -28,6 +28,8 @@ struct CutVertex {
 // mesh vertices they came from (for the mapping coordinates) and its material's picture.
 struct FaceToDraw {
     const ModelVertex* corner[3];
+    const Cell* cell[3];
+    VertexSides sides[3];
     const float* colour[3];
     const Vertex* source[3];
     const TextureMapping* texture;
@@ -65,14 +67,6 @@ float distance_to(const CutPlanes& p, size_t k, float x, float y, float z) {
     default:
         return p.half_height * z + p.focal * y;
     }
-}
-
-// Bit k set: the point lies outside plane k (a coordinate that is not a number counts outside).
-uint8_t outside_bits(const CutPlanes& p, float x, float y, float z) {
-    const float w = p.half_width * z, h = p.half_height * z, fx = p.focal * x, fy = p.focal * y;
-    const unsigned near = !(z >= kModelNearZ), right = !(fx <= w), left = !(-fx <= w),
-                   top = !(fy <= h), bottom = !(-fy <= h);
-    return uint8_t(near | right << 1 | left << 2 | top << 3 | bottom << 4);
 }
 
 float between(float a, float b, double s) {
@@ -124,26 +118,11 @@ int32_t first_centre_at_or_after(float p) {
 
 // A face wholly inside the borders whose corners lie between the same two columns or the same
 // two rows of pixel centres covers none: most faces of a dense mesh far away. They leave before
-// their triangle is made.
-bool covers_no_centre(const ModelVertex& a, const ModelVertex& b, const ModelVertex& c) {
-    if ((a.outside | b.outside | c.outside) != 0) return false;
-    return (a.column == b.column && b.column == c.column) || (a.row == b.row && b.row == c.row);
-}
-
-// A vertex into camera space, its side of each plane, and in front of the near plane its place
-// on the screen.
-void place_vertex(const ViewSetup& view, const CutPlanes& planes, const Matrix4& mv,
-                  const Vertex& in, ModelVertex& v) {
-    v.x = in.x * mv.at(0, 0) + in.y * mv.at(1, 0) + in.z * mv.at(2, 0) + mv.at(3, 0);
-    v.y = in.x * mv.at(0, 1) + in.y * mv.at(1, 1) + in.z * mv.at(2, 1) + mv.at(3, 1);
-    v.z = in.x * mv.at(0, 2) + in.y * mv.at(1, 2) + in.z * mv.at(2, 2) + mv.at(3, 2);
-    v.outside = outside_bits(planes, v.x, v.y, v.z);
-    if (v.outside & kNear) return;
-    v.inv_z = 1.0f / v.z;
-    v.sx = view.focal * v.x * v.inv_z + float(view.Width) / 2;
-    v.sy = view.focal * v.y * v.inv_z + float(view.Height) / 2;
-    v.column = first_centre_at_or_after(v.sx);
-    v.row = first_centre_at_or_after(v.sy);
+// anything else is worked out for them. (Bitwise operators: the answer is a coin toss for the
+// processor's branch prediction.)
+bool between_centres(VertexSides sides, const Cell& a, const Cell& b, const Cell& c) {
+    return (sides == 0) & (((a.column == b.column) & (b.column == c.column)) |
+                           ((a.row == b.row) & (b.row == c.row)));
 }
 
 // The pixel centres of a face whose bounds hold at most two columns and two rows of them (the
@@ -166,12 +145,37 @@ struct CentreBlock {
 typedef float Lanes __attribute__((vector_size(16)));
 typedef int32_t LaneMask __attribute__((vector_size(16)));
 
-CentreBlock meet_centres(const ModelVertex& a, const ModelVertex& b, const ModelVertex& c) {
+Lanes lane_abs(Lanes x) {
+    return Lanes(LaneMask(x) & 0x7FFFFFFF);
+}
+
+// The same for bounds that hold one pixel centre, the commonest case: the three edges side by
+// side in lanes, each lane the same sum as above. A centre clearly on the inner side of all
+// three edges, for either winding, is covered; one clearly beyond one edge and clearly inside
+// another is missed, for either winding. (A face without area has no centre clearly inside all
+// three: the three sums add up to twice its area.)
+CentreBlock meet_one_centre(const Cell& a, const Cell& b, const Cell& c, int32_t column,
+                            int32_t row) {
+    const float px = float(column) + 0.5f, py = float(row) + 0.5f;
+    const Lanes from_x = {a.sx, b.sx, c.sx, a.sx}, from_y = {a.sy, b.sy, c.sy, a.sy};
+    const Lanes to_x = {b.sx, c.sx, a.sx, b.sx}, to_y = {b.sy, c.sy, a.sy, b.sy};
+    const Lanes ex = to_x - from_x, ey = to_y - from_y;
+    const Lanes side = ex * (py - from_y) - ey * (px - from_x);
+    const Lanes margin = kCentreMargin * (lane_abs(ex) + lane_abs(ey));
+    const LaneMask left = side<-margin, right = side> margin;
+    const bool all_left = (left[0] & left[1] & left[2]) != 0;
+    const bool all_right = (right[0] & right[1] & right[2]) != 0;
+    const bool mixed = ((left[0] | left[1] | left[2]) & (right[0] | right[1] | right[2])) != 0;
+    return {uint8_t(all_left | all_right), bool(all_left | all_right | mixed)};
+}
+
+CentreBlock meet_centres(const Cell& a, const Cell& b, const Cell& c) {
     const int32_t column = std::min({a.column, b.column, c.column});
     const int32_t row = std::min({a.row, b.row, c.row});
     const int32_t columns = std::max({a.column, b.column, c.column}) - column;
     const int32_t rows = std::max({a.row, b.row, c.row}) - row;
     if (columns > 2 || rows > 2) return {0, false};
+    if (columns == 1 && rows == 1) return meet_one_centre(a, b, c, column, row);
     // The winding, in double precision: a sliver's sign must not flip inside and outside.
     const double area = (double(b.sx) - a.sx) * (double(c.sy) - a.sy) -
                         (double(c.sx) - a.sx) * (double(b.sy) - a.sy);
@@ -182,7 +186,7 @@ CentreBlock meet_centres(const ModelVertex& a, const ModelVertex& b, const Model
     const LaneMask in_bounds = (next_column < float(columns)) & (next_row < float(rows));
     LaneMask inside = in_bounds, beyond = {};
     // The centres' side of the edge p-q: positive beyond, in pixels times the edge's length.
-    const auto edge = [&](const ModelVertex& p, const ModelVertex& q) {
+    const auto edge = [&](const Cell& p, const Cell& q) {
         const float ex = q.sx - p.sx, ey = q.sy - p.sy;
         const float first = sign * (ex * (py - p.sy) - ey * (px - p.sx));
         const Lanes side = first + next_row * (sign * ex) - next_column * (sign * ey);
@@ -197,6 +201,34 @@ CentreBlock meet_centres(const ModelVertex& a, const ModelVertex& b, const Model
     const uint32_t covered = uint32_t(inside[0] & 1) | uint32_t(inside[1] & 2) |
                              uint32_t(inside[2] & 4) | uint32_t(inside[3] & 8);
     return {uint8_t(covered), (unsure[0] | unsure[1] | unsure[2] | unsure[3]) == 0};
+}
+
+// Vertices in[0..3] into camera space, their sides of each plane, and their places on the
+// screen, four lanes at a time (a vertex nearer than the near plane gets numbers that nothing
+// reads); the first count of them are stored at out. Every vertex goes through these very lanes,
+// so a vertex comes out the same wherever it lies in the mesh.
+[[gnu::always_inline]] inline void place_vertices(const ViewSetup& view, const CutPlanes& p,
+                                                  const Matrix4& mv, const Vertex* in, size_t count,
+                                                  ModelVertex* placed, Cell* cells,
+                                                  VertexSides* sides) {
+    const Lanes ix = {in[0].x, in[1].x, in[2].x, in[3].x};
+    const Lanes iy = {in[0].y, in[1].y, in[2].y, in[3].y};
+    const Lanes iz = {in[0].z, in[1].z, in[2].z, in[3].z};
+    const Lanes x = ix * mv.at(0, 0) + iy * mv.at(1, 0) + iz * mv.at(2, 0) + mv.at(3, 0);
+    const Lanes y = ix * mv.at(0, 1) + iy * mv.at(1, 1) + iz * mv.at(2, 1) + mv.at(3, 1);
+    const Lanes z = ix * mv.at(0, 2) + iy * mv.at(1, 2) + iz * mv.at(2, 2) + mv.at(3, 2);
+    // Outside: a comparison that fails, which a coordinate that is not a number always does.
+    const Lanes w = p.half_width * z, h = p.half_height * z, fx = p.focal * x, fy = p.focal * y;
+    const LaneMask outside = (~(z >= kModelNearZ) & kNear) | (~(fx <= w) & 2) | (~(-fx <= w) & 4) |
+                             (~(fy <= h) & 8) | (~(-fy <= h) & 16);
+    const Lanes inv_z = 1.0f / z;
+    const Lanes sx = view.focal * x * inv_z + float(view.Width) / 2;
+    const Lanes sy = view.focal * y * inv_z + float(view.Height) / 2;
+    for (size_t k = 0; k < count; ++k) {
+        placed[k] = {x[k], y[k], z[k], inv_z[k]};
+        cells[k] = {sx[k], sy[k], first_centre_at_or_after(sx[k]), first_centre_at_or_after(sy[k])};
+        sides[k] = VertexSides(outside[k]);
+    }
 }
 
 ShadedVertex projected(const ViewSetup& view, const CutVertex& v) {
@@ -228,7 +260,7 @@ void draw_cut_face(const MeshJob& job, const FaceToDraw& face) {
     for (size_t k = 0; k < 3; ++k)
         polygon.v[k] = {corner[k]->x,      corner[k]->y,      corner[k]->z,      face.colour[k][0],
                         face.colour[k][1], face.colour[k][2], face.source[k]->u, face.source[k]->v};
-    const uint8_t any = corner[0]->outside | corner[1]->outside | corner[2]->outside;
+    const uint8_t any = face.sides[0] | face.sides[1] | face.sides[2];
     for (size_t k = 0; k < 5 && polygon.count >= 3; ++k)
         if (any & (1u << k)) cut(polygon, job.planes, k);
     if (polygon.count < 3) return;
@@ -245,15 +277,16 @@ void draw_cut_face(const MeshJob& job, const FaceToDraw& face) {
 // A face that lies wholly beyond no plane; covered: its pixels, when meet_centres knows them
 // (0: the span filling finds them).
 void draw_face(const MeshJob& job, const FaceToDraw& face, uint32_t covered) {
-    const auto& corner = face.corner;
-    if ((corner[0]->outside | corner[1]->outside | corner[2]->outside) != 0) {
+    if ((face.sides[0] | face.sides[1] | face.sides[2]) != 0) {
         draw_cut_face(job, face);
         return;
     }
+    const auto& corner = face.corner;
+    const auto& cell = face.cell;
     ShadedTriangle t;
     t.texture = face.texture;
     for (size_t k = 0; k < 3; ++k)
-        t.v[k] = {corner[k]->sx,     corner[k]->sy,     corner[k]->inv_z,
+        t.v[k] = {cell[k]->sx,       cell[k]->sy,       corner[k]->inv_z,
                   face.colour[k][0], face.colour[k][1], face.colour[k][2]};
     // Mapping coordinates only for a picture: the mesh's vertex records lie far from the rest.
     if (face.texture != nullptr)
@@ -263,8 +296,8 @@ void draw_face(const MeshJob& job, const FaceToDraw& face, uint32_t covered) {
         }
     if (covered != 0)
         fill_shaded_block(t, job.target,
-                          std::min({corner[0]->column, corner[1]->column, corner[2]->column}),
-                          std::min({corner[0]->row, corner[1]->row, corner[2]->row}), covered);
+                          std::min({cell[0]->column, cell[1]->column, cell[2]->column}),
+                          std::min({cell[0]->row, cell[1]->row, cell[2]->row}), covered);
     else
         fill_shaded_triangle(t, job.target);
 }
@@ -291,8 +324,9 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         s.depth.size() < size_t(frame.width) * size_t(frame.height) ||
         shading.materials.size() > kMaxModelMaterials)
         return;
-    if (!grow_buffer(s.vertices, vertex_count) || !grow_buffer(s.vertex_used, vertex_count) ||
-        !grow_buffer(s.faces, face_count) || !grow_buffer(s.point_sides, shading.points.size()) ||
+    if (!grow_buffer(s.vertices, vertex_count) || !grow_buffer(s.cells, vertex_count) ||
+        !grow_buffer(s.sides, vertex_count) || !grow_buffer(s.faces, face_count) ||
+        !grow_buffer(s.point_sides, shading.points.size()) ||
         !grow_buffer(s.point_colours, shading.points.size() * 6))
         return;
     const MeshPose pose = mesh_pose(mesh_matrix, camera_matrix);
@@ -309,15 +343,31 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     const Face* const faces = mesh.faces.data();
     ModelListedFace* const to_draw = s.faces.data();
     ModelVertex* const placed = s.vertices.data();
-    uint8_t* const used = s.vertex_used.data();
+    Cell* const cells = s.cells.data();
+    VertexSides* const sides = s.sides.data();
     uint8_t* const point_sides = s.point_sides.data();
 
-    // The faces that turn towards the camera, and the two-sided ones that turn away. Each marks
-    // the vertices it uses: only those are placed.
-    // A mesh whose faces are all drawable and one-sided (most are) need not read its shading's
-    // faces for those that turn away.
+    // Every vertex is placed, used or not: one plain pass over them costs less than finding
+    // first which ones the faces that turn towards the camera use.
+    const Vertex* const vertices = mesh.vertices.data();
+    size_t i = 0;
+    for (; i + 4 <= vertex_count; i += 4)
+        place_vertices(view, planes, mv, vertices + i, 4, placed + i, cells + i, sides + i);
+    if (i < vertex_count) {
+        Vertex last[4];
+        for (size_t k = 0; k < 4; ++k)
+            last[k] = vertices[std::min(i + k, vertex_count - 1)];
+        place_vertices(view, planes, mv, last, vertex_count - i, placed + i, cells + i, sides + i);
+    }
+
+    // The faces that turn towards the camera, and the two-sided ones that turn away, that are
+    // not wholly beyond one plane nor between two rows or columns of pixel centres (most faces
+    // of a dense mesh far away). Whether a face that turns towards the camera stays is a coin
+    // toss for the processor's branch prediction, so each is written and the count moves on
+    // only for those that stay. A mesh whose faces are all drawable and one-sided (most are)
+    // need not read its shading's faces for those that turn away.
     const bool plain = shading.plain;
-    size_t kept = 0;
+    size_t near_centres = 0;
     for (size_t f = 0; f < face_count; ++f) {
         const Face& face = faces[f];
         const bool back = face_turns_away(pose, face);
@@ -328,7 +378,7 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
             if (material >= material_count) continue; // bad indices
             if (back && !materials[material].two_sided) continue;
         }
-        ModelListedFace& out = to_draw[kept++];
+        ModelListedFace& out = to_draw[near_centres];
         out.v[0] = uint32_t(face.v[0]);
         out.v[1] = uint32_t(face.v[1]);
         out.v[2] = uint32_t(face.v[2]);
@@ -339,34 +389,27 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         out.face = uint32_t(f);
         out.back = back;
         out.covered = 0;
-        used[out.v[0]] = 1;
-        used[out.v[1]] = 1;
-        used[out.v[2]] = 1;
-    }
-    for (size_t i = 0; i < vertex_count; ++i) {
-        if (!used[i]) continue;
-        used[i] = 0;
-        place_vertex(view, planes, mv, mesh.vertices[i], placed[i]);
+        const VertexSides a = sides[out.v[0]], b = sides[out.v[1]], c = sides[out.v[2]];
+        near_centres += ((a & b & c) == 0) & !between_centres(a | b | c, cells[out.v[0]],
+                                                              cells[out.v[1]], cells[out.v[2]]);
     }
 
-    // Of those, the faces to draw: not wholly beyond one plane, nor between two rows or columns
-    // of pixel centres (most faces of a dense mesh far away). Each marks its shading points on
-    // the side it shows, so that only those are lit.
+    // Of those, the faces to draw: those whose pixel centres are not known to be missed. Each
+    // marks its shading points on the side it shows, so that only those are lit.
     size_t listed = 0;
-    for (size_t i = 0; i < kept; ++i) {
-        const ModelListedFace& candidate = to_draw[i];
-        const ModelVertex& a = placed[candidate.v[0]];
-        const ModelVertex& b = placed[candidate.v[1]];
-        const ModelVertex& c = placed[candidate.v[2]];
-        if ((a.outside & b.outside & c.outside) != 0 || covers_no_centre(a, b, c)) continue;
-        const CentreBlock block = (a.outside | b.outside | c.outside) == 0 ? meet_centres(a, b, c)
-                                                                           : CentreBlock{0, false};
-        if (block.decided && block.covered == 0) continue;
-        const uint8_t side = candidate.back ? 2 : 1;
+    for (size_t i = 0; i < near_centres; ++i) {
+        ModelListedFace candidate = to_draw[i];
+        const uint32_t i0 = candidate.v[0], i1 = candidate.v[1], i2 = candidate.v[2];
+        const CentreBlock block = (sides[i0] | sides[i1] | sides[i2]) == 0
+                                      ? meet_centres(cells[i0], cells[i1], cells[i2])
+                                      : CentreBlock{0, false};
+        candidate.covered = block.decided ? block.covered : 0;
+        to_draw[listed] = candidate;
+        const bool stays = !block.decided || block.covered != 0;
+        const uint8_t side = uint8_t((candidate.back ? 2 : 1) * stays);
         for (const uint32_t point : candidate.shade)
             if (point < point_count) point_sides[point] |= side;
-        to_draw[listed] = candidate;
-        to_draw[listed++].covered = block.decided ? block.covered : 0;
+        listed += stays;
     }
 
     const ShadingPoint* const points = shading.points.data();
@@ -386,12 +429,13 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
 
     const DepthFrame target = depth_frame(s, frame);
     const MeshJob job{view, planes, target};
-    const Vertex* const vertices = mesh.vertices.data();
     for (size_t i = 0; i < listed; ++i) {
         const ModelListedFace& face = to_draw[i];
         const ModelMaterial& material = materials[face.material];
         const uint32_t i0 = face.v[0], i1 = face.v[1], i2 = face.v[2];
         FaceToDraw draw{{&placed[i0], &placed[i1], &placed[i2]},
+                        {&cells[i0], &cells[i1], &cells[i2]},
+                        {sides[i0], sides[i1], sides[i2]},
                         {},
                         {&vertices[i0], &vertices[i1], &vertices[i2]},
                         material.textured ? &material.texture : nullptr};

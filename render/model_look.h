@@ -4,9 +4,9 @@
 //
 // A frame: begin_model_frame clears the pixels to black and the depth buffer to "nothing yet",
 // then draw_model_mesh draws each mesh, in any order: each pixel shows the nearest face.
-// Per mesh, the faces that turn towards the camera are kept (and those of two-sided materials
-// that turn away, lit from their back as if it were their front), the vertices they use are
-// transformed and projected, the faces that cover no pixel centre are dropped, and the shading
+// Per mesh, every vertex is transformed and projected (four at a time), the faces that turn
+// towards the camera are kept (and those of two-sided materials that turn away, lit from their
+// back as if it were their front), those that cover no pixel centre are dropped, and the shading
 // points of the rest lit once each (Gouraud: the colour is worked out at the corners and
 // interpolated across the face, see below). Each face is then cut by the near plane
 // (z = kModelNearZ) and by planes a little outside the frame's borders, projected, and handed to
@@ -48,14 +48,22 @@ struct Renderer;
 
 constexpr float kModelNearZ = 0.1f;
 
-// A mesh vertex as the model look's faces see it in the current frame.
+// A mesh vertex as the model look's faces see it in the current frame, in three records that
+// the steps of a frame read apart (index i of each is vertex i): where it lies in camera space,
+// where on the screen, and on which side of the planes a face is cut by. The face tests that
+// drop most faces of a dense mesh read only the two small ones.
 struct ModelVertex {
     float x = 0, y = 0, z = 0; // camera space
-    float sx = 0, sy = 0;      // screen pixels, when outside == 0
-    float inv_z = 0;
-    int32_t column = 0, row = 0; // the first pixel centre at or after (sx, sy), when outside == 0
-    uint8_t outside = 0; // bit 0: nearer than the near plane, bits 1..4: beyond a border plane
+    float inv_z = 0;           // when in front of the near plane
 };
+
+struct Cell {
+    float sx = 0, sy = 0;        // screen pixels
+    int32_t column = 0, row = 0; // the first pixel centre at or after (sx, sy)
+};                               // all four: when the vertex lies beyond no plane
+
+// bit 0: nearer than the near plane, bits 1..4: beyond a border plane
+typedef uint8_t VertexSides;
 
 // The most materials a mesh drawn in the model look may use (far beyond what memory holds).
 constexpr size_t kMaxModelMaterials = size_t(1) << 28;
@@ -76,7 +84,8 @@ struct ModelListedFace {
 struct ModelScratch {
     std::vector<float> depth;
     std::vector<ModelVertex> vertices;
-    std::vector<uint8_t> vertex_used;
+    std::vector<Cell> cells;
+    std::vector<VertexSides> sides;
     std::vector<ModelListedFace> faces;
     std::vector<uint8_t> point_sides; // per shading point: bit 0 front needed, bit 1 back
     std::vector<float> point_colours; // per shading point: front r, g, b, back r, g, b
