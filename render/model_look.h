@@ -13,8 +13,8 @@
 // the span filling as ShadedTriangle records (shaded_fill.h): a face that crosses the near plane
 // is cut there, never dropped, so a camera inside a model sees every wall around it.
 // A face whose bounds hold at most two by two pixel centres, each clearly inside or outside it,
-// skips the span filling's search: it fills the pixels it covers exactly as that filling would
-// (most faces of a dense mesh far away are such).
+// skips the span filling's search: it fills the very pixels that filling would, each with its
+// values at the pixel's centre (most faces of a dense mesh far away are such).
 // Each triangle is filled at once on the calling thread, while its numbers are still at hand.
 // (Filling bands of rows on several threads after one thread's geometry measured slower than one
 // thread alone on two cores.)

@@ -210,18 +210,48 @@ bool target_drawable(const DepthFrame& target) {
 void fill_shaded_block(const ShadedTriangle& triangle, const DepthFrame& target, int32_t column,
                        int32_t row, uint32_t covered) {
     if (!target_drawable(target) || !finite_triangle(triangle)) return;
-    Corners s;
-    if (!sort_corners(triangle, s)) return;
-    const Shading shading = shading_of(s, triangle.texture);
-    // A row's covered centres lie side by side: a triangle meets a row in one span.
-    for (int32_t r = 0; r < 2; ++r) {
-        const uint32_t bits = covered >> (2 * r) & 3u;
-        const int64_t y = int64_t(row) + r;
-        if (bits == 0 || y < 0 || y >= target.frame.height) continue;
-        const int64_t begin = std::max<int64_t>(int64_t(column) + ((bits & 1u) ? 0 : 1), 0);
-        const int64_t end =
-            std::min<int64_t>(int64_t(column) + ((bits & 2u) ? 2 : 1), target.frame.width);
-        if (begin < end) fill_span(s, shading, target, int32_t(y), int32_t(begin), int32_t(end));
+    // A face this small fills at most four pixels: the values at each centre come straight from
+    // the corners, weighted by the centre's place between them, instead of from planes over the
+    // screen set up for the face. Corner a's value plus weighted differences, so that a value
+    // the corners share (a flat colour) comes out exactly.
+    const ShadedVertex& a = triangle.v[0];
+    const ShadedVertex& b = triangle.v[1];
+    const ShadedVertex& c = triangle.v[2];
+    const double bx = double(b.x) - a.x, by = double(b.y) - a.y;
+    const double cx = double(c.x) - a.x, cy = double(c.y) - a.y;
+    const double area = bx * cy - cx * by;
+    if (!(std::fabs(area) > 1e-12)) return;
+    const double per_area = 1.0 / area;
+    const FloatLanes shade_a = colour_lanes(&a);
+    const FloatLanes shade_b = colour_lanes(&b) - shade_a, shade_c = colour_lanes(&c) - shade_a;
+    const FloatLanes mapping_a = mapping_lanes(&a);
+    const FloatLanes mapping_b = mapping_lanes(&b) - mapping_a;
+    const FloatLanes mapping_c = mapping_lanes(&c) - mapping_a;
+    const Frame& frame = target.frame;
+    for (uint32_t bit = 0; bit < 4; ++bit) {
+        if (!(covered >> bit & 1u)) continue;
+        const int64_t x = int64_t(column) + (bit & 1u), y = int64_t(row) + (bit >> 1);
+        if (x < 0 || y < 0 || x >= frame.width || y >= frame.height) continue;
+        const double px = double(x) + 0.5 - a.x, py = double(y) + 0.5 - a.y;
+        const float wb = float((px * cy - cx * py) * per_area);
+        const float wc = float((bx * py - px * by) * per_area);
+        const FloatLanes value = shade_a + shade_b * wb + shade_c * wc;
+        float& nearest = target.depth[size_t(y) * size_t(target.depth_stride) + size_t(x)];
+        if (!(value[0] > nearest)) continue;
+        nearest = value[0];
+        const IntLanes fixed = fixed_lanes(value);
+        uint32_t& pixel = frame.pixels[size_t(y) * size_t(frame.stride) + size_t(x)];
+        if (triangle.texture == nullptr) {
+            pixel =
+                channel_byte(fixed[1]) << 16 | channel_byte(fixed[2]) << 8 | channel_byte(fixed[3]);
+            continue;
+        }
+        const FloatLanes over_z = mapping_a + mapping_b * wb + mapping_c * wc;
+        const uint32_t texel =
+            sample_texture(*triangle.texture, over_z[0] / value[0], over_z[1] / value[0]);
+        pixel = lit_texel_channel(texel, 16, channel_byte(fixed[1])) |
+                lit_texel_channel(texel, 8, channel_byte(fixed[2])) |
+                lit_texel_channel(texel, 0, channel_byte(fixed[3]));
     }
 }
 

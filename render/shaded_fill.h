@@ -49,9 +49,11 @@ void fill_shaded_triangle(const ShadedTriangle& triangle, const DepthFrame& targ
 void fill_shaded_triangle_rows(const ShadedTriangle& triangle, const DepthFrame& target,
                                int32_t first_row, int32_t end_row);
 
-// The pixels of a triangle whose centres it is known to cover, exactly as the whole fill gives
-// them: the faces of a dense mesh far away are mostly smaller than a pixel, and the geometry can
-// often tell more cheaply than the span filling which centres such a face covers.
+// The pixels of a triangle whose centres it is known to cover: the faces of a dense mesh far
+// away are mostly smaller than a pixel, and the geometry can often tell more cheaply than the
+// span filling which centres such a face covers. Each pixel gets the triangle's values at its
+// centre, worked out from the corners directly rather than stepped along a span: the same
+// values to the last bit or two of rounding (a value all three corners share, exactly).
 // covered: bit 2 * r + c for pixel (column + c, row + r), c and r 0 or 1. Pixels outside the
 // frame are left alone.
 void fill_shaded_block(const ShadedTriangle& triangle, const DepthFrame& target, int32_t column,

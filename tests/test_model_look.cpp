@@ -397,6 +397,38 @@ TEST(ModelLook, SmallFacesFillThePixelsTheSpanFillingGivesThem) {
     EXPECT_EQ(std::count(expected.pixels.begin(), expected.pixels.end(), 0u), 0);
 }
 
+// Faces within two by two pixel centres, with a different colour and depth at each corner: the
+// pixels filled without the span filling's search get the values that filling gives them, to
+// the last bit or two of rounding.
+TEST(ModelLook, SmallFacesTakeTheSpanFillingsValuesAtTheirCentres) {
+    std::mt19937 rng(3);
+    std::uniform_real_distribution<float> place(9.6f, 12.4f), colour(0, 255), inv_z(0.01f, 0.1f);
+    size_t compared = 0;
+    for (int round = 0; round < 2000; ++round) {
+        ShadedTriangle t;
+        for (ShadedVertex& v : t.v)
+            v = {place(rng), place(rng), inv_z(rng), colour(rng), colour(rng), colour(rng)};
+        std::vector<uint32_t> spans(16 * 16, 0xDEADBEEFu), block = spans;
+        std::vector<float> spans_depth(spans.size(), 0.0f), block_depth = spans_depth;
+        fill_shaded_triangle(t, {make_frame(spans, 16, 16), spans_depth.data(), 16});
+        uint32_t covered = 0;
+        for (uint32_t bit = 0; bit < 4; ++bit)
+            covered |= uint32_t(spans[(10 + bit / 2) * 16 + 10 + bit % 2] != 0xDEADBEEFu) << bit;
+        fill_shaded_block(t, {make_frame(block, 16, 16), block_depth.data(), 16}, 10, 10, covered);
+        for (size_t i = 0; i < spans.size(); ++i) {
+            if (spans[i] == 0xDEADBEEFu) {
+                EXPECT_EQ(block[i], 0xDEADBEEFu);
+                continue;
+            }
+            ++compared;
+            for (int shift : {0, 8, 16})
+                EXPECT_NEAR(int(spans[i] >> shift & 0xFFu), int(block[i] >> shift & 0xFFu), 1);
+            EXPECT_NEAR(spans_depth[i], block_depth[i], 1e-6f);
+        }
+    }
+    EXPECT_GT(compared, 1000u);
+}
+
 // A square lying in the plane x = 2 (z - 40), receding to the right, mapped u 0..1 from its near
 // left edge to its far right edge and v 0..1 from bottom to top, with a 64 x 64 picture: red and
 // green in its top half, blue and white in its bottom one.
