@@ -209,7 +209,10 @@ bool target_drawable(const DepthFrame& target) {
 
 void fill_shaded_block(const ShadedTriangle& triangle, const DepthFrame& target, int32_t column,
                        int32_t row, uint32_t covered) {
-    if (!target_drawable(target) || !finite_triangle(triangle)) return;
+    // Numbers that are not finite need no test of their own here: an area that is not a number
+    // fails the area test, a value that is not a number fails the depth test or is clamped, and
+    // the texture sampler takes any coordinate.
+    if (!target_drawable(target)) return;
     // A face this small fills at most four pixels: the values at each centre come straight from
     // the corners, weighted by the centre's place between them, instead of from planes over the
     // screen set up for the face. Corner a's value plus weighted differences, so that a value
