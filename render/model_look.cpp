@@ -422,9 +422,9 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         const ModelVertex& v = placed[point.vertex];
         const float cosine = eye_cosine(mv, point.nx, point.ny, point.nz, v.x, v.y, v.z);
         const ModelMaterial& material = materials[point.material];
-        float* colours = point_colours + 6 * p;
+        float* colours = point_colours + 3 * p;
         if (sides & 1) lit_colour(material, cosine, colours);
-        if (sides & 2) lit_colour(material, -cosine, colours + 3);
+        if (sides & 2) lit_colour(material, -cosine, colours + 3 * point_count);
     }
 
     const DepthFrame target = depth_frame(s, frame);
@@ -442,9 +442,9 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         const bool smooth = face.shade[0] < point_count && face.shade[1] < point_count &&
                             face.shade[2] < point_count;
         if (smooth) {
-            const size_t side = face.back ? 3 : 0;
+            const size_t side = face.back ? 3 * point_count : 0;
             for (size_t k = 0; k < 3; ++k)
-                draw.colour[k] = point_colours + 6 * face.shade[k] + side;
+                draw.colour[k] = point_colours + 3 * face.shade[k] + side;
             draw_face(job, draw, face.covered);
             continue;
         }

@@ -88,7 +88,8 @@ struct ModelScratch {
     std::vector<VertexSides> sides;
     std::vector<ModelListedFace> faces;
     std::vector<uint8_t> point_sides; // per shading point: bit 0 front needed, bit 1 back
-    std::vector<float> point_colours; // per shading point: front r, g, b, back r, g, b
+    // Per shading point, r, g, b: first lit from the front, each point in turn, then from the back.
+    std::vector<float> point_colours;
 };
 
 bool begin_model_frame(Renderer& renderer, const Frame& frame);
