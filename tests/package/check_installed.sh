@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks an installed Kalvorant as its users meet it, from PREFIX (the folder that holds bin/ and
 # share/: /usr of an unpacked .deb, or the prefix given to `cmake --install`):
-#   - exactly the expected files, and nothing else;
+#   - exactly the expected files, and nothing else (README's pictures among them);
 #   - every manual page formats without a warning from man;
 #   - the menu entries (viewer and demo) are valid and name programs and an icon that are
 #     installed, and the viewer's opens .3ds files;
@@ -64,6 +64,9 @@ expected_files() {
     share/man/man1/kalvorant-view.1.gz \
     share/icons/hicolor/256x256/apps/kalvorant.png share/man/man6/kalvorant-demo.6.gz \
     share/man/man6/kalvorant.6.gz share/thumbnailers/kalvorant.thumbnailer
+  # The pictures the installed README shows, beside it at the paths it links them by.
+  grep -o '](docs/[^)]*)' "$prefix/share/doc/kalvorant/README.md" 2>/dev/null |
+    sed 's|^](|share/doc/kalvorant/|; s|)$||' | sort -u
 }
 if ! diff <(expected_files | LC_ALL=C sort) \
   <(cd "$prefix" && find . -mindepth 1 ! -type d -printf '%P\n' | LC_ALL=C sort); then
