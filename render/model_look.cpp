@@ -28,7 +28,7 @@ struct CutVertex {
 // mesh vertices they came from (for the mapping coordinates) and its material's picture.
 struct FaceToDraw {
     const ModelVertex* corner[3];
-    const Cell* cell[3];
+    const ScreenPlace* on_screen[3];
     VertexSides sides[3];
     const float* colour[3];
     const Vertex* source[3];
@@ -120,7 +120,8 @@ int32_t first_centre_at_or_after(float p) {
 // two rows of pixel centres covers none: most faces of a dense mesh far away. They leave before
 // anything else is worked out for them. (Bitwise operators: the answer is a coin toss for the
 // processor's branch prediction.)
-bool between_centres(VertexSides sides, const Cell& a, const Cell& b, const Cell& c) {
+bool between_centres(VertexSides sides, const ScreenPlace& a, const ScreenPlace& b,
+                     const ScreenPlace& c) {
     return (sides == 0) & (((a.column == b.column) & (b.column == c.column)) |
                            ((a.row == b.row) & (b.row == c.row)));
 }
@@ -154,8 +155,8 @@ Lanes lane_abs(Lanes x) {
 // three edges, for either winding, is covered; one clearly beyond one edge and clearly inside
 // another is missed, for either winding. (A face without area has no centre clearly inside all
 // three: the three sums add up to twice its area.)
-CentreBlock meet_one_centre(const Cell& a, const Cell& b, const Cell& c, int32_t column,
-                            int32_t row) {
+CentreBlock meet_one_centre(const ScreenPlace& a, const ScreenPlace& b, const ScreenPlace& c,
+                            int32_t column, int32_t row) {
     const float px = float(column) + 0.5f, py = float(row) + 0.5f;
     const Lanes from_x = {a.sx, b.sx, c.sx, a.sx}, from_y = {a.sy, b.sy, c.sy, a.sy};
     const Lanes to_x = {b.sx, c.sx, a.sx, b.sx}, to_y = {b.sy, c.sy, a.sy, b.sy};
@@ -169,7 +170,7 @@ CentreBlock meet_one_centre(const Cell& a, const Cell& b, const Cell& c, int32_t
     return {uint8_t(all_left | all_right), bool(all_left | all_right | mixed)};
 }
 
-CentreBlock meet_centres(const Cell& a, const Cell& b, const Cell& c) {
+CentreBlock meet_centres(const ScreenPlace& a, const ScreenPlace& b, const ScreenPlace& c) {
     const int32_t column = std::min({a.column, b.column, c.column});
     const int32_t row = std::min({a.row, b.row, c.row});
     const int32_t columns = std::max({a.column, b.column, c.column}) - column;
@@ -186,7 +187,7 @@ CentreBlock meet_centres(const Cell& a, const Cell& b, const Cell& c) {
     const LaneMask in_bounds = (next_column < float(columns)) & (next_row < float(rows));
     LaneMask inside = in_bounds, beyond = {};
     // The centres' side of the edge p-q: positive beyond, in pixels times the edge's length.
-    const auto edge = [&](const Cell& p, const Cell& q) {
+    const auto edge = [&](const ScreenPlace& p, const ScreenPlace& q) {
         const float ex = q.sx - p.sx, ey = q.sy - p.sy;
         const float first = sign * (ex * (py - p.sy) - ey * (px - p.sx));
         const Lanes side = first + next_row * (sign * ex) - next_column * (sign * ey);
@@ -209,7 +210,7 @@ CentreBlock meet_centres(const Cell& a, const Cell& b, const Cell& c) {
 // so a vertex comes out the same wherever it lies in the mesh.
 [[gnu::always_inline]] inline void place_vertices(const ViewSetup& view, const CutPlanes& p,
                                                   const Matrix4& mv, const Vertex* in, size_t count,
-                                                  ModelVertex* placed, Cell* cells,
+                                                  ModelVertex* placed, ScreenPlace* screen,
                                                   VertexSides* sides) {
     const Lanes ix = {in[0].x, in[1].x, in[2].x, in[3].x};
     const Lanes iy = {in[0].y, in[1].y, in[2].y, in[3].y};
@@ -226,7 +227,8 @@ CentreBlock meet_centres(const Cell& a, const Cell& b, const Cell& c) {
     const Lanes sy = view.focal * y * inv_z + float(view.Height) / 2;
     for (size_t k = 0; k < count; ++k) {
         placed[k] = {x[k], y[k], z[k], inv_z[k]};
-        cells[k] = {sx[k], sy[k], first_centre_at_or_after(sx[k]), first_centre_at_or_after(sy[k])};
+        screen[k] = {sx[k], sy[k], first_centre_at_or_after(sx[k]),
+                     first_centre_at_or_after(sy[k])};
         sides[k] = VertexSides(outside[k]);
     }
 }
@@ -282,11 +284,11 @@ void draw_face(const MeshJob& job, const FaceToDraw& face, uint32_t covered) {
         return;
     }
     const auto& corner = face.corner;
-    const auto& cell = face.cell;
+    const auto& on_screen = face.on_screen;
     ShadedTriangle t;
     t.texture = face.texture;
     for (size_t k = 0; k < 3; ++k)
-        t.v[k] = {cell[k]->sx,       cell[k]->sy,       corner[k]->inv_z,
+        t.v[k] = {on_screen[k]->sx,  on_screen[k]->sy,  corner[k]->inv_z,
                   face.colour[k][0], face.colour[k][1], face.colour[k][2]};
     // Mapping coordinates only for a picture: the mesh's vertex records lie far from the rest.
     if (face.texture != nullptr)
@@ -295,9 +297,10 @@ void draw_face(const MeshJob& job, const FaceToDraw& face, uint32_t covered) {
             t.v[k].v = face.source[k]->v;
         }
     if (covered != 0)
-        fill_shaded_block(t, job.target,
-                          std::min({cell[0]->column, cell[1]->column, cell[2]->column}),
-                          std::min({cell[0]->row, cell[1]->row, cell[2]->row}), covered);
+        fill_shaded_block(
+            t, job.target,
+            std::min({on_screen[0]->column, on_screen[1]->column, on_screen[2]->column}),
+            std::min({on_screen[0]->row, on_screen[1]->row, on_screen[2]->row}), covered);
     else
         fill_shaded_triangle(t, job.target);
 }
@@ -324,7 +327,7 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         s.depth.size() < size_t(frame.width) * size_t(frame.height) ||
         shading.materials.size() > kMaxModelMaterials)
         return;
-    if (!grow_buffer(s.vertices, vertex_count) || !grow_buffer(s.cells, vertex_count) ||
+    if (!grow_buffer(s.vertices, vertex_count) || !grow_buffer(s.screen, vertex_count) ||
         !grow_buffer(s.sides, vertex_count) || !grow_buffer(s.faces, face_count) ||
         !grow_buffer(s.point_sides, shading.points.size()) ||
         !grow_buffer(s.point_colours, shading.points.size() * 6))
@@ -343,7 +346,7 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     const Face* const faces = mesh.faces.data();
     ModelListedFace* const to_draw = s.faces.data();
     ModelVertex* const placed = s.vertices.data();
-    Cell* const cells = s.cells.data();
+    ScreenPlace* const screen = s.screen.data();
     VertexSides* const sides = s.sides.data();
     uint8_t* const point_sides = s.point_sides.data();
 
@@ -352,12 +355,12 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
     const Vertex* const vertices = mesh.vertices.data();
     size_t i = 0;
     for (; i + 4 <= vertex_count; i += 4)
-        place_vertices(view, planes, mv, vertices + i, 4, placed + i, cells + i, sides + i);
+        place_vertices(view, planes, mv, vertices + i, 4, placed + i, screen + i, sides + i);
     if (i < vertex_count) {
         Vertex last[4];
         for (size_t k = 0; k < 4; ++k)
             last[k] = vertices[std::min(i + k, vertex_count - 1)];
-        place_vertices(view, planes, mv, last, vertex_count - i, placed + i, cells + i, sides + i);
+        place_vertices(view, planes, mv, last, vertex_count - i, placed + i, screen + i, sides + i);
     }
 
     // The faces that turn towards the camera, and the two-sided ones that turn away, that are
@@ -390,8 +393,8 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         out.back = back;
         out.covered = 0;
         const VertexSides a = sides[out.v[0]], b = sides[out.v[1]], c = sides[out.v[2]];
-        near_centres += ((a & b & c) == 0) & !between_centres(a | b | c, cells[out.v[0]],
-                                                              cells[out.v[1]], cells[out.v[2]]);
+        near_centres += ((a & b & c) == 0) & !between_centres(a | b | c, screen[out.v[0]],
+                                                              screen[out.v[1]], screen[out.v[2]]);
     }
 
     // Of those, the faces to draw: those whose pixel centres are not known to be missed. Each
@@ -401,7 +404,7 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         ModelListedFace candidate = to_draw[i];
         const uint32_t i0 = candidate.v[0], i1 = candidate.v[1], i2 = candidate.v[2];
         const CentreBlock block = (sides[i0] | sides[i1] | sides[i2]) == 0
-                                      ? meet_centres(cells[i0], cells[i1], cells[i2])
+                                      ? meet_centres(screen[i0], screen[i1], screen[i2])
                                       : CentreBlock{0, false};
         candidate.covered = block.decided ? block.covered : 0;
         to_draw[listed] = candidate;
@@ -434,7 +437,7 @@ void draw_model_mesh(Renderer& renderer, const ModelMesh& shading, const MeshObj
         const ModelMaterial& material = materials[face.material];
         const uint32_t i0 = face.v[0], i1 = face.v[1], i2 = face.v[2];
         FaceToDraw draw{{&placed[i0], &placed[i1], &placed[i2]},
-                        {&cells[i0], &cells[i1], &cells[i2]},
+                        {&screen[i0], &screen[i1], &screen[i2]},
                         {sides[i0], sides[i1], sides[i2]},
                         {},
                         {&vertices[i0], &vertices[i1], &vertices[i2]},

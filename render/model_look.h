@@ -57,13 +57,14 @@ struct ModelVertex {
     float inv_z = 0;           // when in front of the near plane
 };
 
-struct Cell {
+// Meaningful when the vertex lies beyond no plane.
+struct ScreenPlace {
     float sx = 0, sy = 0;        // screen pixels
     int32_t column = 0, row = 0; // the first pixel centre at or after (sx, sy)
-};                               // all four: when the vertex lies beyond no plane
+};
 
-// bit 0: nearer than the near plane, bits 1..4: beyond a border plane
-typedef uint8_t VertexSides;
+// Bit 0: nearer than the near plane, bits 1..4: beyond a border plane.
+using VertexSides = uint8_t;
 
 // The most materials a mesh drawn in the model look may use (far beyond what memory holds).
 constexpr size_t kMaxModelMaterials = size_t(1) << 28;
@@ -84,7 +85,7 @@ struct ModelListedFace {
 struct ModelScratch {
     std::vector<float> depth;
     std::vector<ModelVertex> vertices;
-    std::vector<Cell> cells;
+    std::vector<ScreenPlace> screen;
     std::vector<VertexSides> sides;
     std::vector<ModelListedFace> faces;
     std::vector<uint8_t> point_sides; // per shading point: bit 0 front needed, bit 1 back
