@@ -100,10 +100,13 @@ function startPage() {
         errorLine.textContent = text;
     };
 
+    // Whole numbers keep every pixel square. A window narrower than the frame (a phone) gets the
+    // frame shrunk to its width instead: the picture takes no sideways scrolling, which touch
+    // would not give, as the canvas keeps touches for looking around.
     const fitCanvas = () => {
-        const room = Math.min((window.innerWidth - 32) / canvas.width,
-                              (window.innerHeight - 160) / canvas.height);
-        const scale = Math.max(1, Math.floor(room)); // whole numbers keep every pixel square
+        const across = (document.documentElement.clientWidth - 32) / canvas.width;
+        const whole = Math.floor(Math.min(across, (window.innerHeight - 160) / canvas.height));
+        const scale = whole >= 1 ? whole : Math.min(1, across);
         canvas.style.width = `${canvas.width * scale}px`;
         canvas.style.height = `${canvas.height * scale}px`;
     };

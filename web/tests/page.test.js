@@ -498,6 +498,15 @@ test("the page in Chromium", async (t) => {
         await waitForFrameAfter(page, (await readCanvas(page)).frame);
     });
 
+    await t.test("a phone's narrow window shows the whole picture; a wide one, whole pixels", async () => {
+        await page.setViewport({ width: 360, height: 640 });
+        await page.waitForFunction(() => document.getElementById("screen").style.width !== "1024px");
+        const [right, room] = await page.$eval("#screen", (c) => [c.getBoundingClientRect().right, document.documentElement.clientWidth]);
+        await page.setViewport({ width: 1080, height: 940 });
+        assert.ok(right <= room, `the picture ends at ${right} px of ${room}`);
+        await page.waitForFunction(() => document.getElementById("screen").style.width === "1024px", { timeout: 5000 });
+    });
+
     await t.test("the page logs no error", () => {
         assert.deepEqual(problems, []);
     });
