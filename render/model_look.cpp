@@ -146,62 +146,41 @@ struct CentreBlock {
 typedef float Lanes __attribute__((vector_size(16)));
 typedef int32_t LaneMask __attribute__((vector_size(16)));
 
-Lanes lane_abs(Lanes x) {
-    return Lanes(LaneMask(x) & 0x7FFFFFFF);
-}
-
-// The same for bounds that hold one pixel centre, the commonest case: the three edges side by
-// side in lanes, each lane the same sum as above. A centre clearly on the inner side of all
-// three edges, for either winding, is covered; one clearly beyond one edge and clearly inside
+// The four centres of the block, in lanes: the first column and row, the next column, the next
+// row, both. Each edge's sums run side by side; a centre clearly on the inner side of all three
+// edges, for either winding, is covered, and one clearly beyond one edge and clearly inside
 // another is missed, for either winding. (A face without area has no centre clearly inside all
-// three: the three sums add up to twice its area.)
-CentreBlock meet_one_centre(const ScreenPlace& a, const ScreenPlace& b, const ScreenPlace& c,
-                            int32_t column, int32_t row) {
-    const float px = float(column) + 0.5f, py = float(row) + 0.5f;
-    const Lanes from_x = {a.sx, b.sx, c.sx, a.sx}, from_y = {a.sy, b.sy, c.sy, a.sy};
-    const Lanes to_x = {b.sx, c.sx, a.sx, b.sx}, to_y = {b.sy, c.sy, a.sy, b.sy};
-    const Lanes ex = to_x - from_x, ey = to_y - from_y;
-    const Lanes side = ex * (py - from_y) - ey * (px - from_x);
-    const Lanes margin = kCentreMargin * (lane_abs(ex) + lane_abs(ey));
-    const LaneMask left = side<-margin, right = side> margin;
-    const bool all_left = (left[0] & left[1] & left[2]) != 0;
-    const bool all_right = (right[0] & right[1] & right[2]) != 0;
-    const bool mixed = ((left[0] | left[1] | left[2]) & (right[0] | right[1] | right[2])) != 0;
-    return {uint8_t(all_left | all_right), bool(all_left | all_right | mixed)};
-}
-
+// three: the three sums add up to twice its area.) Nothing here branches: whether a face is
+// decided, and how many centres its bounds hold, are coin tosses for the processor.
 CentreBlock meet_centres(const ScreenPlace& a, const ScreenPlace& b, const ScreenPlace& c) {
     const int32_t column = std::min({a.column, b.column, c.column});
     const int32_t row = std::min({a.row, b.row, c.row});
     const int32_t columns = std::max({a.column, b.column, c.column}) - column;
     const int32_t rows = std::max({a.row, b.row, c.row}) - row;
-    if (columns > 2 || rows > 2) return {0, false};
-    if (columns == 1 && rows == 1) return meet_one_centre(a, b, c, column, row);
-    // The winding, in double precision: a sliver's sign must not flip inside and outside.
-    const double area = (double(b.sx) - a.sx) * (double(c.sy) - a.sy) -
-                        (double(c.sx) - a.sx) * (double(b.sy) - a.sy);
-    const float sign = area > 0 ? -1.0f : 1.0f;
     const float px = float(column) + 0.5f, py = float(row) + 0.5f;
-    // Lanes: the four centres: the first column and row, the next column, the next row, both.
     const Lanes next_column = {0, 1, 0, 1}, next_row = {0, 0, 1, 1};
     const LaneMask in_bounds = (next_column < float(columns)) & (next_row < float(rows));
-    LaneMask inside = in_bounds, beyond = {};
-    // The centres' side of the edge p-q: positive beyond, in pixels times the edge's length.
+    LaneMask all_left = in_bounds, all_right = in_bounds, any_left = {}, any_right = {};
     const auto edge = [&](const ScreenPlace& p, const ScreenPlace& q) {
         const float ex = q.sx - p.sx, ey = q.sy - p.sy;
-        const float first = sign * (ex * (py - p.sy) - ey * (px - p.sx));
-        const Lanes side = first + next_row * (sign * ex) - next_column * (sign * ey);
+        const float first = ex * (py - p.sy) - ey * (px - p.sx);
+        const Lanes side = first + next_row * ex - next_column * ey;
         const float margin = kCentreMargin * (std::fabs(ex) + std::fabs(ey));
-        inside &= side < -margin;
-        beyond |= side > margin;
+        const LaneMask left = side<-margin, right = side> margin;
+        all_left &= left;
+        all_right &= right;
+        any_left |= left;
+        any_right |= right;
     };
     edge(a, b);
     edge(b, c);
     edge(c, a);
-    const LaneMask unsure = in_bounds & ~inside & ~beyond;
+    const LaneMask inside = all_left | all_right;
+    const LaneMask unsure = in_bounds & ~inside & ~(any_left & any_right);
     const uint32_t covered = uint32_t(inside[0] & 1) | uint32_t(inside[1] & 2) |
                              uint32_t(inside[2] & 4) | uint32_t(inside[3] & 8);
-    return {uint8_t(covered), (unsure[0] | unsure[1] | unsure[2] | unsure[3]) == 0};
+    const bool small = (columns <= 2) & (rows <= 2);
+    return {uint8_t(covered), bool(small & ((unsure[0] | unsure[1] | unsure[2] | unsure[3]) == 0))};
 }
 
 // Vertices in[0..3] into camera space, their sides of each plane, and their places on the
