@@ -22,6 +22,7 @@
 // 0.75, light grey material), our per-vertex normals and indexed triangles, so that it too lights
 // each shared vertex once.
 #include "app/demo.h"
+#include "bench/mesa_gl.h"
 #include "render/mesh_renderer.h"
 #include "render/model_look.h"
 #include "render/renderer.h"
@@ -30,8 +31,6 @@
 #include "scene/math3d.h"
 #include "tests/render_fixtures.h"
 
-#include <GL/gl.h>
-#include <GL/osmesa.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -156,60 +155,26 @@ double ours(Renderer& renderer, const MeshObject& mesh, const Matrix4& camera, i
     return ms;
 }
 
-constexpr float kGlNear = 0.1f, kGlFar = 100000.0f;
-
-// Camera space to clip space for GL's column vectors: x_ndc = 2 f x / (W z),
-// y_ndc = -2 f y / (H z) (rows grow down), w = z (the camera looks along +z).
-void load_projection(float focal) {
-    const float n = kGlNear, far = kGlFar;
-    const GLfloat p[16] = {2 * focal / kWidth,
-                           0,
-                           0,
-                           0,
-                           0,
-                           -2 * focal / kHeight,
-                           0,
-                           0,
-                           0,
-                           0,
-                           (far + n) / (far - n),
-                           1,
-                           0,
-                           0,
-                           -2 * far * n / (far - n),
-                           0};
-    glMatrixMode(GL_PROJECTION);
-    glLoadMatrixf(p);
-}
-
-// A context drawing into frame (cleared, kWidth x kHeight), with a depth buffer of depth_bits
-// (0: none). Exits when Mesa cannot make one.
+// A context for the benchmark's frame; exits when Mesa cannot make one.
 OSMesaContext drawing_context(std::vector<uint32_t>& frame, GLint depth_bits) {
-    frame.assign(size_t(kWidth) * kHeight, 0u);
-    OSMesaContext context = OSMesaCreateContextExt(OSMESA_RGBA, depth_bits, 0, 0, nullptr);
-    if (context == nullptr ||
-        !OSMesaMakeCurrent(context, frame.data(), GL_UNSIGNED_BYTE, kWidth, kHeight)) {
+    OSMesaContext context = mesa_drawing_context(frame, kWidth, kHeight, depth_bits);
+    if (context == nullptr) {
         std::fprintf(stderr, "bench_mesa: cannot create an OSMesa context\n");
         std::exit(1);
     }
-    OSMesaPixelStore(OSMESA_Y_UP, 0); // first row of the buffer = top of the picture
     return context;
 }
 
 double mesa(const ViewSetup& view, const MeshObject& mesh, const Matrix4& camera,
             std::vector<uint32_t>& frame) {
     OSMesaContext context = drawing_context(frame, 0);
-    glViewport(0, 0, kWidth, kHeight);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_DITHER);
     glShadeModel(GL_FLAT);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
-    // A face turns towards our camera when its corners run clockwise with rows growing down.
-    // The projection turns rows upside down into GL's window, where the same face runs
-    // counter-clockwise: GL's own default for a front face.
-    glFrontFace(GL_CCW);
-    load_projection(view.focal);
+    glFrontFace(GL_CCW); // our front faces (mesa_gl.h)
+    mesa_load_projection(view.focal, kWidth, kHeight);
     // Our matrices are row-major for row vectors, which is GL's column-major layout.
     Matrix4 mv;
     matrix_inverse(camera, mv);
@@ -260,15 +225,14 @@ double mesa(const ViewSetup& view, const MeshObject& mesh, const Matrix4& camera
 double mesa_model(const ViewSetup& view, const MeshObject& mesh, const Matrix4& camera,
                   std::vector<uint32_t>& frame, double& depth) {
     OSMesaContext context = drawing_context(frame, 24);
-    glViewport(0, 0, kWidth, kHeight);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
     glDisable(GL_DITHER);
     glShadeModel(GL_SMOOTH);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
-    glFrontFace(GL_CCW); // as in mesa() above
-    load_projection(view.focal);
+    glFrontFace(GL_CCW);
+    mesa_load_projection(view.focal, kWidth, kHeight);
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     const GLfloat eye[4] = {0, 0, 0, 1}, ambient[4] = {0.25f, 0.25f, 0.25f, 1},
@@ -310,14 +274,7 @@ double mesa_model(const ViewSetup& view, const MeshObject& mesh, const Matrix4& 
         glDrawElements(GL_TRIANGLES, GLsizei(indices.size()), GL_UNSIGNED_INT, indices.data());
         glFinish();
     });
-    // Window depth d in [0, 1] back to camera-space z, through the projection's third row.
-    std::vector<float> window_depth(size_t(kWidth) * kHeight);
-    glReadPixels(0, 0, kWidth, kHeight, GL_DEPTH_COMPONENT, GL_FLOAT, window_depth.data());
-    std::vector<float> inverse_z;
-    for (float d : window_depth)
-        if (d < 1.0f)
-            inverse_z.push_back(float(((kGlFar + kGlNear) - (2.0 * d - 1.0) * (kGlFar - kGlNear)) /
-                                      (2.0 * kGlFar * kGlNear)));
+    const std::vector<float> inverse_z = mesa_inverse_depth(kWidth, kHeight);
     depth = mean_depth(inverse_z);
     OSMesaDestroyContext(context);
     return ms;
