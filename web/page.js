@@ -134,6 +134,8 @@ function startPage() {
         keyFrameSlider.min = String(first);
         keyFrameSlider.max = String(last);
         if (!playing) {
+            // At rest at the start, not where the last file or view that played left it.
+            keyFrameSlider.value = String(first);
             keyFrameText.textContent = file ? "the demo view keeps the demo's own motion" : "no animation";
             return;
         }

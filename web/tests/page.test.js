@@ -380,6 +380,10 @@ test("the page in Chromium", async (t) => {
         await page.focus("#key-frame");
         await page.keyboard.press("End");
         await waitForText("key-frame-text", `key frame ${last} of `);
+        await page.select("#view", "demo");
+        await waitForText("key-frame-text", "the demo view keeps");
+        assert.deepEqual(await page.$eval("#key-frame", (s) => [s.disabled, s.value === s.min]), [true, true]);
+        await page.select("#view", "fit");
         await page.select("#look", "demo");
         await page.select("#up", "y");
         await settle(page);
