@@ -227,12 +227,9 @@ void fill_shaded_block(const ShadedTriangle& triangle, const DepthFrame& target,
     const double per_area = 1.0 / area;
     const FloatLanes shade_a = colour_lanes(&a);
     const FloatLanes shade_b = colour_lanes(&b) - shade_a, shade_c = colour_lanes(&c) - shade_a;
-    const FloatLanes mapping_a = mapping_lanes(&a);
-    const FloatLanes mapping_b = mapping_lanes(&b) - mapping_a;
-    const FloatLanes mapping_c = mapping_lanes(&c) - mapping_a;
     const Frame& frame = target.frame;
-    for (uint32_t bit = 0; bit < 4; ++bit) {
-        if (!(covered >> bit & 1u)) continue;
+    for (uint32_t left = covered & 15u; left != 0; left &= left - 1) {
+        const uint32_t bit = uint32_t(__builtin_ctz(left));
         const int64_t x = int64_t(column) + (bit & 1u), y = int64_t(row) + (bit >> 1);
         if (x < 0 || y < 0 || x >= frame.width || y >= frame.height) continue;
         const double px = double(x) + 0.5 - a.x, py = double(y) + 0.5 - a.y;
@@ -249,7 +246,9 @@ void fill_shaded_block(const ShadedTriangle& triangle, const DepthFrame& target,
                 channel_byte(fixed[1]) << 16 | channel_byte(fixed[2]) << 8 | channel_byte(fixed[3]);
             continue;
         }
-        const FloatLanes over_z = mapping_a + mapping_b * wb + mapping_c * wc;
+        const FloatLanes mapping_a = mapping_lanes(&a);
+        const FloatLanes over_z = mapping_a + (mapping_lanes(&b) - mapping_a) * wb +
+                                  (mapping_lanes(&c) - mapping_a) * wc;
         const uint32_t texel =
             sample_texture(*triangle.texture, over_z[0] / value[0], over_z[1] / value[0]);
         pixel = lit_texel_channel(texel, 16, channel_byte(fixed[1])) |
