@@ -39,7 +39,7 @@ constexpr double kDepthTolerance = 0.002;
 struct Comparison {
     size_t ours = 0, mesa = 0; // pixels drawn
     size_t only_one = 0;       // drawn by one of the two
-    size_t farther = 0;        // drawn by both, depths apart by more than kDepthTolerance
+    size_t depths_apart = 0;   // drawn by both, depths apart by more than kDepthTolerance
 };
 
 bool two_sided(const Scene& scene, const Face& face) {
@@ -94,7 +94,7 @@ Comparison compare_depths(const std::vector<float>& ours, const std::vector<floa
         c.ours += o;
         c.mesa += m;
         c.only_one += o != m;
-        c.farther += o && m && std::fabs(ours[i] - mesa[i]) > kDepthTolerance * mesa[i];
+        c.depths_apart += o && m && std::fabs(ours[i] - mesa[i]) > kDepthTolerance * mesa[i];
     }
     return c;
 }
@@ -119,6 +119,11 @@ Outcome compare_picture(const std::string& path, const char* view_name, UpAxis u
     if (!view_start(demo, *scene, choice, kPictureWidth, kPictureHeight, error))
         return Outcome::no_view;
     view_frame(demo);
+    const size_t pixels = size_t(kPictureWidth) * kPictureHeight;
+    if (demo.renderer.model.depth.size() < pixels) {
+        std::printf("%s: the model look drew no frame\n", path.c_str());
+        return Outcome::failed;
+    }
     std::vector<uint32_t> frame;
     const OSMesaContext context = mesa_drawing_context(frame, kPictureWidth, kPictureHeight, 24);
     if (context == nullptr) {
@@ -130,14 +135,13 @@ Outcome compare_picture(const std::string& path, const char* view_name, UpAxis u
     const std::vector<float> mesa_depth = mesa_inverse_depth(kPictureWidth, kPictureHeight);
     OSMesaDestroyContext(context);
     const std::vector<float> ours(demo.renderer.model.depth.begin(),
-                                  demo.renderer.model.depth.begin() +
-                                      ptrdiff_t(size_t(kPictureWidth) * kPictureHeight));
+                                  demo.renderer.model.depth.begin() + ptrdiff_t(pixels));
     const Comparison c = compare_depths(ours, mesa_depth);
     const size_t allowed = std::max<size_t>(8, std::max(c.ours, c.mesa) / 1000);
-    const bool agrees = c.only_one + c.farther <= allowed;
-    std::printf("%-60s %-6s %-2s drawn %6zu / %6zu  by one only %4zu  farther %4zu  %s\n",
+    const bool agrees = c.only_one + c.depths_apart <= allowed;
+    std::printf("%-60s %-6s %-2s drawn %6zu / %6zu  by one only %4zu  depths apart %4zu  %s\n",
                 path.c_str(), view_name, up == UpAxis::y ? "y" : "z", c.ours, c.mesa, c.only_one,
-                c.farther, agrees ? "same" : "DIFFERENT");
+                c.depths_apart, agrees ? "same" : "DIFFERENT");
     return agrees ? Outcome::agrees : Outcome::differs;
 }
 
